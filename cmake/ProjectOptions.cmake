@@ -1,0 +1,27 @@
+# Compiler warnings and sanitizer settings shared by every target.
+add_library(pelorin_options INTERFACE)
+target_compile_options(pelorin_options INTERFACE
+  -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wformat=2 -Wno-missing-field-initializers)
+if(PELORIN_WERROR)
+  target_compile_options(pelorin_options INTERFACE -Werror)
+endif()
+
+# pelorin_target_defaults(<target>): warnings for our own code.
+function(pelorin_target_defaults target)
+  target_link_libraries(${target} PRIVATE pelorin_options)
+endfunction()
+
+# pelorin_add_test(<name> SOURCES ... LIBS ... [LABELS ...] [ENV ...])
+# One GoogleTest executable registered test by test with CTest.
+function(pelorin_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  pelorin_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}" ENVIRONMENT "${T_ENV}")
+endfunction()

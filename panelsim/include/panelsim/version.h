@@ -1,0 +1,4 @@
+#pragma once
+namespace panelsim {
+const char* Version();
+}

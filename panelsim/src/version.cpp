@@ -1,0 +1,4 @@
+#include "panelsim/version.h"
+namespace panelsim {
+const char* Version() { return "0.1"; }
+}
