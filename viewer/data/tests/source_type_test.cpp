@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "data/source_type.h"
-TEST(SourceType, BaseName) { EXPECT_STREQ(pelorin::SourceModelName(3), "Base"); }
