@@ -1,0 +1,17 @@
+// Knobs of the virtual backend (emulated devices over Unix SOCK_SEQPACKET sockets).
+// The transfer contract itself is the Backend table of hid_port.h.
+#pragma once
+
+namespace corlink::hid {
+
+// How long a feature get or set waits for the device's reply, and how long enumeration
+// and open wait for a device's UHID_CREATE2. Tests and fuzzing shorten them.
+struct VirtualTimeouts {
+  int feature_ms = 1000;
+  int announce_ms = 1000;
+};
+
+VirtualTimeouts GetVirtualTimeouts();
+void SetVirtualTimeouts(const VirtualTimeouts& t);
+
+}  // namespace corlink::hid
