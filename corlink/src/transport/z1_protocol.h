@@ -1,0 +1,110 @@
+// Z1CommandProtocol: a command byte and a payload (numbers big-endian, most payloads end
+// with the big-endian CRC-16 of the bytes before it), sent over the feature channel or the
+// Z6 slave tunnel; answers are responses of up to 17 (feature) or 14 (tunnel) bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "library_state.h"
+
+namespace corlink::transport {
+
+inline constexpr uint16_t kZ1ModeAckId = 0x5a31;  // 'Z' '1'
+inline constexpr int kZ1AckReads = 101;
+inline constexpr size_t kZ1MaxResponse = 17;
+
+// Where Z1 commands go: the feature channel of the handle, or a Z6 slave behind a Z2 master.
+struct Z1Link {
+  int fd;
+  bool z6_slave;
+  uint8_t slave_index;
+};
+
+// The link for the library's current device type (DEV_USB_Z6SLAVE uses the tunnel with the
+// stored Z6 slave index; every other Z1 type the feature channel).
+Z1Link Z1LinkFor(int fd);
+
+// Sends a command: a feature write, or a slave write (5 tries).
+bool Z1Send(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n);
+
+// Reads a response to command (0 for a plain response read): a feature read, or a slave
+// read request and one report read. out must hold kZ1MaxResponse bytes.
+bool Z1Receive(const Z1Link& link, uint8_t command, uint8_t* out, size_t* len);
+
+// The acknowledgement read. Reads until a non-empty response arrives (printing " 0 " for
+// each empty one; 101 reads in all), then judges it against expected_id. *id is the
+// acknowledged id, 0 when nothing came, expected_id for a response of the wrong format.
+// True only for status 0x80.
+bool Z1ReadAck(const Z1Link& link, uint16_t expected_id, uint16_t* id);
+
+// Four bytes 00 40 5A 31: the chip asks for the command again.
+bool Z1IsNack(const uint8_t* response, size_t len);
+
+// The request payload of the memory read 0x86: address big-endian and its CRC.
+void Z1ReadPayload(uint32_t address, uint8_t payload[6]);
+
+// --- The command retry loop ------------------------------------------------------------
+//
+// Every Z1 command runs attempts in the same loop: at most the feature family's retry
+// count attempts that got an answer, its retry delay between attempts. Data commands also
+// pause 50 ms before the write and before the read of every attempt after the first and
+// give up with -1 after five failed writes, which do not use up an attempt.
+
+enum class Z1Next {
+  kDone,         // result is final
+  kRetry,        // the attempt is used up; try again while attempts remain
+  kWriteFailed,  // the send failed: counts towards the five failed writes only
+};
+
+struct Z1Step {
+  Z1Next next;
+  int result;
+};
+
+struct Z1LoopPolicy {
+  int result_without_tries;  // the retry count is 0: nothing is sent
+  int result_after_failed_writes = -1;
+  int max_failed_writes = 5;
+};
+
+// Runs attempt(later) until it is done or the attempts run out; `later` is true for every
+// attempt after the first (data commands pause then). Returns the final result, else the
+// last attempt's result.
+template <class Attempt>
+int RunZ1Loop(const Z1LoopPolicy& policy, Attempt&& attempt);
+
+// The data commands' attempt body: pause when later, send, pause when later, read a plain
+// response (command 0) into out. kWriteFailed when the send failed, else whether the read
+// succeeded.
+enum class Z1Exchange { kWriteFailed, kReadFailed, kAnswered };
+Z1Exchange Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n, bool later,
+                            uint8_t* out, size_t* len);
+
+// Implementation details of the loop.
+uint16_t Z1RetryCount();
+void Z1RetrySleep();
+
+template <class Attempt>
+int RunZ1Loop(const Z1LoopPolicy& policy, Attempt&& attempt) {
+  const int count = Z1RetryCount();
+  if (count == 0) return policy.result_without_tries;
+  int attempts = 0;
+  int failed_writes = 0;
+  int result = policy.result_without_tries;
+  bool later = false;
+  while (attempts < count) {
+    Z1Step step = attempt(later);
+    later = true;
+    if (step.next == Z1Next::kDone) return step.result;
+    if (step.next == Z1Next::kWriteFailed) {
+      if (++failed_writes >= policy.max_failed_writes) return policy.result_after_failed_writes;
+      continue;
+    }
+    result = step.result;
+    if (++attempts < count) Z1RetrySleep();
+  }
+  return result;
+}
+
+}  // namespace corlink::transport
