@@ -52,10 +52,10 @@ IniReader::IniReader(std::string_view text) {
 IniReader IniReader::FromFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::string text;
-  if (in) {
-    text.resize(kMaxReadSize);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
+  char chunk[65536];
+  while (in && text.size() < kMaxReadSize) {
+    in.read(chunk, static_cast<std::streamsize>(std::min(sizeof chunk, kMaxReadSize - text.size())));
+    text.append(chunk, static_cast<size_t>(in.gcount()));
   }
   return IniReader(text);
 }
