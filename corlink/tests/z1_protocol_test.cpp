@@ -207,6 +207,7 @@ TEST_F(Z1Test, FailedWritesGiveUpAfterFiveWithoutUsingAttempts) {
   uint8_t buf[kMemoryReadMax];
   uint32_t count = 0;
   EXPECT_EQ(Z1ReadMemory(link(), 0x50000000, buf, &count), -1);
+  peer.WaitReceived(6, 100);
   EXPECT_EQ(peer.ReceivedCount(), 5u);
 }
 

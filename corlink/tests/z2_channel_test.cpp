@@ -76,11 +76,15 @@ TEST_F(Z2Test, Z6SlaveMemoryReadTravelsThroughTheTunnel) {
   answer.insert(answer.end(), data.begin(), data.end());
   answer.push_back(static_cast<uint8_t>(crc >> 8));
   answer.push_back(static_cast<uint8_t>(crc));
-  AnswerWith(Report19(answer));
+  answer = Report19(answer);
+  peer.Start([answer](ScriptedPeer& p, const HostEvent& ev) {
+    if (ev.type == UHID_OUTPUT && ev.data[1] == 0x0F) p.SendInput(answer);
+  });
   uint8_t buf[kMemoryReadMax];
   uint32_t count = 0;
   ASSERT_EQ(Z1ReadMemory(Z1LinkFor(peer.host_fd()), 0x50000000, buf, &count), 0);
   EXPECT_EQ(count, 12u);
+  ASSERT_TRUE(peer.WaitReceived(2, 1000));
   auto got = peer.Received();
   ASSERT_EQ(got.size(), 2u);  // the slave write, then the read request
   EXPECT_EQ(got[0].data, Report19({0x09, 0xF0, 4, 0x86, 6, 0x50, 0, 0, 0, 0x75, 0x3B}));
