@@ -21,7 +21,28 @@ bool Fail(RecordingSet& set, const CsvReader& reader, const std::string& what) {
   return false;
 }
 
-bool IsMasked(std::string_view field) { return field.find("N/A") != std::string_view::npos; }
+// A cell field: "N/A" anywhere masks the cell; otherwise its leading number. Plain short
+// numbers, nearly every field of a recording, take the quick path.
+bool ParseCell(std::string_view f, int32_t& value) {
+  size_t i = 0;
+  const bool negative = !f.empty() && f[0] == '-';
+  if (negative) i = 1;
+  if (f.size() > i && f.size() - i <= 9) {
+    int32_t v = 0;
+    for (; i < f.size(); ++i) {
+      const unsigned d = unsigned(f[i]) - unsigned('0');
+      if (d > 9) break;
+      v = v * 10 + int32_t(d);
+    }
+    if (i == f.size()) {
+      value = negative ? -v : v;
+      return true;
+    }
+  }
+  if (f.find("N/A") != std::string_view::npos) return false;
+  value = ParseLeadingInt(f);
+  return true;
+}
 
 // Reads one source's block of the current frame into a new FrameRecord.
 bool ReadBlock(RecordingSet& set, CsvReader& reader, PlayerModel& source) {
@@ -48,13 +69,12 @@ bool ReadBlock(RecordingSet& set, CsvReader& reader, PlayerModel& source) {
                                    " fields, fewer than Height " + std::to_string(height));
     const std::string_view* fields = reader.Fields().data();
     for (int32_t y = 0; y < height; ++y) {
-      std::string_view f = fields[y];
-      if (f.size() >= 3 && IsMasked(f)) {
+      int32_t v = 0;
+      if (!ParseCell(fields[y], v)) {
         masked = true;
         frame->SetCellValid(x, y, false);
         continue;  // the cell stays 0
       }
-      int32_t v = ParseLeadingInt(f);
       frame->Cell(x, y) = v;
       sum += v;
       frameMax = std::max(frameMax, v);
