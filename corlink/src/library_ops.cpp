@@ -1,0 +1,95 @@
+#include "library_ops.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device_type.h"
+#include "discovery/discovery.h"
+#include "library_state.h"
+
+namespace corlink {
+
+namespace {
+
+constexpr size_t kPathSize = sizeof(LibraryState::device_path);
+
+// Classifies a copy: the caller's path (and the library's stored path) keep their case,
+// since on Linux the node part of a path is case-sensitive.
+int32_t ClassifyCopy(const std::string& path, const std::vector<hid::DeviceInfo>& devices) {
+  std::vector<char> copy(path.begin(), path.end());
+  copy.push_back('\0');
+  return ClassifyPath(copy.data(), devices);
+}
+
+}  // namespace
+
+int OpenDevice(int32_t declare) {
+  LibraryState& st = State();
+  st.device_type = UNKNOWN;
+  st.reinstall_flag = 0;
+  Discovered found = DiscoverAndOpen(declare);
+  if (found.fd < 0) return -1;
+  std::snprintf(st.device_path, kPathSize, "%s", found.path.c_str());
+  st.device_type = ClassifyCopy(found.path, found.devices);
+  if (declare != 0 && declare != st.device_type) {
+    std::printf("ERROR: open device type not match. declare: %d, opened: %d\n", declare,
+                st.device_type);
+    ::close(found.fd);
+    return -1;
+  }
+  return found.fd;
+}
+
+int OpenDeviceByPath(const char* path) {
+  LibraryState& st = State();
+  st.reinstall_flag = 0;
+  if (path == nullptr) return -1;
+  const std::string p(path, strnlen(path, kPathSize * 8));
+  hid::OpenError err = hid::OpenError::None;
+  const int fd = CurrentDiscoveryPort().open(p, &err);
+  st.device_type = ClassifyCopy(p, CurrentDiscoveryPort().enumerate());
+  return fd;
+}
+
+int32_t GetDeviceTypeByPath(char* path) {
+  if (path == nullptr) return UNKNOWN;
+  return ClassifyPath(path, CurrentDiscoveryPort().enumerate());
+}
+
+void SetChipIndex(int index) {
+  LibraryState& st = State();
+  const bool master = index == 0 || index == 1;
+  switch (st.device_type) {
+    case DEV_Z2_USB:
+    case DEV_USB_Z6SLAVE:
+      st.device_type = master ? DEV_Z2_USB : DEV_USB_Z6SLAVE;
+      if (!master) st.z6_slave_index = static_cast<uint8_t>(index);
+      break;
+    case DEV_Z3_USB:
+    case DEV_USB_Z7SLAVE:
+      st.device_type = master ? DEV_Z3_USB : DEV_USB_Z7SLAVE;
+      if (!master) st.z7_slave_index = static_cast<uint8_t>(index);
+      break;
+    default:
+      break;
+  }
+}
+
+void GetDevicePath(char* out) {
+  if (out == nullptr) return;
+  const LibraryState& st = State();
+  const size_t n = strnlen(st.device_path, kPathSize - 1);
+  std::memcpy(out, st.device_path, n);
+  out[n] = '\0';
+}
+
+void GetVidPid(uint16_t* vid, uint16_t* pid) {
+  if (vid) *vid = State().vendor_id;
+  if (pid) *pid = State().product_id;
+}
+
+}  // namespace corlink
