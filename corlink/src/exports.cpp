@@ -2,6 +2,7 @@
 #include "corlink.h"
 #include "export_guard.h"
 #include "library_ops.h"
+#include "transport/log.h"
 
 using corlink::Guarded;
 using corlink::GuardedVoid;
@@ -25,14 +26,9 @@ int IO_GetDeviceTypeByPath(char* path) {
 
 void IO_SetChipIndex(int index) { corlink::SetChipIndex(index); }
 
-void IO_SetVerbose(int level) { State().verbose = static_cast<uint16_t>(level); }
+void IO_SetVerbose(int level) { corlink::transport::SetVerbose(level); }
 
-void IO_SetRetryValue(int count, int delay_ms) {
-  for (auto& r : State().retry) {
-    r.count = static_cast<uint16_t>(count);
-    r.delay_ms = static_cast<uint16_t>(delay_ms);
-  }
-}
+void IO_SetRetryValue(int count, int delay_ms) { corlink::transport::SetRetryValue(count, delay_ms); }
 
 void IO_GetDevicePath(char* out) { corlink::GetDevicePath(out); }
 
