@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 #include "data/recording/recording_reader.h"
 
@@ -26,6 +27,14 @@ void RecordingSet::ClearProgressCallback() {
 bool RecordingSet::Load(const std::string& path) {
   lastError_.clear();
   return LoadRecordingFile(*this, path);
+}
+
+void RecordingSet::Swap(RecordingSet& other) {
+  std::swap(reserved_, other.reserved_);
+  std::swap(progress_, other.progress_);
+  std::swap(progressContext_, other.progressContext_);
+  models_.swap(other.models_);
+  lastError_.swap(other.lastError_);
 }
 
 const PlayerModel* RecordingSet::GetModel(int32_t m) const {

@@ -27,6 +27,8 @@ class RecordingSet {
   void ClearProgressCallback();
   // Loads a ".csv" or ".tbl" recording into this set (see LoadRecordingFile).
   bool Load(const std::string& path);
+  // Exchanges sources, callback and last error with other.
+  void Swap(RecordingSet& other);
   // Why the last load failed.
   const std::string& LastError() const { return lastError_; }
 

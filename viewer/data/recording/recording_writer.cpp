@@ -112,6 +112,8 @@ bool OpenDump(DumpFile& dump, const std::string& workDir, std::span<const DumpSo
     dump.error_ = ErrnoText(("can't open " + dump.tempPath_).c_str(), errno);
     return false;
   }
+  dump.shapes_.clear();
+  for (const DumpSource& s : sources) dump.shapes_.emplace_back(s.width, s.height);
   std::string text(kFirstLine);
   text += CountLine(0, true);
   std::string widths = "Width, ", heights = "Height, ", types = "Type, ";
@@ -138,9 +140,19 @@ bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t el
     return false;
   }
   dump.error_.clear();
-  for (const DumpSource& s : sources) {
+  // A block that does not match the header would make the whole file unreadable.
+  if (sources.size() != dump.shapes_.size()) {
+    dump.error_ = "the sources changed since the recording started";
+    return false;
+  }
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const DumpSource& s = sources[i];
     if (s.width <= 0 || s.height <= 0 || s.cells == nullptr) {
       dump.error_ = "a source has no frame to record";
+      return false;
+    }
+    if (std::make_pair(s.width, s.height) != dump.shapes_[i]) {
+      dump.error_ = "the sources changed since the recording started";
       return false;
     }
   }

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace pelorin {
 
@@ -54,13 +56,15 @@ class DumpFile {
   int32_t framesWritten_ = 0;
   std::string error_;
   std::string buffer_;
+  std::vector<std::pair<int32_t, int32_t>> shapes_;  // width, height of each source
 };
 
 // Starts a recording in workDir: creates (truncates) tempReport.csv and writes its header.
 // False when the file cannot be created or written (see Error()).
 bool OpenDump(DumpFile& dump, const std::string& workDir, std::span<const DumpSource> sources);
 
-// Appends one block per source for the frame just read and hands it to the system before
+// Appends one block per source for the frame just read (the same sources, in the same
+// order and of the same sizes as at OpenDump) and hands it to the system before
 // returning, so a killed process keeps every completed frame. elapsedMs: the frame's time
 // since the start of the acquisition. False on a write error (disk full, file removed):
 // the caller stops recording; what was written stays.

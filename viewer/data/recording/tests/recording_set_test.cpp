@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "data/recording/load_recording.h"
+#include "test_files.h"
+
 namespace pelorin {
 namespace {
 
@@ -34,6 +37,37 @@ TEST(PlayerModel, ClearDropsFramesButKeepsTheExtremes) {
   EXPECT_EQ(m.DeclaredFrameCount(), 0);
   EXPECT_EQ(m.GetMaxValue(), 50);
   EXPECT_EQ(m.GetMinValue(), -5);
+}
+
+struct Texts {
+  std::vector<std::string> seen;
+  static void Record(void* self, int32_t index, int32_t count) {
+    static_cast<Texts*>(self)->seen.push_back(LoadProgressArgument(index, count));
+  }
+};
+
+TEST(LoadRecordingData, AFailedLoadKeepsTheRecordingOnScreen) {
+  test::ScratchDir dir;
+  test::WriteText(dir.File("good.csv"),
+                  "Pelorin\nFrameCount, 2\nWidth, 1\nHeight, 2,1\nType, Base,Diff\n"
+                  "\nNo , 1, 0ms, Read Error Times , 0\n1,2,\n\nNo , 1, 0ms, Read Error Times , 0\n3,\n"
+                  "\nNo , 2, 9ms, Read Error Times , 0\n4,5,\n\nNo , 2, 9ms, Read Error Times , 0\n6,\n\n");
+  test::WriteText(dir.File("bad.csv"), "Pelorin\nFrameCount, 1\nWidth, 1\nHeight, 1\nType, Base\n\nNo \n");
+  RecordingSet set;
+  Texts texts;
+  ASSERT_TRUE(LoadRecordingData(set, dir.File("good.csv"), {120, 10}, &texts, &Texts::Record)) << set.LastError();
+  EXPECT_EQ(texts.seen, (std::vector<std::string>{"1, 2", "1, 2", "2, 2", "2, 2"}));
+  ASSERT_EQ(set.Count(), 2);
+  EXPECT_EQ(set.GetModel(1)->GetRangeMax(), 120);
+  EXPECT_EQ(set.GetModel(1)->GetRangeMin(), 10);
+
+  set.SetCurrentIndex(0, 1);
+  EXPECT_FALSE(LoadRecordingData(set, dir.File("bad.csv"), {0, 0}, nullptr, nullptr));
+  EXPECT_FALSE(set.LastError().empty());
+  ASSERT_EQ(set.Count(), 2);
+  EXPECT_EQ(set.GetFrameCount(0), 2);
+  EXPECT_EQ(set.GetCurrentIndex(0), 1);
+  EXPECT_EQ(set.GetModel(0)->GetRangeMax(), 120);
 }
 
 }  // namespace

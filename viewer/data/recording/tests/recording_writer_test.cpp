@@ -159,6 +159,12 @@ TEST(Writer, OpenFailsWhereNothingCanBeWritten) {
   EXPECT_FALSE(WriteFrames(dump, std::vector<DumpSource>{a.View(1)}, 0));
   ScratchDir dir;
   EXPECT_FALSE(OpenDump(dump, dir.path(), {}));
+  // Blocks must match the header the recording started with.
+  ASSERT_TRUE(OpenDump(dump, dir.path(), std::vector<DumpSource>{a.View(1)}));
+  TestFrame other = Filled("Base", 2, 3, 0);
+  EXPECT_FALSE(WriteFrames(dump, std::vector<DumpSource>{other.View(1)}, 0));
+  EXPECT_FALSE(WriteFrames(dump, std::vector<DumpSource>{a.View(1), a.View(1)}, 0));
+  EXPECT_TRUE(WriteFrames(dump, std::vector<DumpSource>{a.View(1)}, 0));
 }
 
 TEST(Writer, ARemovedFileIsAWriteError) {
