@@ -1,0 +1,193 @@
+// The cascade's shared state (memory, modes, frames, firmware update) and the dispatch of
+// requests to the carrier of the device type.
+#include <algorithm>
+#include <cerrno>
+
+#include "firmware_impl.h"
+#include "panelsim/crc.h"
+
+namespace panelsim {
+
+Firmware::Impl::Impl(const FirmwareConfig& cfg, std::shared_ptr<FaultPlan> plan)
+    : config(cfg), model(cfg.panel), faults(plan ? std::move(plan) : std::make_shared<FaultPlan>()) {
+  chips.resize(static_cast<size_t>(model.chip_count()));
+  garbage_state ^= cfg.panel.seed;
+}
+
+bool Firmware::Impl::Ready() const {
+  return state.diagnostic && ready_polls >= config.ready_after_polls && !faults->NeverReady();
+}
+
+int Firmware::Impl::ChipOfSlaveIndex(int index) const {
+  // Hosts address slave n with chip index n + 4 (5..11).
+  int chip = index - 4;
+  if (chip < 1 || chip >= model.chip_count()) return -1;
+  return chip;
+}
+
+std::vector<uint8_t> Firmware::Impl::ReadMemory(int chip, uint32_t address, int n, bool count_poll) {
+  std::vector<uint8_t> out(static_cast<size_t>(std::max(n, 0)), 0);
+  const int top = static_cast<int>(address >> 24);
+  if (top >= 0x50 && top <= 0x55) {
+    const size_t offset = static_cast<size_t>(address & 0xFFFFFF) * 4;
+    bool ready = Ready();
+    if (top == 0x50 && offset == 0 && count_poll) ++ready_polls;
+    CacheEntry& entry = cache[{chip, top}];
+    if (!entry.valid || entry.frame != state.frame || entry.ready != ready) {
+      entry.bytes = model.Block(chip, static_cast<Region>(top), state.frame, ready);
+      entry.frame = state.frame;
+      entry.ready = ready;
+      entry.valid = true;
+    }
+    for (size_t i = 0; i < out.size() && offset + i < entry.bytes.size(); ++i) out[i] = entry.bytes[offset + i];
+    return out;
+  }
+  if (top == 0x5A) {
+    const ChipGeometry& g = model.chip(chip);
+    const uint8_t geometry[4] = {static_cast<uint8_t>(chip), static_cast<uint8_t>(g.senses ? g.drive : 0),
+                                 static_cast<uint8_t>(g.senses ? g.sense : 0), 0};
+    const size_t offset = static_cast<size_t>(address & 0xFFFFFF) * 4;
+    for (size_t i = 0; i < out.size() && offset + i < 4; ++i) out[i] = geometry[offset + i];
+    return out;
+  }
+  if ((address & 0xFFFFFF00u) == 0xA000C000u) {
+    uint8_t regs[256] = {};
+    const ChipGeometry& g = model.chip(chip);
+    const int slaves = model.chip_count() - 1;
+    uint8_t status = 0;
+    if (chip > 0) status = static_cast<uint8_t>(chip + 4);
+    else if (!g.senses) status = 11;
+    else if (slaves > 0) status = 1;
+    regs[0x24] = 3;
+    regs[0x25] = 0x10;
+    regs[0x27] = status;
+    regs[0x28] = static_cast<uint8_t>(slaves);
+    regs[0x29] = static_cast<uint8_t>(chip);
+    regs[0x2A] = (g.lead + g.tail) > 0 ? 1 : 0;
+    regs[0x2B] = static_cast<uint8_t>((g.lead << 4) | g.tail);
+    for (size_t i = 0; i < out.size(); ++i) {
+      uint32_t a = (address & 0xFF) + static_cast<uint32_t>(i);
+      if (a < 256) out[i] = regs[a];
+    }
+    return out;
+  }
+  const auto& mem = chips[static_cast<size_t>(chip)].memory;
+  for (size_t i = 0; i < out.size(); ++i) {
+    auto it = mem.find(address + static_cast<uint32_t>(i));
+    if (it != mem.end()) out[i] = it->second;
+  }
+  return out;
+}
+
+void Firmware::Impl::WriteMemoryWord(int chip, uint32_t address, uint32_t value) {
+  auto& mem = chips[static_cast<size_t>(chip)].memory;
+  if (mem.size() > 65536) mem.clear();  // a runaway host cannot grow it without bound
+  for (uint32_t i = 0; i < 4; ++i) mem[address + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t Firmware::Impl::MemoryOp(int chip, uint32_t address, uint32_t word2, uint32_t word3) {
+  if (word2 == 1) WriteMemoryWord(chip, address, word3);
+  std::vector<uint8_t> b = ReadMemory(chip, address, 4, false);
+  return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+         (static_cast<uint32_t>(b[3]) << 24);
+}
+
+int Firmware::Impl::PowerMode(int chip, int requested) {
+  Chip& c = chips[static_cast<size_t>(chip)];
+  if (requested >= 0 && requested <= 3) c.power_mode = requested;
+  if (chip == 0) state.power_mode = c.power_mode;
+  return c.power_mode;
+}
+
+void Firmware::Impl::SetMode(int chip, uint16_t word) {
+  chips[static_cast<size_t>(chip)].mode_word = word;
+  if (chip != 0) return;
+  state.mode_word = word;
+  switch (word & 0xFF) {
+    case 0x21:
+      state.diagnostic = true;
+      ++state.frame;
+      ready_polls = 0;
+      break;
+    case 0x20: state.diagnostic = false; break;
+    case 0x51: state.report_to_os = false; break;
+    case 0x50: state.report_to_os = true; break;
+    default: break;
+  }
+}
+
+void Firmware::Impl::StartUpdate(uint32_t address, uint32_t length) {
+  update_active = true;
+  state.update_address = address;
+  state.update_length = length;
+  state.update_bytes = 0;
+  state.update_frames = 0;
+  state.update_finished = false;
+}
+
+uint16_t Firmware::Impl::AddUpdateFrame(uint32_t bytes) {
+  uint16_t id = static_cast<uint16_t>(state.update_frames);
+  ++state.update_frames;
+  state.update_bytes += bytes;
+  return id;
+}
+
+bool Firmware::Impl::UpdateSucceeded() const {
+  return !update_active || state.update_bytes >= state.update_length;
+}
+
+std::optional<Fault> Firmware::Impl::TakeFault(int command) { return faults->Take(command); }
+
+void Firmware::Impl::Deliver(Answer answer, const std::optional<Fault>& fault, Outcome& out) {
+  if (fault) {
+    switch (fault->kind) {
+      case FaultKind::Drop: ++out.withheld; return;
+      case FaultKind::Unplug:
+        out.unplug = true;
+        out.answers.clear();
+        return;
+      case FaultKind::Late: answer.delay_ms = fault->delay_ms; break;
+      case FaultKind::Garbage:
+        for (size_t i = 1; i < answer.data.size(); ++i) {
+          garbage_state = garbage_state * 6364136223846793005ull + 1442695040888963407ull;
+          answer.data[i] = static_cast<uint8_t>(garbage_state >> 56);
+        }
+        break;
+      default: break;
+    }
+  }
+  if (!out.unplug) out.answers.push_back(std::move(answer));
+}
+
+Firmware::Firmware(const FirmwareConfig& config, std::shared_ptr<FaultPlan> faults)
+    : impl_(std::make_unique<Impl>(config, std::move(faults))) {}
+
+Firmware::~Firmware() = default;
+
+Outcome Firmware::Handle(const Request& request) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  switch (CarrierOf(impl_->config.type)) {
+    case Carrier::Feature: return impl_->HandleFeature(request);
+    case Carrier::Z2Report: return impl_->HandleZ2(request);
+    case Carrier::Z3Usb:
+    case Carrier::Z3I2c: return impl_->HandleZ3(request);
+  }
+  return {};
+}
+
+FirmwareState Firmware::State() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return impl_->state;
+}
+
+const FirmwareConfig& Firmware::config() const { return impl_->config; }
+
+FaultPlan& Firmware::faults() { return *impl_->faults; }
+
+std::vector<uint8_t> Firmware::PeekMemory(int chip, uint32_t address, int n) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (chip < 0 || chip >= impl_->model.chip_count() || n < 0 || n > 65536) return {};
+  return impl_->ReadMemory(chip, address, n, false);
+}
+
+}  // namespace panelsim

@@ -1,0 +1,96 @@
+// Inside the emulated firmware: the state of the cascade and the command families.
+// One Impl per device; Firmware serialises every call into it.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "panelsim/firmware.h"
+
+namespace panelsim {
+
+// What a Z1 chip answers to a response read: the bytes and the fault that spoils them.
+struct Z1Response {
+  std::vector<uint8_t> bytes;
+  std::optional<Fault> fault;
+  int command = 0;
+};
+
+// Outcome of one Z3 command on one chip, before a carrier frames it.
+struct Z3Result {
+  bool answer = true;      // false: the chip stays silent (reset on USB, finish)
+  bool refused = false;
+  bool reason1 = false;
+  uint16_t value = 0;      // the 16-bit result field, little-endian on the wire
+  bool value_big_endian = false;
+  std::vector<uint8_t> data;
+  bool emit_update_result = false;  // finish: send the update result afterwards
+};
+
+struct Firmware::Impl {
+  struct Chip {
+    std::map<uint32_t, uint8_t> memory;  // bytes written by memory commands
+    uint16_t mode_word = 0;
+    int power_mode = 0;
+    std::optional<Z1Response> pending;   // Z1 response waiting for a read
+  };
+  enum class FeaturePhase { Idle, WriteDone, Response };
+
+  Impl(const FirmwareConfig& cfg, std::shared_ptr<FaultPlan> plan);
+
+  FirmwareConfig config;
+  PanelModel model;
+  std::shared_ptr<FaultPlan> faults;
+  FirmwareState state;
+  std::vector<Chip> chips;
+  int ready_polls = 0;
+  uint64_t garbage_state = 0x1234567;
+  bool update_active = false;
+
+  FeaturePhase phase = FeaturePhase::Idle;
+  int response_gets = 0;
+  Z1Response feature_response;
+  size_t ep1_offset = 0;
+
+  struct CacheEntry {
+    uint32_t frame = 0;
+    bool ready = false;
+    bool valid = false;
+    std::vector<uint8_t> bytes;
+  };
+  std::map<std::pair<int, int>, CacheEntry> cache;
+
+  // Cascade state.
+  std::vector<uint8_t> ReadMemory(int chip, uint32_t address, int n, bool count_poll);
+  void WriteMemoryWord(int chip, uint32_t address, uint32_t value);
+  void SetMode(int chip, uint16_t word);
+  int ChipOfSlaveIndex(int index) const;  // -1 when no such slave
+  bool Ready() const;
+  bool UpdateSucceeded() const;
+  void StartUpdate(uint32_t address, uint32_t length);
+  uint16_t AddUpdateFrame(uint32_t bytes);
+  uint32_t MemoryOp(int chip, uint32_t address, uint32_t word2, uint32_t word3);
+  int PowerMode(int chip, int requested);
+
+  // Faults.
+  std::optional<Fault> TakeFault(int command);
+  // Applies Drop, Late, Garbage and Unplug to an answer about to go out; adds it to the
+  // outcome unless it is withheld.
+  void Deliver(Answer answer, const std::optional<Fault>& fault, Outcome& out);
+
+  // Z1 commands (feature channel and Z6 tunnel).
+  void Z1Write(int chip, uint8_t command, const uint8_t* payload, size_t n);
+  Z1Response Z1Read(int chip, uint8_t command, bool feature_carrier);
+
+  // Carriers.
+  Outcome HandleFeature(const Request& request);
+  Outcome HandleZ2(const Request& request);
+  Outcome HandleZ3(const Request& request);
+
+  // Z3 commands on one chip; payload = the bytes after the packet header.
+  Z3Result Z3Execute(int chip, uint8_t command, const uint8_t* payload, size_t n, bool i2c, bool tunnel);
+};
+
+}  // namespace panelsim

@@ -1,4 +1,0 @@
-#include "panelsim/version.h"
-namespace panelsim {
-const char* Version() { return "0.1"; }
-}
