@@ -29,6 +29,7 @@ class FeatureChip {
   explicit FeatureChip(ScriptedPeer& peer) : peer_(peer) {
     peer.Start([this](ScriptedPeer& p, const HostEvent& ev) { Handle(p, ev); });
   }
+  ~FeatureChip() { peer_.Stop(); }  // the peer thread calls into this object
   void QueueResponse(std::vector<uint8_t> r) {
     std::lock_guard<std::mutex> lock(m_);
     responses_.push_back(std::move(r));

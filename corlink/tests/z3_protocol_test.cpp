@@ -26,9 +26,9 @@ using corlink::testing::Z7Answer;
 
 class Z3Test : public TransportTest {
  protected:
-  ScriptedPeer peer;
   std::mutex m;
   std::deque<std::vector<std::vector<uint8_t>>> script;  // answers per output report
+  ScriptedPeer peer;  // last: its thread stops before the script goes away
 
   void Script(std::vector<std::vector<std::vector<uint8_t>>> per_request) {
     for (auto& answers : per_request) script.push_back(std::move(answers));

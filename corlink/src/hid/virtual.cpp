@@ -133,6 +133,9 @@ int WaitFor(int fd, short events, SteadyClock::time_point deadline) {
 // not one whole event are reported and skipped.
 int ReceiveEvent(int fd, uhid_event* ev, SteadyClock::time_point deadline) {
   for (;;) {
+    // Wait first: the answer is rarely there yet when a request has just gone out.
+    int w = WaitFor(fd, POLLIN, deadline);
+    if (w <= 0) return w;
     ssize_t n = recv(fd, ev, sizeof *ev, MSG_DONTWAIT | MSG_TRUNC);
     if (n == static_cast<ssize_t>(sizeof *ev)) return 1;
     if (n == 0) {
@@ -143,10 +146,8 @@ int ReceiveEvent(int fd, uhid_event* ev, SteadyClock::time_point deadline) {
       std::fprintf(stderr, "corlink: emulated device sent a %zd-byte message, not a uhid event; ignored\n", n);
       continue;
     }
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-    int w = WaitFor(fd, POLLIN, deadline);
-    if (w <= 0) return w;
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+    return -1;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -149,7 +150,14 @@ void ScriptedPeer::Serve(int fd) {
 
 void ScriptedPeer::SendRaw(const void* bytes, size_t n) {
   int fd = current_fd_.load();
-  if (fd >= 0) send(fd, bytes, n, MSG_NOSIGNAL);
+  if (fd < 0) return;
+  // Bounded: a host that stopped reading must not leave the peer thread stuck.
+  for (int waited = 0; waited < 1000; waited += 10) {
+    if (send(fd, bytes, n, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return;
+    if (stop_) return;
+    pollfd p{fd, POLLOUT, 0};
+    poll(&p, 1, 10);
+  }
 }
 
 void ScriptedPeer::SendInput(const uint8_t* data, size_t n) {
