@@ -232,6 +232,8 @@ Outcome Firmware::Impl::HandleFeature(const Request& req) {
         reply.data[2] = static_cast<uint8_t>(n);
         std::copy_n(bytes.begin(), n, reply.data.begin() + 3);
         if (response_gets == 3) {
+          // The response is read once; later gets see the device idle again (EP1 data).
+          phase = FeaturePhase::Idle;
           Deliver(std::move(reply), feature_response.fault, out);
           return out;
         }
