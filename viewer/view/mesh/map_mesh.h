@@ -1,0 +1,61 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "view/mesh/colours.h"
+
+namespace pelorin {
+
+// The map window's mesh: its vertex and colour arrays, laid out as the fixed-function
+// client arrays take them (3 floats per vertex, contiguous, stride 0), with the fields
+// the builders read or write. The map window holds one; the builders fill it in place.
+class MapMesh {
+ public:
+  // Frees both arrays and makes new ones of floatCount zeroed floats each; averageValue
+  // goes back to 0. The only place the arrays are (re)allocated.
+  void Allocate(size_t floatCount);
+
+  std::span<float> Vertices() { return vertices_; }
+  std::span<float> Colours() { return colours_; }
+  std::span<const float> Vertices() const { return vertices_; }
+  std::span<const float> Colours() const { return colours_; }
+  size_t FloatCount() const { return vertices_.size(); }
+  int32_t VertexCount() const { return static_cast<int32_t>(vertices_.size() / 3); }
+
+  // The map's colour rules with its own range and palette bands.
+  ValueColour ColourOf(int32_t value) const {
+    return pelorin::ColourOf(value, rangeMin, rangeMax, paletteBandWidth, paletteLastIndex);
+  }
+
+  int32_t rangeMax = 0;  // display range of the colour ramp and the legend
+  int32_t rangeMin = 0;
+  float averageValue = 0.0f;  // average of the frame on display
+  int32_t paletteBandWidth = kPaletteBandWidth;
+  int32_t paletteLastIndex = kPaletteLastIndex;
+
+ private:
+  std::vector<float> vertices_;
+  std::vector<float> colours_;
+};
+
+// The map window as the main window's mesh operations see it.
+class MeshTarget {
+ public:
+  virtual ~MeshTarget() = default;
+  virtual MapMesh& Mesh() = 0;
+  // Resets the view (pan and zoom), then MapMesh::Allocate.
+  virtual void AllocateMesh(size_t floatCount) = 0;
+  // Asks for a repaint.
+  virtual void Invalidate() = 0;
+};
+
+// The SNR plot as SizeMesh sees it.
+class SnrPlotTarget {
+ public:
+  virtual ~SnrPlotTarget() = default;
+  virtual void SizeSnrPlot(size_t floatCount) = 0;
+};
+
+}  // namespace pelorin

@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "view/mesh/levels.h"
+#include "view/mesh/mesh_rebuild.h"
+
+namespace pelorin {
+namespace {
+
+constexpr int32_t kDiff = 6;
+constexpr int32_t kBase = 3;
+
+// One source of the fakes: its laid-out size and, optionally, frames of values.
+struct FakeSource {
+  int32_t width = 0, height = 0;
+  bool visible = true;
+  int32_t sourceType = kBase;
+  std::vector<std::vector<int32_t>> frames;  // each width x height cells
+  std::vector<float> averages;
+  int32_t frameWidth = -1;  // size the frames claim; -1 = the laid-out size
+
+  bool Frame(size_t i, MeshFrame& out) const {
+    if (i >= frames.size()) return false;
+    out.width = frameWidth < 0 ? width : frameWidth;
+    out.height = height;
+    out.cells = frames[i].data();
+    out.average = i < averages.size() ? averages[i] : 0.0f;
+    out.rangeMin = 0;
+    out.rangeMax = 100;
+    return true;
+  }
+};
+
+FakeSource Uniform(int32_t w, int32_t h, int32_t value, size_t frameCount = 1) {
+  FakeSource s{w, h};
+  for (size_t i = 0; i < frameCount; ++i) {
+    s.frames.emplace_back(static_cast<size_t>(w * h), value + static_cast<int32_t>(i));
+  }
+  return s;
+}
+
+class FakeLive : public LiveMeshSources {
+ public:
+  std::vector<FakeSource> models;
+  int32_t Count() const override { return static_cast<int32_t>(models.size()); }
+  bool Visible(int32_t m) const override { return Get(m).visible; }
+  int32_t Width(int32_t m) const override { return Get(m).width; }
+  int32_t Height(int32_t m) const override { return Get(m).height; }
+  int32_t SourceTypeOf(int32_t m) const override { return Get(m).sourceType; }
+  bool CurrentFrame(int32_t m, MeshFrame& frame) const override { return Get(m).Frame(0, frame); }
+
+ private:
+  const FakeSource& Get(int32_t m) const { return models.at(static_cast<size_t>(m)); }
+};
+
+class FakeRecorded : public PlaybackMeshSources {
+ public:
+  std::vector<FakeSource> sources;
+  int32_t Count() const override { return static_cast<int32_t>(sources.size()); }
+  bool Visible(int32_t m) const override { return Get(m).visible; }
+  int32_t Width(int32_t m) const override { return Get(m).width; }
+  int32_t Height(int32_t m) const override { return Get(m).height; }
+  bool FrameAt(int32_t m, int32_t index, MeshFrame& frame) const override {
+    return index >= 0 && Get(m).Frame(static_cast<size_t>(index), frame);
+  }
+
+ private:
+  const FakeSource& Get(int32_t m) const { return sources.at(static_cast<size_t>(m)); }
+};
+
+class FakeMap : public MeshTarget, public SnrPlotTarget {
+ public:
+  MapMesh& Mesh() override { return mesh; }
+  void AllocateMesh(size_t floatCount) override {
+    ++allocations;
+    mesh.Allocate(floatCount);
+  }
+  void Invalidate() override { ++invalidations; }
+  void SizeSnrPlot(size_t floatCount) override { snrFloats = floatCount; }
+
+  MapMesh mesh;
+  int allocations = 0;
+  int invalidations = 0;
+  std::optional<size_t> snrFloats;
+};
+
+// Style1 heights are value / 6: a uniform source's z tells which source a vertex is from.
+float ZAt(const MapMesh& mesh, size_t vertex) { return mesh.Vertices()[3 * vertex + 2]; }
+
+TEST(RebuildLiveMesh, SourcesOfDifferentSizesLieOneAfterTheOther) {
+  FakeLive live;
+  live.models = {Uniform(3, 4, 60), Uniform(2, 5, 120)};
+  FakeMap map;
+  EXPECT_EQ(SizeMesh(live, map, map), 18u * 6 + 18u * 4);
+  EXPECT_EQ(map.mesh.VertexCount(), (18 * 6 + 18 * 4) / 3);
+
+  RebuildLiveMesh(live, map, DrawStyle::Style1);
+  EXPECT_EQ(map.invalidations, 1);
+  const size_t firstVertices = 6 * 6;
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 10.0f);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, firstVertices - 1), 10.0f);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, firstVertices), 20.0f);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, firstVertices + 4 * 6 - 1), 20.0f);
+  // The second source starts over at the field's corner with its own grid.
+  EXPECT_FLOAT_EQ(map.mesh.Vertices()[3 * firstVertices + 1], 80.0f / 5);
+  EXPECT_FLOAT_EQ(map.mesh.Vertices()[3 * (firstVertices + 1)], 0.0f);
+}
+
+TEST(RebuildLiveMesh, HiddenModelsTakeNoRoomAndAreNotDrawn) {
+  FakeLive live;
+  live.models = {Uniform(3, 4, 60), Uniform(2, 5, 120)};
+  live.models[0].visible = false;
+  FakeMap map;
+  EXPECT_EQ(SizeMesh(live, map, map), 18u * 4);
+  RebuildLiveMesh(live, map, DrawStyle::Style1);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 20.0f);
+}
+
+TEST(RebuildLiveMesh, ModelWithoutFrameKeepsItsRoom) {
+  FakeLive live;
+  live.models = {Uniform(3, 4, 60), Uniform(2, 5, 120)};
+  live.models[0].frames.clear();
+  FakeMap map;
+  SizeMesh(live, map, map);
+  RebuildLiveMesh(live, map, DrawStyle::Style1);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 0.0f);        // untouched
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 6 * 6), 20.0f);   // second source where it was laid out
+}
+
+TEST(RebuildLiveMesh, FrameOfAnotherSizeIsSkippedNotSpilled) {
+  FakeLive live;
+  live.models = {Uniform(2, 3, 60), Uniform(2, 3, 120)};
+  FakeMap map;
+  SizeMesh(live, map, map);
+  live.models[0].frames[0].resize(9, 60);
+  live.models[0].frameWidth = 3;  // grew since the arrays were sized
+  RebuildLiveMesh(live, map, DrawStyle::Style1);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 0.0f);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 12), 20.0f);
+  EXPECT_EQ(BuildLiveMesh(0, live, 0, map.mesh, DrawStyle::Style1), 0u);
+  EXPECT_EQ(BuildLiveMesh(36, live, 1, map.mesh, DrawStyle::Style1), 36u);
+}
+
+TEST(RebuildLiveMesh, BuildsWithTheMapRangeAndTheStyleOfTheMoment) {
+  FakeLive live;
+  live.models = {Uniform(2, 2, 100)};
+  FakeMap map;
+  SizeMesh(live, map, map);
+  map.mesh.rangeMin = 0;
+  map.mesh.rangeMax = 100;
+  RebuildLiveMesh(live, map, DrawStyle::Style2);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 89.0f);
+  EXPECT_FLOAT_EQ(map.mesh.Colours()[0], 1.0f);  // red at the top of the map's range
+  map.mesh.rangeMax = 400;
+  RebuildLiveMesh(live, map, DrawStyle::Style2);
+  EXPECT_FLOAT_EQ(map.mesh.Colours()[0], 0.0f);  // 100 is now a quarter of the way: cyan
+  EXPECT_FLOAT_EQ(map.mesh.Colours()[2], 1.0f);
+}
+
+TEST(SizeMesh, LiveSizingAlsoSizesTheSnrPlotForADiffFirstSource) {
+  FakeLive live;
+  live.models = {Uniform(2, 2, 0), Uniform(4, 4, 0)};
+  live.models[0].sourceType = kDiff;
+  live.models[0].visible = false;  // the plot follows model 0 even when it is hidden
+  FakeMap map;
+  SizeMesh(live, map, map);
+  EXPECT_EQ(map.snrFloats, 72u);
+  EXPECT_EQ(SnrPlotFloatCount(64, 128), 36u * 190);
+
+  live.models[0].sourceType = kBase;
+  SizeMesh(live, map, map);
+  EXPECT_EQ(map.snrFloats, 0u);
+
+  live.models.clear();
+  EXPECT_EQ(SizeMesh(live, map, map), 0u);
+  EXPECT_EQ(map.snrFloats, 0u);
+  EXPECT_EQ(map.mesh.VertexCount(), 0);
+}
+
+TEST(SizeMesh, NarrowFramesTakeNoRoomAndPlotNothingNegative) {
+  FakeLive live;
+  live.models = {Uniform(1, 8, 0), Uniform(3, 1, 0)};
+  live.models[0].sourceType = kDiff;
+  FakeMap map;
+  EXPECT_EQ(SizeMesh(live, map, map), 0u);
+  EXPECT_EQ(map.snrFloats, 36u * 7);
+  EXPECT_EQ(SnrPlotFloatCount(1, 1), 0u);
+  EXPECT_EQ(SnrPlotFloatCount(0, 0), 0u);
+  RebuildLiveMesh(live, map, DrawStyle::Style2);  // nothing to write, nothing written
+  EXPECT_EQ(map.invalidations, 1);
+}
+
+TEST(SizeMesh, AllocationResetsTheAverage) {
+  FakeLive live;
+  live.models = {Uniform(2, 2, 0)};
+  FakeMap map;
+  map.mesh.averageValue = 12.5f;
+  SizeMesh(live, map, map);
+  EXPECT_EQ(map.allocations, 1);
+  EXPECT_FLOAT_EQ(map.mesh.averageValue, 0.0f);
+}
+
+TEST(RebuildPlaybackMesh, BuildsTheFrameAtTheIndexAndTakesItsAverage) {
+  FakeRecorded recorded;
+  recorded.sources = {Uniform(3, 3, 60, 3), Uniform(2, 4, 120, 3)};
+  recorded.sources[0].averages = {1.0f, 2.0f, 3.0f};
+  recorded.sources[1].averages = {7.0f, 8.0f, 9.0f};
+  FakeMap map;
+  EXPECT_EQ(SizeMesh(recorded, map), 18u * 4 + 18u * 3);
+
+  RebuildPlaybackMesh(recorded, 2, map, DrawStyle::Style1);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 10.0f);  // frame 2 holds 62; 62 / 6 = 10
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 4 * 6), 20.0f);  // 122 / 6
+  EXPECT_FLOAT_EQ(map.mesh.averageValue, 9.0f);  // the last source built wins
+  EXPECT_EQ(map.invalidations, 1);
+
+  recorded.sources[1].visible = false;
+  RebuildPlaybackMesh(recorded, 1, map, DrawStyle::Style1);
+  EXPECT_FLOAT_EQ(map.mesh.averageValue, 2.0f);
+}
+
+TEST(RebuildPlaybackMesh, IndexPastASourcesFramesLeavesItsRoomAlone) {
+  FakeRecorded recorded;
+  recorded.sources = {Uniform(2, 2, 60, 1), Uniform(2, 2, 120, 2)};
+  recorded.sources[1].averages = {0.0f, 5.0f};
+  FakeMap map;
+  SizeMesh(recorded, map);
+  RebuildPlaybackMesh(recorded, 1, map, DrawStyle::Style1);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 0.0f);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 6), 20.0f);
+  EXPECT_FLOAT_EQ(map.mesh.averageValue, 5.0f);
+  EXPECT_EQ(BuildPlaybackMesh(0, recorded, 0, 1, map.mesh, DrawStyle::Style1), 0u);
+  EXPECT_EQ(BuildPlaybackMesh(0, recorded, 0, -1, map.mesh, DrawStyle::Style1), 0u);
+  EXPECT_EQ(BuildPlaybackMesh(0, recorded, 0, 0, map.mesh, DrawStyle::Style1), 18u);
+}
+
+TEST(RebuildPlaybackMesh, MaskLevelFollowsTheSourcesFlag) {
+  FakeRecorded recorded;
+  recorded.sources = {Uniform(2, 2, 50, 1)};
+  recorded.sources[0].averages = {50.0f};
+  FakeMap map;
+  SizeMesh(recorded, map);
+  map.mesh.rangeMax = 100;
+  // A recorded source reports its masked cells through its frame view.
+  class Masked : public FakeRecorded {
+   public:
+    bool FrameAt(int32_t m, int32_t index, MeshFrame& frame) const override {
+      if (!FakeRecorded::FrameAt(m, index, frame)) return false;
+      frame.mask = mask;
+      frame.maskLevelOn = true;
+      return true;
+    }
+    const uint8_t mask[4] = {0, 1, 1, 1};
+  } masked;
+  masked.sources = recorded.sources;
+  RebuildPlaybackMesh(masked, 0, map, DrawStyle::Style2);
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 1), RefLevel(50.0f, 0, 100));
+  EXPECT_FLOAT_EQ(ZAt(map.mesh, 1), 39.0f);
+}
+
+}  // namespace
+}  // namespace pelorin
