@@ -1,11 +1,12 @@
 // Mesh build time of a 64 x 128 frame next to a plain copy of as many floats as the
-// build writes (both arrays), measured in the same run. Prints the ratios at the end.
+// build writes (both arrays). Google Benchmark's table first, then the ratios measured
+// side by side, the jobs interleaved, in the same run.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
+#include <algorithm>
+#include <ctime>
 #include <vector>
 
 #include "view/mesh/source_mesh.h"
@@ -69,38 +70,66 @@ BENCHMARK(BM_CopyFloats);
 BENCHMARK(BM_BuildStyle1);
 BENCHMARK(BM_BuildStyle2);
 
-// Keeps the console output and remembers each benchmark's time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void PrintRatios() const {
-    const auto copy = times_.find("BM_CopyFloats");
-    if (copy == times_.end() || copy->second <= 0) return;
-    std::printf("\n64 x 128 frame, %zu floats per array; copy of %zu floats: %.1f us\n",
-                pelorin::MeshFloatCount(kWidth, kHeight),
-                2 * pelorin::MeshFloatCount(kWidth, kHeight), copy->second / 1000.0);
-    for (const char* name : {"BM_BuildStyle1", "BM_BuildStyle2"}) {
-      const auto it = times_.find(name);
-      if (it == times_.end()) continue;
-      std::printf("%s: %.1f us, %.2f x the copy (target at most 2 x)\n", name,
-                  it->second / 1000.0, it->second / copy->second);
-    }
-  }
+// CPU time of this thread, in microseconds: unlike wall time it does not count the
+// time other processes on a busy machine take from us.
+double ThreadMicros() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
 
- private:
-  std::map<std::string, double> times_;
-};
+// Times `rounds` rounds of `reps` calls of each job, the jobs taking turns within a
+// round so that a change of machine load hits all of them alike; returns the median
+// CPU time per call of each job, in microseconds.
+template <class... Jobs>
+std::vector<double> MedianTimes(int rounds, int reps, Jobs&&... jobs) {
+  std::vector<std::vector<double>> samples(sizeof...(Jobs));
+  for (int round = 0; round < rounds; ++round) {
+    size_t j = 0;
+    auto time = [&](auto& job) {
+      const double start = ThreadMicros();
+      for (int i = 0; i < reps; ++i) job();
+      samples[j++].push_back((ThreadMicros() - start) / reps);
+    };
+    (time(jobs), ...);
+  }
+  std::vector<double> medians;
+  for (auto& s : samples) {
+    std::sort(s.begin(), s.end());
+    medians.push_back(s[s.size() / 2]);
+  }
+  return medians;
+}
+
+void PrintRatios() {
+  Fixture& d = Data();
+  auto copy = [&] {
+    std::memcpy(d.target.data(), d.source.data(), d.source.size() * sizeof(float));
+    benchmark::ClobberMemory();
+  };
+  auto build = [&](pelorin::DrawStyle style) {
+    return [&d, style] {
+      benchmark::DoNotOptimize(
+          pelorin::BuildSourceMesh(0, d.frame, {style, 0, 250}, d.vertices, d.colours));
+      benchmark::ClobberMemory();
+    };
+  };
+  const std::vector<double> t = MedianTimes(41, 50, copy, build(pelorin::DrawStyle::Style1),
+                                            build(pelorin::DrawStyle::Style2));
+  std::printf("\nSide by side, median CPU time of 41 rounds: %d x %d frame, %zu floats per array\n",
+              kWidth, kHeight, pelorin::MeshFloatCount(kWidth, kHeight));
+  std::printf("copy of %zu floats: %.1f us\n", d.source.size(), t[0]);
+  std::printf("build Style1:        %.1f us = %.2f x the copy\n", t[1], t[1] / t[0]);
+  std::printf("build Style2:        %.1f us = %.2f x the copy\n", t[2], t[2] / t[0]);
+  std::printf("(target: a build at most 2 x the copy)\n");
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  benchmark::RunSpecifiedBenchmarks();
+  PrintRatios();
   benchmark::Shutdown();
   return 0;
 }

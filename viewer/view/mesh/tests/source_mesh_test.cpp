@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "view/mesh/colours.h"
@@ -180,6 +182,83 @@ TEST(SourceMesh, MeshThatDoesNotFitIsNotWritten) {
   EXPECT_EQ(BuildSourceMesh(0, f.View(), {DrawStyle::Style1}, v, std::span(c).first(71)), 0u);
   EXPECT_EQ(v, std::vector<float>(72, -1.0f));
   EXPECT_EQ(BuildSourceMesh(0, f.View(), {DrawStyle::Style1}, v, c), 72u);
+}
+
+TEST(SourceMesh, WritesExactlyItsOwnStretchOfTheArrays) {
+  TestFrame f(3, 4, std::vector<int32_t>(12, 60));
+  const size_t count = MeshFloatCount(3, 4);
+  for (MeshColouring colouring : {MeshColouring{DrawStyle::Style1}, Style2(0, 100)}) {
+    std::vector<float> v(count + 10, -1.0f), c(count + 10, -1.0f);
+    ASSERT_EQ(BuildSourceMesh(5, f.View(), colouring, v, c), count);
+    for (size_t i : {size_t{0}, size_t{4}, count + 5, count + 9}) {
+      EXPECT_EQ(v[i], -1.0f) << i;
+      EXPECT_EQ(c[i], -1.0f) << i;
+    }
+    EXPECT_NE(v[5], -1.0f);
+    EXPECT_NE(c[count + 4], -1.0f);
+  }
+}
+
+// Style2 corners come from a table over the ranges where that fits; every value, also
+// far outside the ranges, must get what the rules give it directly.
+TEST(SourceMesh, Style2CornersFollowTheRulesForAnyValueAndRange) {
+  const std::vector<int32_t> values = {std::numeric_limits<int32_t>::min(), -1000, -1, 0, 1,
+                                       24, 25, 62, 63, 99, 100, 187, 188, 251, 252, 300,
+                                       1125, 1126, 5000, std::numeric_limits<int32_t>::max()};
+  struct Ranges {
+    int32_t sourceMin, sourceMax, mapMin, mapMax;
+  };
+  for (const Ranges& r : {Ranges{0, 250, 0, 250}, Ranges{0, 100, 0, 2}, Ranges{-50, 20, 10, 300},
+                          Ranges{0, 1500, 0, 1500}, Ranges{0, 100000, -7, 90000},
+                          Ranges{100, 100, 50, 50}}) {
+    SCOPED_TRACE(testing::Message() << r.sourceMin << ".." << r.sourceMax << " map "
+                                    << r.mapMin << ".." << r.mapMax);
+    // A 2 x n frame: corner (0, y) of square y is its P00, vertex 1.
+    const int32_t n = static_cast<int32_t>(values.size()) + 1;
+    std::vector<int32_t> cells(2 * static_cast<size_t>(n), 0);
+    std::copy(values.begin(), values.end(), cells.begin());
+    TestFrame f(2, n, cells);
+    f.view.rangeMin = r.sourceMin;
+    f.view.rangeMax = r.sourceMax;
+    std::vector<float> v(MeshFloatCount(2, n)), c(v.size());
+    ASSERT_EQ(BuildSourceMesh(0, f.View(), Style2(r.mapMin, r.mapMax), v, c), v.size());
+    const ColourRamp ramp(r.mapMin, r.mapMax);
+    for (size_t y = 0; y < values.size(); ++y) {
+      SCOPED_TRACE(values[y]);
+      const Vertex p = At(v, c, 6 * y + 1);
+      const RgbF want = ramp(values[y]);
+      EXPECT_EQ(p.z, HeightOf(values[y], r.sourceMin, r.sourceMax));
+      EXPECT_EQ(p.r, want.r);
+      EXPECT_EQ(p.g, want.g);
+      EXPECT_EQ(p.b, want.b);
+    }
+  }
+}
+
+TEST(SourceMesh, Style1CornersFollowTheRulesForAnyValueAndBands) {
+  const std::vector<int32_t> values = {std::numeric_limits<int32_t>::min(), -6, -5, 0, 4, 5,
+                                       244, 245, 249, 250, 4999, 5000,
+                                       std::numeric_limits<int32_t>::max()};
+  for (auto [band, last] : {std::pair{5, 49}, std::pair{100, 49}, std::pair{0, 49},
+                            std::pair{5, 70}, std::pair{-3, 10}}) {
+    SCOPED_TRACE(testing::Message() << "band " << band << " last " << last);
+    const int32_t n = static_cast<int32_t>(values.size()) + 1;
+    std::vector<int32_t> cells(2 * static_cast<size_t>(n), 0);
+    std::copy(values.begin(), values.end(), cells.begin());
+    TestFrame f(2, n, cells);
+    std::vector<float> v(MeshFloatCount(2, n)), c(v.size());
+    ASSERT_EQ(BuildSourceMesh(0, f.View(), {DrawStyle::Style1, 0, 0, band, last}, v, c),
+              v.size());
+    for (size_t y = 0; y < values.size(); ++y) {
+      SCOPED_TRACE(values[y]);
+      const Vertex p = At(v, c, 6 * y + 1);
+      const RgbF want = PaletteColour(PaletteIndex(values[y], band, last));
+      EXPECT_EQ(p.z, static_cast<float>(values[y] / 6));
+      EXPECT_EQ(p.r, want.r);
+      EXPECT_EQ(p.g, want.g);
+      EXPECT_EQ(p.b, want.b);
+    }
+  }
 }
 
 TEST(SourceMesh, FrameWithoutMaskCountsEveryCellValid) {
