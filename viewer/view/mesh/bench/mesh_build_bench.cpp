@@ -3,9 +3,9 @@
 // side by side, the jobs interleaved, in the same run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <ctime>
 #include <vector>
 
