@@ -123,6 +123,10 @@ class FrameRecord {
   void SetCellValid(int32_t x, int32_t y, bool valid) { mask_[Index(x, y)] = valid ? 1 : 0; }
   // The mask byte, or 0 outside the grid.
   uint8_t CellValid(int32_t x, int32_t y) const { return Contains(x, y) ? mask_[Index(x, y)] : 0; }
+  // Cells and mask in one block each, cell (x, y) at x * Height() + y: the map's mesh
+  // reads them in place.
+  const int32_t* CellData() const { return cells_.data(); }
+  const uint8_t* MaskData() const { return mask_.data(); }
 
   float average = 0.0f;    // mean over all cells, masked cells counted as 0
   int32_t max = 0;         // largest valid cell value

@@ -1,9 +1,9 @@
 #include "view/mesh/mesh_rebuild.h"
 
+#include "data/source_type.h"
+
 namespace pelorin {
 namespace {
-
-constexpr int32_t kDiffSourceType = 6;
 
 // A frame is built only into the room its source was given when the arrays were
 // sized; a frame of another size would spill into the next source's vertices.
@@ -79,7 +79,7 @@ size_t SnrPlotFloatCount(int32_t width, int32_t height) {
 }
 
 size_t SizeMesh(const LiveMeshSources& live, MeshTarget& map, SnrPlotTarget& snrPlot) {
-  const bool diffFirst = live.Count() > 0 && live.SourceTypeOf(0) == kDiffSourceType;
+  const bool diffFirst = live.Count() > 0 && live.SourceTypeOf(0) == kSourceDiff;
   snrPlot.SizeSnrPlot(diffFirst ? SnrPlotFloatCount(live.Width(0), live.Height(0)) : 0);
   const size_t total = VisibleFloatCount(live);
   map.AllocateMesh(total);

@@ -4,14 +4,15 @@
 #include <optional>
 #include <vector>
 
+#include "data/source_type.h"
 #include "view/mesh/levels.h"
 #include "view/mesh/mesh_rebuild.h"
 
 namespace pelorin {
 namespace {
 
-constexpr int32_t kDiff = 6;
-constexpr int32_t kBase = 3;
+constexpr int32_t kDiff = kSourceDiff;
+constexpr int32_t kBase = kSourceBase;
 
 // One source of the fakes: its laid-out size and, optionally, frames of values.
 struct FakeSource {
