@@ -145,8 +145,17 @@ struct Server::Impl {
     while (log.size() > 256) log.pop_front();
   }
 
+  // Each report holds the wire for pace_us. Sleeps overrun (the more so on a busy machine);
+  // what the reports overran is taken off the following ones (at most ten reports' worth is
+  // carried), so n reports take n x pace_us on the wire instead of drifting later.
+  Clock::duration pace_overrun{};
   void Pace() {
-    if (config.pace_us > 0) std::this_thread::sleep_for(std::chrono::microseconds(config.pace_us));
+    if (config.pace_us <= 0) return;
+    const Clock::duration pace = std::chrono::microseconds(config.pace_us);
+    const Clock::duration want = pace - pace_overrun;
+    const auto start = Clock::now();
+    if (want > Clock::duration::zero()) std::this_thread::sleep_for(want);
+    pace_overrun = std::clamp(Clock::now() - start - want, Clock::duration::zero(), 10 * pace);
   }
 
   bool Send(int fd, const uhid_event& ev) {
