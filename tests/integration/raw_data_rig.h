@@ -104,6 +104,14 @@ class Rig {
     }
     return {};
   }
+  // Waits (at most two seconds) until the device has sent n input reports in all.
+  bool WaitInputs(int n) const {
+    for (int i = 0; i < 2000; ++i) {
+      if (server_->Stats().inputs >= n) return true;
+      ::usleep(1000);
+    }
+    return false;
+  }
   std::vector<Bytes> SetReports() const { return Sent(UHID_SET_REPORT); }
   size_t GetReports() const { return Sent(UHID_GET_REPORT).size(); }
 

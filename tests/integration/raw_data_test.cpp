@@ -323,9 +323,16 @@ TEST(Z3Usb, BurstReadGathersManyAnswers) {
   rig.sim().faults().Add({FaultKind::WrongLength, 0x86, 0, 1});
   EXPECT_EQ(IO_BurstReadData(fd, kRaw, 4, buf.data(), &n), -2);
   EXPECT_EQ(n, 0u);
-  // The next command is not confused by what went before.
-  ASSERT_EQ(IO_BurstReadData(fd, kRaw, 100, buf.data(), &n), 0);
-  EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 100), rig.Peek(0, kRaw, 100));
+
+  // A burst that fails halfway leaves the rest of its answers behind; the next command
+  // must not take them for its own.
+  rig.sim().faults().Add({FaultKind::BadCrc, 0x86, 0, 1});
+  const int inputs = rig.sim().Stats().inputs;
+  EXPECT_EQ(IO_BurstReadData(fd, kRaw, 3 * 52, buf.data(), &n), -2);
+  ASSERT_TRUE(rig.WaitInputs(inputs + 3));
+  uint8_t one[52];
+  ASSERT_EQ(IO_ReadData(fd, kRaw + 100, one, &n), 0);
+  EXPECT_EQ(Bytes(one, one + 52), rig.Peek(0, kRaw + 100, 52));
 }
 
 TEST(Z3UsbBrg, ReportToOsTriesSixTimesAndBrackets) {

@@ -5,6 +5,7 @@
 
 #include "commands/raw_data.h"
 #include "device_type.h"
+#include "hid/hid_port.h"
 #include "library_state.h"
 #include "transport/feature_channel.h"
 #include "transport/memory_read.h"
@@ -139,9 +140,14 @@ int BurstReadData(int32_t type, int fd, uint32_t address, uint32_t length, uint8
     const uint8_t* data = nullptr;
     size_t n = 0;
     int r = carrier.Next(&data, &n);
-    if (r != 0) return r;
     // An answer without data makes no progress: waiting for more could go on for ever.
-    if (n == 0) return -2;
+    if (r == 0 && n == 0) r = -2;
+    if (r != 0) {
+      // The chip may still be sending the rest: the next command must not take it for its
+      // own answer.
+      hid::Cancel(fd);
+      return r;
+    }
     const size_t take = std::min<size_t>(n, length - gathered);
     std::memcpy(buffer + gathered, data, take);
     gathered += static_cast<uint32_t>(take);
