@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "data/source_type.h"
-#include "view/mesh/levels.h"
 #include "view/mesh/mesh_rebuild.h"
 
 namespace pelorin {
@@ -236,30 +235,6 @@ TEST(RebuildPlaybackMesh, IndexPastASourcesFramesLeavesItsRoomAlone) {
   EXPECT_EQ(BuildPlaybackMesh(0, recorded, 0, 1, map.mesh, DrawStyle::Style1), 0u);
   EXPECT_EQ(BuildPlaybackMesh(0, recorded, 0, -1, map.mesh, DrawStyle::Style1), 0u);
   EXPECT_EQ(BuildPlaybackMesh(0, recorded, 0, 0, map.mesh, DrawStyle::Style1), 18u);
-}
-
-TEST(RebuildPlaybackMesh, MaskLevelFollowsTheSourcesFlag) {
-  FakeRecorded recorded;
-  recorded.sources = {Uniform(2, 2, 50, 1)};
-  recorded.sources[0].averages = {50.0f};
-  FakeMap map;
-  SizeMesh(recorded, map);
-  map.mesh.rangeMax = 100;
-  // A recorded source reports its masked cells through its frame view.
-  class Masked : public FakeRecorded {
-   public:
-    bool FrameAt(int32_t m, int32_t index, MeshFrame& frame) const override {
-      if (!FakeRecorded::FrameAt(m, index, frame)) return false;
-      frame.mask = mask;
-      frame.maskLevelOn = true;
-      return true;
-    }
-    const uint8_t mask[4] = {0, 1, 1, 1};
-  } masked;
-  masked.sources = recorded.sources;
-  RebuildPlaybackMesh(masked, 0, map, DrawStyle::Style2);
-  EXPECT_FLOAT_EQ(ZAt(map.mesh, 1), RefLevel(50.0f, 0, 100));
-  EXPECT_FLOAT_EQ(ZAt(map.mesh, 1), 39.0f);
 }
 
 }  // namespace

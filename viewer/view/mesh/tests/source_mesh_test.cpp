@@ -89,20 +89,6 @@ TEST(SourceMesh, SquaresRunColumnByColumnOverTheField) {
   }
 }
 
-TEST(SourceMesh, Style1HeightTruncatesTowardZeroAndUsesPaletteBands) {
-  TestFrame f(2, 2, {-13, 7, 300, 5});
-  std::vector<float> v(18), c(18);
-  ASSERT_EQ(BuildSourceMesh(0, f.View(), {DrawStyle::Style1}, v, c), 18u);
-  const Vertex p00 = At(v, c, 1), p01 = At(v, c, 0), p10 = At(v, c, 2), p11 = At(v, c, 5);
-  EXPECT_FLOAT_EQ(p00.z, -2.0f);
-  EXPECT_FLOAT_EQ(p01.z, 1.0f);
-  EXPECT_FLOAT_EQ(p10.z, 50.0f);
-  EXPECT_FLOAT_EQ(p11.z, 0.0f);
-  EXPECT_FLOAT_EQ(p00.r, PaletteColour(0).r);   // negative: entry 0
-  EXPECT_FLOAT_EQ(p01.g, PaletteColour(1).g);   // 7: entry 1
-  EXPECT_FLOAT_EQ(p10.b, PaletteColour(49).b);  // 300: entry 49
-}
-
 class MaskedCorner : public ::testing::Test {
  protected:
   // The corner (0, 0) of a 2 x 2 frame is masked; its value is 30.
