@@ -144,6 +144,19 @@ TEST_F(Discovery, BridgeLayoutNeedsBothPairsInOneCollectionInOrder) {
   EXPECT_EQ(TypeByLayout(p.collections[0]), UNKNOWN);
 }
 
+TEST_F(Discovery, BridgeWithOneCollectionPerPairIsAZ3BridgeOnEveryPath) {
+  AddDevice("/dev/hidraw6", 0x6b3e, 0x3a07,
+            test::Concat({test::VendorPair(0x35, 0x53, 63), test::VendorPair(0x0A, 0x09, 63)}));
+  AddDevice("/dev/hidraw7", 0x6b3e, 0x3a01, test::VendorPair(0x35, 0x53, 20));  // a Z2 bridge
+  ExpectValid(IO_OpenDevice(0));
+  EXPECT_EQ(machine_.opened.back(), "/dev/hidraw6#vid_6b3e&pid_3a07&col01");
+  EXPECT_EQ(IO_GetDeviceType(), DEV_Z3_USB_BRG);
+  char col02[] = "/dev/hidraw6#vid_6b3e&pid_3a07&col02";
+  EXPECT_EQ(IO_GetDeviceTypeByPath(col02), DEV_Z3_USB_BRG);
+  char z2[] = "/dev/hidraw7#vid_6b3e&pid_3a01";
+  EXPECT_EQ(IO_GetDeviceTypeByPath(z2), DEV_Z2_USB_BRG);
+}
+
 TEST_F(Discovery, DeclaredTypeSkipsOtherLayoutsWithoutOpening) {
   AddDevice("/dev/hidraw0", 0x6b3e, 0x3a04, test::VendorPair(0x0A, 0x09, 18));  // a Z2 USB
   EXPECT_EQ(IO_OpenDevice(DEV_Z3_USB), -1);

@@ -30,9 +30,30 @@ const hid::DeviceInfo* FindDevice(const std::vector<hid::DeviceInfo>& devices, c
   return nullptr;
 }
 
+// All report entries of the device a path belongs to, collection after collection.
+hid::Collection WholeDeviceLayout(const hid::DeviceInfo& device,
+                                  const std::vector<hid::DeviceInfo>& devices) {
+  hid::Collection whole;
+  for (const auto& d : devices) {
+    if (d.node != device.node) continue;
+    whole.inputs.insert(whole.inputs.end(), d.layout.inputs.begin(), d.layout.inputs.end());
+    whole.outputs.insert(whole.outputs.end(), d.layout.outputs.begin(), d.layout.outputs.end());
+  }
+  return whole;
+}
+
 // Probe by layout; a recognised device leaves its ids in the library state.
-int32_t ProbeLayout(const hid::DeviceInfo& device) {
-  const int32_t type = TypeByLayout(device.layout);
+//
+// The Z3 bridge pairs its own reports (0x35/0x53) with the Z3 channel (0x0A/0x09). A
+// descriptor may hold both pairs in one collection or give each pair a collection of its
+// own; hidraw serves the whole device through one node either way, so a device whose
+// collections together show exactly the bridge layout is a Z3 bridge on every path.
+int32_t ProbeLayout(const hid::DeviceInfo& device, const std::vector<hid::DeviceInfo>& devices) {
+  int32_t type = UNKNOWN;
+  if (device.collection != 0 && TypeByLayout(WholeDeviceLayout(device, devices)) == DEV_Z3_USB_BRG)
+    type = DEV_Z3_USB_BRG;
+  else
+    type = TypeByLayout(device.layout);
   if (type != UNKNOWN) {
     State().vendor_id = device.vendor_id;
     State().product_id = device.product_id;
@@ -95,7 +116,7 @@ int32_t TypeByLayout(const hid::Collection& layout) {
 
 int32_t ClassifyPath(char* path, const std::vector<hid::DeviceInfo>& devices) {
   if (const hid::DeviceInfo* d = FindDevice(devices, path)) {
-    const int32_t type = ProbeLayout(*d);
+    const int32_t type = ProbeLayout(*d, devices);
     if (type != UNKNOWN) return type;
   }
   const Rows rows = RowsInForce();
@@ -129,7 +150,7 @@ Discovered DiscoverAndOpen(int32_t declare) {
   // First pass: by report layout, in enumeration order.
   for (const auto& d : found.devices) {
     if (st.verbose >= 1) std::printf("DEVICE: search report id %s\n", d.path.c_str());
-    const int32_t type = ProbeLayout(d);
+    const int32_t type = ProbeLayout(d, found.devices);
     if (type != UNKNOWN && (declare == 0 || declare == type)) {
       found.path = d.path;
       hid::OpenError err = hid::OpenError::None;

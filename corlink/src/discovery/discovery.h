@@ -32,6 +32,10 @@ int32_t TypeByLayout(const hid::Collection& layout);
 // The type of a device path: by the layout of the enumerated device with that path (its
 // vendor and product ids then go into the library state), else by the custom list or the
 // built-in table. Lower-cases path in place.
+//
+// The layout is that of the path's collection, with one addition: a device whose
+// collections together hold exactly the Z3 bridge layout (0x35/0x53 and 0x0A/0x09, one
+// collection or two) is DEV_Z3_USB_BRG on each of its paths.
 int32_t ClassifyPath(char* path, const std::vector<hid::DeviceInfo>& devices);
 
 struct Discovered {
