@@ -27,7 +27,8 @@ if ! command -v qemu-system-x86_64 >/dev/null; then
   echo "kernel-e2e: qemu-system-x86_64 not installed; skipped"
   exit 77
 fi
-if ! "$panelsim" --help 2>&1 | grep -q -- "--uhid"; then
+# Look for the option in the program rather than run it: an older panelsim serves forever.
+if ! grep -aq -- "--uhid" "$panelsim"; then
   echo "kernel-e2e: this panelsim has no --uhid mode; skipped"
   exit 77
 fi
