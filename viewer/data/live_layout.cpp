@@ -47,9 +47,11 @@ bool InstantModel::FillActiveSet() {
     active_.chips.push_back(*it);
   } else {
     active_.chips = detected_.chips;
-    for (ChipInfo& chip : active_.chips) {
-      if (DiffWithOverlap(chip)) chip.senseCount += chip.leadOverlap + chip.tailOverlap;
-    }
+  }
+  // A chip whose Diff data include the overlap lines sends them in every row, whether it
+  // is read alone or with the others.
+  for (ChipInfo& chip : active_.chips) {
+    if (DiffWithOverlap(chip)) chip.senseCount += chip.leadOverlap + chip.tailOverlap;
   }
   if (active_.chips.empty()) return false;
   maxSense_ = 0;

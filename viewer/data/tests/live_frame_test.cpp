@@ -226,6 +226,11 @@ TEST_F(LiveFrameTest, DiffOverlapLinesIncludedAndHidden) {
   ASSERT_TRUE(Start(kSourceDiff));
   EXPECT_THAT(Row(*Read(), 0), ElementsAre(0, 1, 2, 3, 67, 68, 69));
 
+  // A chip read alone still sends its overlap lines.
+  configure = [](InstantModel& m) { m.SetSelectedChip(5); };
+  ASSERT_TRUE(Start(kSourceDiff));
+  EXPECT_THAT(Row(*Read(), 1), ElementsAre(72, 73, 74, 75, 76, 77));
+
   // Overlap lines are Diff data only: a Raw Data frame has the chips' own lines.
   configure = [](InstantModel&) {};
   ASSERT_TRUE(Start(kSourceRawData));
