@@ -44,7 +44,12 @@ mkdir -p "$cache"
 t_download=$(now)
 kernel_deb=$(ls "$cache"/linux-image-*-amd64_*.deb 2>/dev/null | head -n1 || true)
 if [ -z "$kernel_deb" ]; then
-  pkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
+  resolve() { apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }'; }
+  pkg=$(resolve)
+  if [ -z "$pkg" ] && [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq >/dev/null 2>&1 || true  # a fresh machine may have no package lists yet
+    pkg=$(resolve)
+  fi
   [ -n "$pkg" ] || { echo "kernel-e2e: cannot resolve linux-image-amd64 (apt-get update?)" >&2; exit 1; }
   (cd "$cache" && apt-get download -q "$pkg" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
   kernel_deb=$(ls "$cache"/linux-image-*-amd64_*.deb 2>/dev/null | head -n1 || true)
