@@ -23,7 +23,7 @@
  * <node> is a hidraw node ("/dev/hidraw3") or the socket file of an emulated device in
  * the folder $CORLINK_VIRTUAL_DIR (else $XDG_RUNTIME_DIR/corlink, else /tmp/corlink-<uid>).
  * The ids are lower-case hex. Any such path can be given to IO_OpenDeviceByPath; the part
- * from '#' on only names the collection. The custom device list "qortouch.ini" in the
+ * from '#' on only names the collection (a bare node will do for a device with one). The custom device list "qortouch.ini" in the
  * working directory matches rows against these paths ("vid_6b3e&pid_3a06" and "col02").
  */
 #ifndef CORLINK_H

@@ -239,6 +239,11 @@ TEST_F(Discovery, ClassifyingAPathByLayoutStoresTheIds) {
   AddDevice("/dev/hidraw5", 0x0abc, 0x0def, test::VendorPair(0x0A, 0x09, 57));
   char path[] = "/dev/hidraw5#vid_0abc&pid_0def";
   EXPECT_EQ(IO_GetDeviceTypeByPath(path), DEV_Z3_HID_OVER_I2C);
+  char node[] = "/dev/hidraw5";
+  EXPECT_EQ(IO_GetDeviceTypeByPath(node), DEV_Z3_HID_OVER_I2C) << "a bare node of a one-collection device";
+  AddFeatureDevice("/dev/hidraw6", 0x6b3e, 0x3a06);
+  char ambiguous[] = "/dev/hidraw6";
+  EXPECT_EQ(IO_GetDeviceTypeByPath(ambiguous), UNKNOWN) << "several collections: the node alone names none";
   uint16_t vid = 0, pid = 0;
   IO_GetVidPiD(&vid, &pid);
   EXPECT_EQ(vid, 0x0abc);

@@ -27,6 +27,16 @@ const hid::DeviceInfo* FindDevice(const std::vector<hid::DeviceInfo>& devices, c
   // The caller's copy may already have been lower-cased by an earlier classification.
   for (const auto& d : devices)
     if (strcasecmp(d.path.c_str(), path) == 0) return &d;
+  // A bare node names its device when the device has a single collection.
+  if (std::strchr(path, '#') == nullptr) {
+    const hid::DeviceInfo* only = nullptr;
+    for (const auto& d : devices) {
+      if (d.node != path) continue;
+      if (only != nullptr) return nullptr;
+      only = &d;
+    }
+    return only;
+  }
   return nullptr;
 }
 
