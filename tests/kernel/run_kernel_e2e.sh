@@ -125,7 +125,7 @@ for m in $(cat /modules/order); do
 done
 mkdir -p /tmp/virtual
 export CORLINK_VIRTUAL_DIR=/tmp/virtual
-/bin/panelsim --uhid --type z3usb --chips 1 > /tmp/panelsim.log 2>&1 &
+/bin/panelsim --uhid --type z3usb --chips 1 --drive 20 --sense 16 > /tmp/panelsim.log 2>&1 &
 sim=$!
 cd /tmp
 /bin/kernel_probe
