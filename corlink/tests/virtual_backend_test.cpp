@@ -48,6 +48,18 @@ TEST_F(VirtualBackendTest, WriteSendsOneOutputEventAndReadReturnsTheInput) {
   EXPECT_EQ(got[0].data, Bytes({0x09, 0x42, 1, 2}));
 }
 
+TEST_F(VirtualBackendTest, ReadAfterWriteOnAnotherDescriptorLooksItUp) {
+  ScriptedPeer a, b;
+  a.Start(nullptr);
+  b.Start(nullptr);
+  uint8_t out[2] = {0x09, 1};
+  ASSERT_EQ(WriteReport(a.host_fd(), out, sizeof out, 500), 1);
+  b.SendInput(Bytes({0x0A, 0x0B}));
+  uint8_t in[4];
+  ASSERT_EQ(ReadReportAfterWrite(b.host_fd(), in, sizeof in, 500), 2);
+  EXPECT_EQ(in[1], 0x0B);
+}
+
 TEST_F(VirtualBackendTest, ReadTimesOutWithZeroAndCutsLongReports) {
   ScriptedPeer peer;
   peer.Start(nullptr);

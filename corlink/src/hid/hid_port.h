@@ -82,6 +82,10 @@ int Open(const std::string& path, OpenError* err);
 //                for it is discarded, so the next command starts clean.
 int WriteReport(int fd, const uint8_t* data, size_t len, int timeout_ms);
 int ReadReport(int fd, uint8_t* buf, size_t len, int timeout_ms);
+// ReadReport for the answer to a report this thread has just written to fd with
+// WriteReport, within the same library call (so the host cannot have closed fd in
+// between): the descriptor is not looked up again.
+int ReadReportAfterWrite(int fd, uint8_t* buf, size_t len, int timeout_ms);
 int SetFeature(int fd, const uint8_t* data, size_t len);
 int GetFeature(int fd, uint8_t* buf, size_t len);
 void Cancel(int fd);

@@ -83,9 +83,22 @@ std::vector<std::unique_ptr<FdState>> g_table;
 
 // The state of a socket descriptor. A descriptor number that now names another socket
 // (the caller closed the old one and got the number back) starts from a clean state.
+struct StatHint {
+  int fd = -1;
+  struct stat st;
+};
+thread_local StatHint t_hint;
+
 FdState* StateOf(int fd, bool reset) {
   struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode)) {
+  if (fd >= 0 && t_hint.fd == fd) {
+    st = t_hint.st;
+    t_hint.fd = -1;
+  } else if (fd < 0 || fstat(fd, &st) != 0) {
+    errno = EBADF;
+    return nullptr;
+  }
+  if (!S_ISSOCK(st.st_mode)) {
     errno = EBADF;
     return nullptr;
   }
@@ -407,6 +420,11 @@ int VirtualOpen(const std::string& node, OpenError* err) {
 }
 
 }  // namespace
+
+void HintDescriptor(int fd, const struct stat& st) {
+  t_hint.fd = fd;
+  t_hint.st = st;
+}
 
 VirtualTimeouts GetVirtualTimeouts() { return {g_feature_timeout_ms.load(), g_announce_timeout_ms.load()}; }
 

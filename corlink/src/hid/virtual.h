@@ -2,6 +2,8 @@
 // The transfer contract itself is the Backend table of hid_port.h.
 #pragma once
 
+#include <sys/stat.h>
+
 namespace corlink::hid {
 
 // How long a feature get or set waits for the device's reply, and how long enumeration
@@ -13,5 +15,9 @@ struct VirtualTimeouts {
 
 VirtualTimeouts GetVirtualTimeouts();
 void SetVirtualTimeouts(const VirtualTimeouts& t);
+
+// The dispatcher has just taken fd's status to pick this backend: the next transfer call on
+// fd from this thread uses it instead of asking the kernel again.
+void HintDescriptor(int fd, const struct stat& st);
 
 }  // namespace corlink::hid

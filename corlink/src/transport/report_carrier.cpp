@@ -67,10 +67,11 @@ bool ReportWrite(ReportFamily& family, int fd, const uint8_t* buf, size_t size, 
   return false;
 }
 
-bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int timeout_ms) {
+bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int timeout_ms, bool after_write) {
   family.pending = true;
   errno = 0;
-  int r = hid::ReadReport(fd, buf, size, WireTimeout(timeout_ms));
+  int wait = WireTimeout(timeout_ms);
+  int r = after_write ? hid::ReadReportAfterWrite(fd, buf, size, wait) : hid::ReadReport(fd, buf, size, wait);
   int err = errno;
   family.pending = false;
   if (r > 0 && static_cast<size_t>(r) >= size) {

@@ -28,7 +28,8 @@ ReportFamily& Z2ReportFamily();    // 19-byte reports, types 8 and 12
 bool ReportWrite(ReportFamily& family, int fd, const uint8_t* buf, size_t size, int timeout_ms);
 
 // True when an input report of at least size bytes arrived within timeout_ms; its first
-// size bytes are in buf. On failure buf holds zeros.
-bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int timeout_ms);
+// size bytes are in buf. On failure buf holds zeros. after_write: the read follows a write
+// to fd within the same library call (the descriptor need not be looked up again).
+bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int timeout_ms, bool after_write = false);
 
 }  // namespace corlink::transport

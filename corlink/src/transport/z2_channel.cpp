@@ -33,11 +33,15 @@ bool Z2WriteOnce(int fd, const uint8_t* report) {
   return ReportWrite(Z2ReportFamily(), fd, report, kZ2ReportSize, kZ2TimeoutMs);
 }
 
-bool Z2ReadOnce(int fd, uint8_t* report) {
-  bool ok = ReportRead(Z2ReportFamily(), fd, report, kZ2ReportSize, kZ2TimeoutMs);
+namespace {
+bool ReadAnswer(int fd, uint8_t* report, bool after_write) {
+  bool ok = ReportRead(Z2ReportFamily(), fd, report, kZ2ReportSize, kZ2TimeoutMs, after_write);
   if (ok) DumpPacket("R: ", report, kZ2ReportSize);
   return ok;
 }
+}  // namespace
+
+bool Z2ReadOnce(int fd, uint8_t* report) { return ReadAnswer(fd, report, false); }
 
 int Z2Command(int fd, const uint8_t* report) {
   for (int i = 0; i < kZ2Tries; ++i) {
@@ -49,7 +53,7 @@ int Z2Command(int fd, const uint8_t* report) {
 
 int Z2CommandRead(int fd, const uint8_t* report, uint8_t* answer) {
   if (!Z2WriteOnce(fd, report)) return -1;
-  return Z2ReadOnce(fd, answer) ? 0 : -1;
+  return ReadAnswer(fd, answer, true) ? 0 : -1;
 }
 
 bool Z2SlaveWrite(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n) {
@@ -72,7 +76,7 @@ bool Z2SlaveRead(int fd, uint8_t slave, uint8_t command, uint8_t* out, size_t ca
   r[2] = slave;
   r[3] = command;
   if (!Z2WriteOnce(fd, r)) return false;
-  if (!Z2ReadOnce(fd, g_answer)) return false;
+  if (!ReadAnswer(fd, g_answer, true)) return false;
   if (g_answer[0] != kZ2InputId || g_answer[1] != 0x0F) return false;
   size_t n = std::min<size_t>({g_answer[2], kZ2SlaveMaxPayload, cap});
   std::memcpy(out, g_answer + 3, n);

@@ -85,9 +85,11 @@ bool Z3Write(int fd, int timeout_ms) {
   return ReportWrite(Z3UsbFamily(), fd, g_z3_request, kZ3ReportSize, timeout_ms);
 }
 
-int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
+namespace {
+
+int Z3StatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write) {
   for (int i = 0; i < 2; ++i) {
-    bool ok = ReportRead(Z3UsbFamily(), fd, g_z3, kZ3ReportSize, read_timeout_ms);
+    bool ok = ReportRead(Z3UsbFamily(), fd, g_z3, kZ3ReportSize, read_timeout_ms, after_write);
     if (ok) DumpPacketShort("R: ", g_z3, kZ3ReportSize);
     if (ok && g_z3[0] == 0x0A) {
       if (!AnswerCrcOk(g_z3)) return -2;
@@ -102,11 +104,15 @@ int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
   return -2;
 }
 
+}  // namespace
+
+int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value) { return Z3StatusRead(fd, read_timeout_ms, value, false); }
+
 int Z3Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing, uint16_t* value) {
   if (Z3Build(command, payload, n) == 0) return -1;
   return RunAttempts(
       timing, Retry(kRetryZ3Usb).delay_ms, [&] { return Z3Write(fd, timing.write_ms); },
-      [&] { return Z3ReadStatus(fd, timing.read_ms, value); });
+      [&] { return Z3StatusRead(fd, timing.read_ms, value, true); });
 }
 
 // --- 58-byte HID-over-I2C carrier ------------------------------------------------------
@@ -130,9 +136,11 @@ bool HidOverI2cWrite(int fd, int timeout_ms) {
   return ReportWrite(HidOverI2cFamily(), fd, g_hoi_request, kHidOverI2cReportSize, timeout_ms);
 }
 
-int HidOverI2cReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
+namespace {
+
+int HidOverI2cStatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write) {
   for (int i = 0; i < 2; ++i) {
-    bool ok = ReportRead(HidOverI2cFamily(), fd, g_hoi, kHidOverI2cReportSize, read_timeout_ms);
+    bool ok = ReportRead(HidOverI2cFamily(), fd, g_hoi, kHidOverI2cReportSize, read_timeout_ms, after_write);
     if (ok) DumpPacketShort("R: ", g_hoi, kHidOverI2cReportSize);
     if (ok && g_hoi[0] == 0x0A) {
       uint8_t predict = Crc8(g_hoi, 2, kHidOverI2cReportSize);
@@ -151,12 +159,18 @@ int HidOverI2cReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
   return -2;
 }
 
+}  // namespace
+
+int HidOverI2cReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
+  return HidOverI2cStatusRead(fd, read_timeout_ms, value, false);
+}
+
 int HidOverI2cExchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing,
                        uint16_t* value) {
   if (HidOverI2cBuild(command, payload, n) == 0) return -1;
   return RunAttempts(
       timing, Retry(kRetryHidOverI2c).delay_ms, [&] { return HidOverI2cWrite(fd, timing.write_ms); },
-      [&] { return HidOverI2cReadStatus(fd, timing.read_ms, value); });
+      [&] { return HidOverI2cStatusRead(fd, timing.read_ms, value, true); });
 }
 
 // --- Z7 slave tunnel -------------------------------------------------------------------
@@ -188,11 +202,13 @@ bool Z7Write(int fd) {
   return false;
 }
 
-int Z7ReadStatus(int fd, uint16_t* value) {
+namespace {
+
+int Z7StatusRead(int fd, uint16_t* value, bool after_write) {
   const int reads = Retry(kRetryZ7Tunnel).count;
   for (int i = 0; i < reads; ++i) {
     if (i > 0) SleepMs(Retry(kRetryZ7Tunnel).delay_ms);
-    bool ok = ReportRead(Z7TunnelFamily(), fd, g_z3, kZ3ReportSize, kZ7TimeoutMs);
+    bool ok = ReportRead(Z7TunnelFamily(), fd, g_z3, kZ3ReportSize, kZ7TimeoutMs, after_write);
     if (ok) DumpPacketShort("R: ", g_z3, kZ3ReportSize);
     if (!ok || g_z3[0] != 0x0A) continue;  // a failed read, or not an answer (our own id 09 included)
     if (!AnswerCrcOk(g_z3)) return -2;
@@ -225,10 +241,14 @@ int Z7ReadStatus(int fd, uint16_t* value) {
   return -2;
 }
 
+}  // namespace
+
+int Z7ReadStatus(int fd, uint16_t* value) { return Z7StatusRead(fd, value, false); }
+
 int Z7Exchange(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n, uint16_t* value) {
   if (Z7Build(slave, command, payload, n) == 0) return -1;
   if (!Z7Write(fd)) return -1;
-  return Z7ReadStatus(fd, value);
+  return Z7StatusRead(fd, value, true);
 }
 
 void Z3ReadPayload(uint32_t address, uint16_t count, uint8_t payload[6]) {
