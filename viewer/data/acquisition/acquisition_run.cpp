@@ -1,0 +1,229 @@
+#include "data/acquisition/acquisition_run.h"
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+
+#include "data/recording/recording_writer.h"
+#include "data/source_type.h"
+#include "data/status_text.h"
+
+namespace pelorin {
+
+namespace {
+
+uint32_t SteadyTickMs() {
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+void SleepMs(int32_t ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+void EdgeTrackers::Update(const LiveFrame& frame, const SnrPins& pins) {
+  std::lock_guard lock(mutex_);
+  EdgeBuffers& target = frame.number < pins.untouchedCount ? a_ : b_;
+  UpdateEdgeTrackers(target, frame.cells.data(), frame.width, frame.height, pins);
+}
+
+EdgeBuffers EdgeTrackers::Untouched() const {
+  std::lock_guard lock(mutex_);
+  return a_;
+}
+
+EdgeBuffers EdgeTrackers::Touched() const {
+  std::lock_guard lock(mutex_);
+  return b_;
+}
+
+// The recording of the run and the frames its sources take their cells from.
+struct AcquisitionRun::Recording {
+  DumpFile file;
+  std::vector<DumpSource> sources;
+  std::vector<std::shared_ptr<const LiveFrame>> frames;
+};
+
+AcquisitionRun::AcquisitionRun(AcquisitionSettings settings, AcquisitionHost& host)
+    : settings_(std::move(settings)), host_(host) {
+  if (!settings_.tickMs) settings_.tickMs = SteadyTickMs;
+  if (!settings_.sleepMs) settings_.sleepMs = SleepMs;
+  autoCenter_.store(settings_.autoCenter, std::memory_order_relaxed);
+}
+
+AcquisitionRun::~AcquisitionRun() {
+  RequestStop();
+  if (thread_.joinable()) thread_.join();
+}
+
+void AcquisitionRun::Start() {
+  running_.store(true, std::memory_order_release);
+  finished_.store(false, std::memory_order_release);
+  thread_ = std::thread([this] { Work(); });
+}
+
+bool AcquisitionRun::WaitFinished(std::chrono::milliseconds timeout) {
+  if (!thread_.joinable()) return true;
+  {
+    std::unique_lock lock(finishMutex_);
+    if (!finishedCv_.wait_for(lock, timeout, [this] { return Finished(); })) return false;
+  }
+  thread_.join();
+  return true;
+}
+
+void AcquisitionRun::ShowStatus(int32_t code, const std::string& argument) {
+  // The not-ready poll runs without a pause; one message per change is enough.
+  if (code == lastStatus_ && argument == lastStatusArgument_) return;
+  lastStatus_ = code;
+  lastStatusArgument_ = argument;
+  host_.Status(code, argument);
+}
+
+void AcquisitionRun::Work() {
+  std::vector<InstantModel*>& models = settings_.models;
+  if (settings_.dumpEnabled && !models.empty()) {
+    recording_ = std::make_unique<Recording>();
+    recording_->sources.resize(models.size());
+    for (size_t i = 0; i < models.size(); ++i) {
+      DumpSource& s = recording_->sources[i];
+      s.name = models[i]->GetName();
+      s.width = models[i]->Width();
+      s.height = models[i]->Height();
+    }
+    if (!OpenDump(recording_->file, settings_.workDir, recording_->sources)) {
+      ShowStatus(kStatusCantOpenFile, recording_->file.TempPath());
+      recording_.reset();
+    }
+  }
+  clock_.Reset();
+  std::vector<std::string> names;
+  for (InstantModel* m : models) names.push_back(m->GetName());
+  host_.SourceNames(std::move(names));
+
+  uint32_t bytes = 0;
+  for (InstantModel* m : models) bytes = std::max(bytes, m->MaxBlockBytes());
+  std::vector<uint8_t> a(bytes), b(bytes);
+
+  while (Running() && !models.empty()) FrameCycle(a, b);
+
+  a = {};
+  b = {};
+  if (recording_) {
+    const int32_t frames = models.empty() ? 0 : models[0]->GetFrameCounter();
+    const std::string batchName = settings_.batchMode ? settings_.batchName : std::string();
+    const std::string name = FinalDumpName(batchName, models[0]->GetName(), std::time(nullptr));
+    if (!FinishDump(recording_->file, frames, std::max(settings_.dumpInterval, 1), name)) {
+      host_.StatusText("can't write file at " + settings_.workDir + "/" + name);
+    }
+    recording_.reset();
+  }
+  host_.RunEnded();
+  {
+    std::lock_guard lock(finishMutex_);
+    finished_.store(true, std::memory_order_release);
+  }
+  finishedCv_.notify_all();
+}
+
+bool AcquisitionRun::WaitFirmwareReady() {
+  std::array<uint8_t, kDeviceReplyBytes> reply{};
+  while (Running()) {
+    uint32_t count = 0;
+    reply[0] = 0;
+    if (settings_.io.ReadData(settings_.device, kAddrFirmwareReady, reply.data(), &count) != 0) continue;
+    if (reply[0] != 0) return true;
+    ShowStatus(kStatusFirmwareNotReady);
+  }
+  return false;
+}
+
+void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b) {
+  std::vector<InstantModel*>& models = settings_.models;
+  InstantModel& first = *models[0];
+  settings_.sleepMs(first.GetDiagDelay());
+  settings_.io.SetRawMode(settings_.device, kRawModeOn);
+  const bool ready = WaitFirmwareReady();
+  if (ready) {
+    for (InstantModel* m : models) {
+      if (!m->ReadFrame(a, b)) ShowStatus(kStatusReadChipDataFail);
+    }
+  }
+  settings_.io.SetChipIndex(0);
+  settings_.io.SetRawMode(settings_.device, kRawModeOff);
+  // Stopped while the firmware was not ready: there is no new frame to account for.
+  if (!ready) return;
+
+  const std::shared_ptr<const LiveFrame> frame = first.CurrentFrame();
+  if (!frame) return;
+  const int32_t type = first.GetSourceType();
+  FrameReport report;
+  if (type == kSourceCycle) {
+    flatness_.store(Flatness(frame->cells.data(), frame->width, frame->height), std::memory_order_relaxed);
+  }
+  report.average = FrameAverage(frame->sum, frame->width, frame->height);
+  first.MergeFrameExtremes(frame->max, frame->min);
+  report.frameCount = first.GetFrameCounter();
+  report.frameRate = frameRate_.load(std::memory_order_relaxed);
+  report.frameMax = frame->max;
+  report.overallMax = first.GetMaxValue();
+  report.frameMin = frame->min;
+  report.overallMin = first.GetMinValue();
+  report.showStatistics = Running();
+  if (type == kSourceBase) {
+    standardDeviation_.store(StandardDeviation(frame->cells.data(), frame->width, frame->height,
+                                               static_cast<int32_t>(report.average)),
+                             std::memory_order_relaxed);
+  }
+  report.flatness = flatness_.load(std::memory_order_relaxed);
+  report.standardDeviation = standardDeviation_.load(std::memory_order_relaxed);
+  host_.Frame(report);
+  if (type == kSourceDiff && settings_.edges) settings_.edges->Update(*frame, settings_.pins);
+
+  const uint32_t elapsed = clock_.Tick(settings_.tickMs(), report.frameCount);
+  frameRate_.store(clock_.Rate(), std::memory_order_relaxed);
+
+  if (recording_ && IsFrameRecorded(report.frameCount, settings_.dumpInterval)) {
+    Recording& rec = *recording_;
+    rec.frames.resize(models.size());
+    for (size_t i = 0; i < models.size(); ++i) {
+      rec.frames[i] = models[i]->CurrentFrame();
+      DumpSource& s = rec.sources[i];
+      const LiveFrame* f = rec.frames[i].get();
+      // A source without a complete frame cannot be written: the recording stops.
+      s.cells = f != nullptr && f->cells.size() == size_t(s.width) * size_t(s.height) ? f->cells.data() : nullptr;
+      s.mask = s.cells != nullptr ? f->mask.data() : nullptr;
+      s.frameNumber = f != nullptr ? f->number : report.frameCount;
+      s.readErrors = f != nullptr ? f->readErrors : 0;
+    }
+    if (std::any_of(rec.sources.begin(), rec.sources.end(), [](const DumpSource& s) { return s.cells == nullptr; }) ||
+        !WriteFrames(rec.file, rec.sources, static_cast<int32_t>(elapsed))) {
+      // What was written stays in the temporary file; the acquisition goes on.
+      host_.StatusText("recording stopped: can't write " + rec.file.TempPath() + ", " +
+                       std::to_string(rec.file.FramesWritten()) + " frames kept");
+      recording_.reset();
+    } else {
+      framesRecorded_.fetch_add(1, std::memory_order_relaxed);
+      rec.frames.clear();
+    }
+  }
+
+  if (autoCenter_.load(std::memory_order_relaxed)) {
+    const std::optional<SliderPositions> move =
+        AutoCenterSliders(first.GetMaxValue(), first.GetMinValue(), first.GetRangeMax(),
+                          first.GetRangeMin(), settings_.displayRangeShift);
+    // The range follows only when the window has moved the sliders: ask once per change.
+    if (move && move != lastSliders_) host_.MoveRangeSliders(*move);
+    lastSliders_ = move;
+  }
+
+  if (settings_.batchMode && report.frameCount >= settings_.batchFrameLimit) {
+    RequestStop();
+    host_.BatchLimitReached();
+  }
+}
+
+}  // namespace pelorin

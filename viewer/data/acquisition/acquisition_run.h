@@ -1,0 +1,154 @@
+// AcquisitionRun: the worker of one live acquisition. It owns its thread and its running
+// flag; the window (or a test) owns the models and keeps them alive until the run has
+// finished (WaitFinished). The worker reports to an AcquisitionHost from its own thread;
+// a host must queue what it gets to the window thread and never wait for it.
+//
+// Frame cycle: sleep for model 0's delay, raw mode on, poll the firmware-ready flag, read
+// a frame into every model, chip index 0 and raw mode off, then the figures (average,
+// extremes, flatness, standard deviation, edge trackers, frame rate), the recording of
+// every N-th frame and the auto-centre of the display range. A batch run stops itself
+// after its frame limit.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/acquisition/frame_figures.h"
+#include "data/device_io.h"
+#include "data/live_model.h"
+
+namespace pelorin {
+
+// Device address of the firmware-ready flag (its first byte), and the raw-mode values.
+inline constexpr uint32_t kAddrFirmwareReady = 0x50000000;
+inline constexpr int kRawModeOn = 0x121;
+inline constexpr int kRawModeOff = 0x120;
+
+// The Diff edge maxima of a run: A for the untouched frames, B for the touched ones.
+// The worker raises them; the window copies them out (SNR plot, evaluation at Stop).
+class EdgeTrackers {
+ public:
+  EdgeTrackers(int32_t width, int32_t height) : a_(width, height), b_(width, height) {}
+  // Frames numbered below pins.untouchedCount go to A, the others to B.
+  void Update(const LiveFrame& frame, const SnrPins& pins);
+  EdgeBuffers Untouched() const;
+  EdgeBuffers Touched() const;
+
+ private:
+  mutable std::mutex mutex_;
+  EdgeBuffers a_, b_;
+};
+
+// What the worker hands to the window for display after each frame.
+struct FrameReport {
+  int32_t frameCount = 0;
+  float frameRate = 0.0f;
+  float average = 0.0f;
+  int32_t frameMax = 0, overallMax = 0;
+  int32_t frameMin = 0, overallMin = 0;
+  bool showStatistics = false;  // false once the run was asked to stop
+  float flatness = 0.0f;            // Cycle first source
+  float standardDeviation = 0.0f;   // Base first source
+};
+
+class AcquisitionHost {
+ public:
+  virtual ~AcquisitionHost() = default;
+  // Source names of all models, in model order, once at the start of the run.
+  virtual void SourceNames(std::vector<std::string> names) = 0;
+  // A status code and its argument for the status line.
+  virtual void Status(int32_t code, std::string argument) = 0;
+  // A status text of its own (the recording that had to stop).
+  virtual void StatusText(std::string text) = 0;
+  virtual void Frame(const FrameReport& report) = 0;
+  // Auto-centre: the range sliders' new positions.
+  virtual void MoveRangeSliders(SliderPositions positions) = 0;
+  // A batch run read its last frame: the window runs its Stop action and closes.
+  virtual void BatchLimitReached() = 0;
+  // The worker left its loop and closed the recording.
+  virtual void RunEnded() = 0;
+};
+
+struct AcquisitionSettings {
+  DeviceIo io;
+  int32_t device = 0;
+  std::vector<InstantModel*> models;  // model 0 first; kept alive by the caller
+  bool dumpEnabled = false;
+  int32_t dumpInterval = 1;
+  std::string workDir;                // where "tempReport.csv" and the recording go
+  bool batchMode = false;
+  int32_t batchFrameLimit = 0;
+  std::string batchName;              // the recording's name in batch mode
+  int32_t displayRangeShift = 5;
+  bool autoCenter = false;
+  SnrPins pins;
+  std::shared_ptr<EdgeTrackers> edges;  // Diff runs
+  // Millisecond tick count and sleep; tests put their own clocks in.
+  std::function<uint32_t()> tickMs;
+  std::function<void(int32_t ms)> sleepMs;
+};
+
+class AcquisitionRun {
+ public:
+  AcquisitionRun(AcquisitionSettings settings, AcquisitionHost& host);
+  // Asks the worker to stop and waits for it (its device time-outs bound the wait).
+  ~AcquisitionRun();
+  AcquisitionRun(const AcquisitionRun&) = delete;
+  AcquisitionRun& operator=(const AcquisitionRun&) = delete;
+
+  // Sets the running flag and starts the worker thread.
+  void Start();
+  // Clears the running flag; the worker ends its current cycle. Does not wait.
+  void RequestStop() { running_.store(false, std::memory_order_release); }
+  bool Running() const { return running_.load(std::memory_order_acquire); }
+  // Waits at most `timeout` for the worker to leave its loop and close the recording;
+  // true when it has (the thread is then joined).
+  bool WaitFinished(std::chrono::milliseconds timeout);
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+
+  void SetAutoCenter(bool on) { autoCenter_.store(on, std::memory_order_relaxed); }
+  float FrameRate() const { return frameRate_.load(std::memory_order_relaxed); }
+  float Flatness() const { return flatness_.load(std::memory_order_relaxed); }
+  float StandardDeviation() const { return standardDeviation_.load(std::memory_order_relaxed); }
+  // Frames appended to the recording so far.
+  int32_t FramesRecorded() const { return framesRecorded_.load(std::memory_order_relaxed); }
+
+ private:
+  void Work();
+  // Polls the ready flag until it is set (true) or the run is stopped (false).
+  bool WaitFirmwareReady();
+  void FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b);
+  void ShowStatus(int32_t code, const std::string& argument = {});
+
+  AcquisitionSettings settings_;
+  AcquisitionHost& host_;
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> autoCenter_{false};
+  std::atomic<float> frameRate_{0.0f};
+  std::atomic<float> flatness_{0.0f};
+  std::atomic<float> standardDeviation_{0.0f};
+  std::atomic<int32_t> framesRecorded_{0};
+  std::mutex finishMutex_;
+  std::condition_variable finishedCv_;
+
+  // Worker-only state.
+  struct Recording;
+  std::unique_ptr<Recording> recording_;
+  FrameRateClock clock_;
+  int32_t lastStatus_ = -1;
+  std::string lastStatusArgument_;
+  std::optional<SliderPositions> lastSliders_;
+};
+
+}  // namespace pelorin
