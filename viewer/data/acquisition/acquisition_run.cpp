@@ -162,7 +162,7 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   const int32_t type = first.GetSourceType();
   FrameReport report;
   if (type == kSourceCycle) {
-    flatness_.store(Flatness(frame->cells.data(), frame->width, frame->height), std::memory_order_relaxed);
+    flatness_.store(pelorin::Flatness(frame->cells.data(), frame->width, frame->height), std::memory_order_relaxed);
   }
   report.average = FrameAverage(frame->sum, frame->width, frame->height);
   first.MergeFrameExtremes(frame->max, frame->min);
@@ -174,7 +174,7 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   report.overallMin = first.GetMinValue();
   report.showStatistics = Running();
   if (type == kSourceBase) {
-    standardDeviation_.store(StandardDeviation(frame->cells.data(), frame->width, frame->height,
+    standardDeviation_.store(pelorin::StandardDeviation(frame->cells.data(), frame->width, frame->height,
                                                static_cast<int32_t>(report.average)),
                              std::memory_order_relaxed);
   }

@@ -1,0 +1,359 @@
+// The acquisition worker and the device side of Start against panelsim, through the real
+// library: batch runs with recording, a firmware that never gets ready, a recording whose
+// file stops taking data, and the window thread reading while the worker writes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <corlink.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/acquisition/acquisition_run.h"
+#include "data/acquisition/acquisition_start.h"
+#include "data/frame_model.h"
+#include "data/recording/recording_writer.h"
+#include "data/source_range_table.h"
+#include "data/status_text.h"
+#include "panelsim/server.h"
+
+namespace pelorin {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Records what the worker reports, as the window would receive it.
+class RecordingHost : public AcquisitionHost {
+ public:
+  void SourceNames(std::vector<std::string> n) override {
+    std::lock_guard lock(mutex_);
+    names = std::move(n);
+  }
+  void Status(int32_t code, std::string argument) override {
+    std::lock_guard lock(mutex_);
+    statuses.push_back(StatusMessageText(code, argument));
+    cv_.notify_all();
+  }
+  void StatusText(std::string text) override {
+    std::lock_guard lock(mutex_);
+    statuses.push_back(std::move(text));
+    cv_.notify_all();
+  }
+  void Frame(const FrameReport& r) override {
+    std::lock_guard lock(mutex_);
+    frames.push_back(r);
+    cv_.notify_all();
+  }
+  void MoveRangeSliders(SliderPositions p) override {
+    std::lock_guard lock(mutex_);
+    sliders.push_back(p);
+  }
+  void BatchLimitReached() override {
+    std::lock_guard lock(mutex_);
+    ++batchEnds;
+  }
+  void RunEnded() override {
+    std::lock_guard lock(mutex_);
+    ++runEnds;
+  }
+  // Waits (at most 20 s) until `done` holds under the lock.
+  template <typename F>
+  bool WaitFor(F done) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, 20s, [&] { return done(*this); });
+  }
+  template <typename F>
+  void Inspect(F f) {
+    std::lock_guard lock(mutex_);
+    f(*this);
+  }
+  template <typename F>
+  auto Read(F f) {
+    std::lock_guard lock(mutex_);
+    return f(*this);
+  }
+
+  std::vector<std::string> names;
+  std::vector<std::string> statuses;
+  std::vector<FrameReport> frames;
+  std::vector<SliderPositions> sliders;
+  int batchEnds = 0;
+  int runEnds = 0;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+};
+
+class AcquisitionPanelsim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/pelorin-acq-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    setenv("CORLINK_VIRTUAL_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    run_.reset();
+    models_.clear();
+    CloseDeviceHandle(handle_);
+    if (server_) server_->Stop();
+    unsetenv("CORLINK_VIRTUAL_DIR");
+    std::filesystem::remove_all(dir_);
+  }
+
+  bool Serve(bool masterSenses = true, std::vector<panelsim::Fault> faults = {}) {
+    panelsim::ServerConfig cfg;
+    cfg.firmware.panel.chips = 3;
+    cfg.firmware.panel.drive = 8;
+    cfg.firmware.panel.sense = {6};
+    cfg.firmware.panel.master_senses = masterSenses;
+    cfg.folder = dir_;
+    cfg.faults = std::move(faults);
+    std::string err;
+    server_ = panelsim::Server::Start(cfg, &err);
+    EXPECT_TRUE(server_) << err;
+    return server_ != nullptr;
+  }
+
+  InstantModel& AddModel(int32_t type) {
+    models_.push_back(std::make_unique<InstantModel>());
+    InstantModel& m = *models_.back();
+    m.SetSourceType(type);
+    ApplySourceType(m, type, ranges_);
+    m.SetDiagDelay(0);
+    return m;
+  }
+
+  std::vector<InstantModel*> Models() {
+    std::vector<InstantModel*> out;
+    for (auto& m : models_) out.push_back(m.get());
+    return out;
+  }
+
+  StartOutcome Prepare(const std::string& order = "") {
+    return PrepareAcquisition(CorlinkDeviceIo(), Models(), order, handle_, CloseDeviceHandle);
+  }
+
+  AcquisitionSettings Settings() {
+    AcquisitionSettings s;
+    s.io = CorlinkDeviceIo();
+    s.device = handle_;
+    s.models = Models();
+    s.workDir = dir_;
+    return s;
+  }
+
+  std::string ReadFile(const std::filesystem::path& p) {
+    std::ifstream in(p);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  std::filesystem::path OnlyRecording() {
+    std::vector<std::filesystem::path> found;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
+      if (e.path().extension() == ".csv" && e.path().filename() != kTempDumpName) found.push_back(e.path());
+    }
+    EXPECT_EQ(found.size(), 1u);
+    return found.empty() ? std::filesystem::path() : found[0];
+  }
+
+  std::string dir_;
+  std::unique_ptr<panelsim::Server> server_;
+  SourceRangeTable ranges_;
+  std::vector<std::unique_ptr<InstantModel>> models_;
+  int32_t handle_ = 0;
+  RecordingHost host_;
+  std::unique_ptr<AcquisitionRun> run_;
+};
+
+// Frame numbers of the block headers in a recording, in file order.
+std::vector<int> BlockNumbers(const std::string& text) {
+  std::vector<int> numbers;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("No , ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
+  }
+  return numbers;
+}
+
+TEST_F(AcquisitionPanelsim, BatchRunRecordsEveryThirdFrameAndStopsItself) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceBase);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.dumpEnabled = true;
+  s.dumpInterval = 3;
+  s.batchMode = true;
+  s.batchFrameLimit = 7;
+  s.batchName = "test - Base";
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+  EXPECT_FALSE(run_->Running());
+  EXPECT_EQ(models_[0]->GetFrameCounter(), 7);
+  host_.Inspect([](RecordingHost& h) {
+    EXPECT_EQ(h.batchEnds, 1);
+    EXPECT_EQ(h.runEnds, 1);
+    EXPECT_EQ(h.names, (std::vector<std::string>{"Base"}));
+    ASSERT_EQ(h.frames.size(), 7u);
+    EXPECT_EQ(h.frames.back().frameCount, 7);
+    EXPECT_GT(h.frames.back().standardDeviation, 0.0f);
+  });
+  const std::filesystem::path file = OnlyRecording();
+  EXPECT_EQ(file.filename().string().rfind("test - Base", 0), 0u) << file;
+  const std::string text = ReadFile(file);
+  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 3\nWidth, 8\nHeight, 18\nType, Base\n", 0), 0u) << text.substr(0, 80);
+  EXPECT_EQ(BlockNumbers(text), (std::vector<int>{1, 4, 7}));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir_) / kTempDumpName));
+}
+
+TEST_F(AcquisitionPanelsim, TwoSourcesAreRecordedSideBySide) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceDiff);
+  AddModel(kSourceRawData);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.dumpEnabled = true;
+  s.batchMode = true;
+  s.batchFrameLimit = 3;
+  s.pins = SnrPins{2, 0, 0, 0, 0};
+  s.edges = std::make_shared<EdgeTrackers>(models_[0]->Width(), models_[0]->Height());
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+  const std::string text = ReadFile(OnlyRecording());
+  EXPECT_NE(text.find("Type, Diff,RawData\n"), std::string::npos);
+  EXPECT_EQ(BlockNumbers(text), (std::vector<int>{1, 1, 2, 2, 3, 3}));
+  EXPECT_EQ(OnlyRecording().filename().string().rfind("Pelorin_Diff", 0), 0u);
+  // Frame 1 went to the untouched maxima, frames 2 and 3 to the touched ones.
+  EXPECT_EQ(s.edges->Untouched().x1Track.size(), static_cast<size_t>(models_[0]->Height()));
+}
+
+TEST_F(AcquisitionPanelsim, FirmwareNeverReadyKeepsPollingUntilStopped) {
+  ASSERT_TRUE(Serve(true, {panelsim::Fault{panelsim::FaultKind::NeverReady, -1, 0, -1}}));
+  AddModel(kSourceBase);
+  ASSERT_TRUE(Prepare().ok);
+  run_ = std::make_unique<AcquisitionRun>(Settings(), host_);
+  run_->Start();
+  ASSERT_TRUE(host_.WaitFor([](RecordingHost& h) { return !h.statuses.empty(); }));
+  run_->RequestStop();
+  ASSERT_TRUE(run_->WaitFinished(20s));
+  EXPECT_EQ(models_[0]->GetFrameCounter(), 0);
+  host_.Inspect([](RecordingHost& h) {
+    EXPECT_EQ(h.statuses, (std::vector<std::string>{"FW is not ready"}));
+    EXPECT_TRUE(h.frames.empty());
+    EXPECT_EQ(h.runEnds, 1);
+  });
+}
+
+TEST_F(AcquisitionPanelsim, WriteErrorStopsTheRecordingButNotTheAcquisition) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceRawData);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.dumpEnabled = true;
+  s.batchMode = true;
+  s.batchFrameLimit = 12;
+  // Room for the header and a few frames: then the file may not grow (as on a full disk).
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 1500;
+  signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  const bool finished = run_->WaitFinished(30s);
+  setrlimit(RLIMIT_FSIZE, &old);
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(models_[0]->GetFrameCounter(), 12);
+  const int kept = run_->FramesRecorded();
+  EXPECT_GT(kept, 0);
+  EXPECT_LT(kept, 12);
+  host_.Inspect([kept](RecordingHost& h) {
+    ASSERT_EQ(h.statuses.size(), 1u);
+    EXPECT_NE(h.statuses[0].find("recording stopped"), std::string::npos) << h.statuses[0];
+    EXPECT_NE(h.statuses[0].find(std::to_string(kept) + " frames kept"), std::string::npos);
+  });
+  // Every frame written before the error is complete in the temporary file.
+  const std::string text = ReadFile(std::filesystem::path(dir_) / kTempDumpName);
+  std::vector<int> expected;
+  for (int n = 1; n <= kept; ++n) expected.push_back(n);
+  std::vector<int> numbers = BlockNumbers(text);
+  if (numbers.size() > expected.size()) numbers.resize(expected.size());  // a cut block
+  EXPECT_EQ(numbers, expected);
+}
+
+TEST_F(AcquisitionPanelsim, WindowReadsWhileTheWorkerWrites) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceDiff);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.autoCenter = true;
+  s.pins = SnrPins{3, 1, -1, 1, -1};
+  s.edges = std::make_shared<EdgeTrackers>(models_[0]->Width(), models_[0]->Height());
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  // The window thread: reads frames, figures, trackers and moves the range meanwhile.
+  int64_t seen = 0;
+  while (host_.Read([](RecordingHost& h) { return h.frames.size(); }) < 6) {
+    if (auto f = models_[0]->CurrentFrame()) seen += f->cells.size();
+    seen += s.edges->Touched().y1Track.size() + static_cast<int64_t>(run_->FrameRate());
+    models_[0]->SetRangeMax(models_[0]->GetRangeMax() + 1);
+    run_->SetAutoCenter(true);
+    std::this_thread::sleep_for(1ms);
+    ASSERT_FALSE(run_->Finished());
+  }
+  run_->RequestStop();
+  ASSERT_TRUE(run_->WaitFinished(20s));
+  EXPECT_GT(seen, 0);
+  EXPECT_FALSE(host_.Read([](RecordingHost& h) { return h.sliders.empty(); }));
+}
+
+TEST_F(AcquisitionPanelsim, StartRefusesTheMasterOfASlavesOnlyCascade) {
+  ASSERT_TRUE(Serve(false));
+  AddModel(kSourceBase).SetSelectedChip(1);
+  const StartOutcome out = Prepare();
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(models_[0]->GetCascadeMode(), kCascadeSlavesOnly);
+  EXPECT_EQ(StatusMessageText(out.statusCode, out.argument), "Selecting master is illegal");
+}
+
+TEST_F(AcquisitionPanelsim, StartClosesTheHandleItReplaces) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceBase);
+  ASSERT_TRUE(Prepare().ok);
+  const int32_t first = handle_;
+  std::vector<int32_t> closed;
+  ASSERT_TRUE(PrepareAcquisition(CorlinkDeviceIo(), Models(), "", handle_,
+                                 [&](int32_t h) { closed.push_back(h); CloseDeviceHandle(h); })
+                  .ok);
+  EXPECT_EQ(closed, (std::vector<int32_t>{first}));
+  EXPECT_GT(handle_, 0);
+}
+
+TEST_F(AcquisitionPanelsim, NoDeviceIsAnOpenError) {
+  AddModel(kSourceBase);
+  const StartOutcome out = Prepare();
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(StatusMessageText(out.statusCode), "open device error!");
+  EXPECT_EQ(handle_, 0);
+}
+
+}  // namespace
+}  // namespace pelorin
