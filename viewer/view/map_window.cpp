@@ -1,0 +1,146 @@
+#include "view/map_window.h"
+
+#include <wx/dcclient.h>
+#include <wx/thread.h>
+
+#include "view/mesh/mesh_rebuild.h"
+
+namespace pelorin {
+
+wxBEGIN_EVENT_TABLE(COpenGLControl, wxGLCanvas)
+  EVT_PAINT(COpenGLControl::OnPaint)
+  EVT_ERASE_BACKGROUND(COpenGLControl::OnEraseBackground)
+  EVT_MOTION(COpenGLControl::OnMouseMove)
+  EVT_LEFT_UP(COpenGLControl::OnLeftUp)
+  EVT_KEY_DOWN(COpenGLControl::OnKeyDown)
+wxEND_EVENT_TABLE()
+
+COpenGLControl* COpenGLControl::CreateGLWindow(const wxRect& rect, wxWindow* parent) {
+  auto* window = new COpenGLControl(parent, rect);
+  window->CreateDevice();
+  return window;
+}
+
+COpenGLControl::COpenGLControl(wxWindow* parent, const wxRect& rect)
+    : wxGLCanvas(parent, GLWindowAttributes(0), wxID_ANY, rect.GetPosition(), rect.GetSize(),
+                 wxFULL_REPAINT_ON_RESIZE | wxWANTS_CHARS, "OpenGL") {
+  SetBackgroundColour(*wxBLACK);
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+}
+
+bool COpenGLControl::CreateDevice() { return device_.Create(this, 0); }
+
+COpenGLControl::~COpenGLControl() {
+  if (glReady_ && device_.MakeCurrent(false)) {
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+  }
+  // The arrays go with mesh_, the context with device_.
+}
+
+void COpenGLControl::AllocateMesh(size_t floatCount) {
+  camera_.ResetView();
+  mesh_.Allocate(floatCount);
+}
+
+void COpenGLControl::Invalidate() {
+  if (wxThread::IsMain()) {
+    Refresh(false);
+  } else {
+    // The playback thread rebuilds the mesh; only the window thread may touch the window.
+    CallAfter([this] { Refresh(false); });
+  }
+}
+
+void COpenGLControl::SizeLiveMesh(const LiveMeshSources& live, SnrPlotTarget& snrPlot) {
+  SizeMesh(live, *this, snrPlot);
+}
+
+void COpenGLControl::RebuildLive(const LiveMeshSources& live, DrawStyle style) {
+  RebuildLiveMesh(live, *this, style);
+}
+
+void COpenGLControl::SizePlaybackMesh(const PlaybackMeshSources& recorded) {
+  SizeMesh(recorded, *this);
+}
+
+void COpenGLControl::RebuildPlayback(const PlaybackMeshSources& recorded, int32_t frameIndex,
+                                     DrawStyle style) {
+  RebuildPlaybackMesh(recorded, frameIndex, *this, style);
+}
+
+void COpenGLControl::InitialGlState() {
+  glShadeModel(GL_SMOOTH);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClearDepth(1.0);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_LINE_SMOOTH);
+  glDepthFunc(GL_LEQUAL);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glReady_ = true;
+}
+
+void COpenGLControl::OnPaint(wxPaintEvent&) {
+  wxPaintDC dc(this);  // validates the window also when nothing can be drawn
+  if (!device_.MakeCurrent(true)) return;
+  if (!glReady_) InitialGlState();
+  const wxSize size = GetClientSize();
+  glViewport(0, 0, size.x, size.y > 0 ? size.y : 1);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  DrawMap();
+  if (beforeSwap_) beforeSwap_();
+  SwapBuffers();
+}
+
+void COpenGLControl::OnMouseMove(wxMouseEvent& event) {
+  const wxPoint now = event.GetPosition();
+  const float dx = static_cast<float>(now.x - lastMouse_.x);
+  const float dy = static_cast<float>(now.y - lastMouse_.y);
+  lastMouse_ = now;
+  const bool others = event.MiddleIsDown() || event.Aux1IsDown() || event.Aux2IsDown() ||
+                      event.ShiftDown() || event.ControlDown();
+  DragButtons buttons = DragButtons::Other;
+  if (!others && event.LeftIsDown() && !event.RightIsDown()) buttons = DragButtons::LeftOnly;
+  if (!others && event.RightIsDown() && !event.LeftIsDown()) buttons = DragButtons::RightOnly;
+  ApplyMapDrag(buttons, dx, dy, dragBlocked_, view_, camera_);
+  Refresh(false);
+  event.Skip();
+}
+
+void COpenGLControl::OnLeftUp(wxMouseEvent& event) {
+  dragBlocked_ = false;
+  event.Skip();
+}
+
+void COpenGLControl::OnKeyDown(wxKeyEvent& event) {
+  const int code = MapVirtualKey(event.GetKeyCode());
+  if (code < 0 || !ApplyMapKey(code, view_, camera_)) {
+    event.Skip();
+    return;
+  }
+  Refresh(false);
+}
+
+int MapVirtualKey(int wxKeyCode) {
+  switch (wxKeyCode) {
+    case WXK_UP: return vk::kUp;
+    case WXK_DOWN: return vk::kDown;
+    case WXK_LEFT: return vk::kLeft;
+    case WXK_RIGHT: return vk::kRight;
+    case WXK_PAGEUP: return vk::kPrior;
+    case WXK_PAGEDOWN: return vk::kNext;
+    case WXK_NUMPAD4: return vk::kNumpad4;
+    case WXK_NUMPAD9: return vk::kNumpad9;
+    case WXK_NUMPAD_DIVIDE: return vk::kDivide;
+    case WXK_F9: return vk::kF9;
+    case WXK_F10: return vk::kF10;
+    case WXK_F11: return vk::kF11;
+    default: break;
+  }
+  // Letter keys arrive as their upper-case character, which is their virtual-key number.
+  if (wxKeyCode >= 'A' && wxKeyCode <= 'Z') return wxKeyCode;
+  return -1;
+}
+
+}  // namespace pelorin

@@ -1,0 +1,340 @@
+// The map window on a real GL context (Mesa under Xvfb): colours at known screen points,
+// the zoom picking, the keyboard, and a window without a context.
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/utils.h>
+
+#include "view/gl_text.h"
+#include "view/map_window.h"
+#include "view/mesh/levels.h"
+#include "view/mesh/mesh_rebuild.h"
+
+namespace pelorin {
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 1024;
+
+struct Rgb {
+  int r, g, b;
+};
+
+// One live source whose current frame is `cells` (width x height).
+class OneSource : public LiveMeshSources {
+ public:
+  OneSource(int32_t w, int32_t h, int32_t value, int32_t lo, int32_t hi)
+      : w_(w), h_(h), lo_(lo), hi_(hi), cells_(static_cast<size_t>(w * h), value) {}
+  int32_t Count() const override { return 1; }
+  bool Visible(int32_t) const override { return true; }
+  int32_t Width(int32_t) const override { return w_; }
+  int32_t Height(int32_t) const override { return h_; }
+  int32_t SourceTypeOf(int32_t) const override { return 3; }
+  bool CurrentFrame(int32_t, MeshFrame& frame) const override {
+    frame.width = w_;
+    frame.height = h_;
+    frame.cells = cells_.data();
+    frame.average = static_cast<float>(cells_[0]);
+    frame.rangeMin = lo_;
+    frame.rangeMax = hi_;
+    return true;
+  }
+
+ private:
+  int32_t w_, h_, lo_, hi_;
+  std::vector<int32_t> cells_;
+};
+
+class NoSnrPlot : public SnrPlotTarget {
+ public:
+  void SizeSnrPlot(size_t) override {}
+};
+
+// A map window whose context cannot be made.
+class NoContextMap : public COpenGLControl {
+ public:
+  explicit NoContextMap(wxWindow* parent) : COpenGLControl(parent, wxRect(0, 0, 200, 200)) {}
+  bool CreateDevice() override { return false; }
+};
+
+class MapWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    frame_ = new wxFrame(nullptr, wxID_ANY, "map", wxPoint(0, 0), wxSize(kWidth, kHeight),
+                         wxBORDER_NONE);
+    map_ = COpenGLControl::CreateGLWindow(wxRect(0, 0, kWidth, kHeight), frame_);
+    map_->SetBeforeSwap([this] {
+      pixels_.assign(static_cast<size_t>(kWidth * kHeight * 3), 0);
+      glPixelStorei(GL_PACK_ALIGNMENT, 1);
+      glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels_.data());
+      ++paints_;
+    });
+    frame_->Show();
+    map_->SetRange(250, 0);
+    map_->Orientation() = PresetOrientation(ViewPoint::Default);
+  }
+  void TearDown() override {
+    // The window may still paint before the frame is gone; the fixture will not be.
+    map_->SetBeforeSwap(nullptr);
+    frame_->Destroy();
+    wxTheApp->ProcessPendingEvents();
+  }
+
+  // Paints once and waits (at most 5 s) until the frame was read back.
+  void Render() {
+    const int before = paints_;
+    map_->Refresh(false);
+    map_->Update();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (paints_ == before && std::chrono::steady_clock::now() < end) {
+      wxYield();
+      wxMilliSleep(5);
+      if (paints_ == before) map_->Refresh(false);
+    }
+    ASSERT_GT(paints_, before) << "the map was not painted";
+  }
+
+  // Pixel at window coordinates, origin bottom left.
+  Rgb At(int x, int y) const {
+    const size_t i = static_cast<size_t>((y * kWidth + x) * 3);
+    return {pixels_[i], pixels_[i + 1], pixels_[i + 2]};
+  }
+  // Pixel at a point of the overlay's field (-55..55 by -50..50).
+  Rgb AtOverlay(float x, float y) const {
+    return At(static_cast<int>((x + 55.0f) / 110.0f * kWidth),
+              static_cast<int>((y + 50.0f) / 100.0f * kHeight));
+  }
+
+  void LoadFlatFrame(int32_t value, DrawStyle style) {
+    OneSource source(16, 32, value, 0, 250);
+    NoSnrPlot snr;
+    map_->SizeLiveMesh(source, snr);
+    map_->RebuildLive(source, style);
+    map_->SetAverageValue(static_cast<float>(value));
+  }
+
+  // Window point of a field point under the last pass's matrices.
+  bool Project(float x, float y, float z, double& wx, double& wy) const {
+    const auto& pass = map_->LastPass();
+    double wz = 0;
+    return gluProject(x, y, z, pass.modelview.data(), pass.projection.data(),
+                      pass.viewport.data(), &wx, &wy, &wz) == GL_TRUE;
+  }
+
+  wxFrame* frame_ = nullptr;
+  COpenGLControl* map_ = nullptr;
+  std::vector<unsigned char> pixels_;
+  int paints_ = 0;
+};
+
+bool Near(Rgb a, Rgb b, int tolerance) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+         std::abs(a.b - b.b) <= tolerance;
+}
+
+::testing::AssertionResult Is(Rgb got, Rgb want, int tolerance = 0) {
+  if (Near(got, want, tolerance)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got (" << got.r << ", " << got.g << ", " << got.b
+                                       << "), want (" << want.r << ", " << want.g << ", "
+                                       << want.b << ")";
+}
+
+TEST_F(MapWindowTest, Style1LegendShowsThePaletteBands) {
+  ASSERT_TRUE(map_->HasContext());
+  map_->SetDrawStyle(DrawStyle::Style1);
+  Render();
+  for (const int i : {0, 1, 3, 9, 24, 25, 37, 49}) {
+    const PaletteRgb& c = kPalette[static_cast<size_t>(i)];
+    EXPECT_TRUE(Is(AtOverlay(51.0f, 2.0f * i - 49.0f), {c.r, c.g, c.b})) << "band " << i;
+  }
+}
+
+TEST_F(MapWindowTest, Style2LegendRunsFromBlueToRed) {
+  map_->SetDrawStyle(DrawStyle::Style2);
+  Render();
+  // The bar lies at x = 50..52 on a 1280-pixel screen.
+  EXPECT_TRUE(Is(AtOverlay(51.0f, 49.5f), {255, 0, 0}, 12));
+  EXPECT_TRUE(Is(AtOverlay(51.0f, 25.0f), {255, 255, 0}, 12));
+  EXPECT_TRUE(Is(AtOverlay(51.0f, 0.0f), {0, 255, 0}, 12));
+  EXPECT_TRUE(Is(AtOverlay(51.0f, -25.0f), {0, 255, 255}, 12));
+  EXPECT_TRUE(Is(AtOverlay(51.0f, -49.5f), {0, 0, 255}, 12));
+  EXPECT_TRUE(Is(AtOverlay(51.0f, 37.5f), {255, 128, 0}, 12));  // between yellow and red
+}
+
+TEST_F(MapWindowTest, AMeshVertexShowsItsColourInEveryViewPoint) {
+  LoadFlatFrame(200, DrawStyle::Style2);
+  const auto colours = map_->Mesh().Colours();
+  const Rgb want{static_cast<int>(colours[0] * 255.0f + 0.5f),
+                 static_cast<int>(colours[1] * 255.0f + 0.5f),
+                 static_cast<int>(colours[2] * 255.0f + 0.5f)};
+  const float height = HeightOf(200, 0, 250);
+  for (const ViewPoint vp :
+       {ViewPoint::Default, ViewPoint::XAxis, ViewPoint::YAxis, ViewPoint::ZAxis}) {
+    map_->Orientation() = PresetOrientation(vp);
+    Render();
+    // A vertex inside the field: corner (8, 16) of the 16 x 32 frame at (40, 40).
+    double wx = 0, wy = 0;
+    ASSERT_TRUE(Project(40.0f, 40.0f, height, wx, wy));
+    ASSERT_TRUE(wx >= 2 && wx < kWidth - 2 && wy >= 2 && wy < kHeight - 2)
+        << "view point " << static_cast<int>(vp) << " puts the vertex off the window";
+    bool found = false;
+    for (int dy = -2; dy <= 2 && !found; ++dy)
+      for (int dx = -2; dx <= 2 && !found; ++dx)
+        found = Near(At(static_cast<int>(wx) + dx, static_cast<int>(wy) + dy), want, 8);
+    EXPECT_TRUE(found) << "view point " << static_cast<int>(vp);
+  }
+}
+
+TEST_F(MapWindowTest, SideViewGridOnlyAtRotXMinus90) {
+  const Rgb grey{190, 190, 190};
+  map_->Orientation() = PresetOrientation(ViewPoint::XAxis);
+  Render();
+  EXPECT_TRUE(Is(AtOverlay(-10.0f, -30.0f), grey));
+  EXPECT_TRUE(Is(AtOverlay(0.0f, 46.0f), grey));
+
+  map_->Orientation().rotX = -89.75;  // after a right-button drag
+  Render();
+  EXPECT_TRUE(Is(AtOverlay(-10.0f, -30.0f), {0, 0, 0}));
+
+  map_->Orientation() = PresetOrientation(ViewPoint::Default);
+  map_->Orientation().rotX = -90.0;
+  Render();
+  EXPECT_TRUE(Is(AtOverlay(-10.0f, -30.0f), {0, 0, 0}));
+}
+
+// The widest white run in a row of the area [x0, x1) x [y0, y1) (window pixels).
+int WidestWhiteRun(const std::vector<unsigned char>& px, int x0, int x1, int y0, int y1) {
+  int widest = 0;
+  for (int y = y0; y < y1; ++y) {
+    int run = 0;
+    for (int x = x0; x < x1; ++x) {
+      const size_t i = static_cast<size_t>((y * kWidth + x) * 3);
+      const bool white = px[i] > 200 && px[i + 1] > 200 && px[i + 2] > 200;
+      run = white ? run + 1 : 0;
+      widest = std::max(widest, run);
+    }
+  }
+  return widest;
+}
+
+int WidestInkRun(const GlyphBitmap& g) {
+  int widest = 0;
+  for (int row = 0; row < g.height; ++row) {
+    int run = 0;
+    for (int x = 0; x < g.width; ++x) {
+      run = g.Bit(x, row) ? run + 1 : 0;
+      widest = std::max(widest, run);
+    }
+  }
+  return widest;
+}
+
+TEST_F(MapWindowTest, ThePlusOfTheZoomIndicatorUsesTheLargeFace) {
+  Render();
+  // "+" sits at (-52.5, 47.4): from x pixel 29, rising from y pixel 997.
+  const int plus = WidestWhiteRun(pixels_, 20, 80, 990, kHeight);
+  // Its crossbar is wider than the crossbar of the label font's "+".
+  EXPECT_GT(plus, WidestInkRun(RasteriseGlyph(NormalLabelFont(), '+')));
+}
+
+TEST_F(MapWindowTest, AZoomStepOnTheSurfaceHitsAndOffItMisses) {
+  LoadFlatFrame(125, DrawStyle::Style2);
+  Render();
+  double wx = 0, wy = 0;
+  ASSERT_TRUE(Project(30.0f, 50.0f, RefLevel(125, 0, 250), wx, wy));
+  MapCamera& camera = map_->Camera();
+  camera.RequestZoom(static_cast<float>(wx), static_cast<float>(kHeight - wy), true);
+  Render();
+  EXPECT_TRUE(camera.lastPickHit);
+  EXPECT_FALSE(camera.zoomPending);
+  EXPECT_NEAR(camera.zoomCentreX, 30.0f, 1.0f);
+  EXPECT_NEAR(camera.zoomCentreY, 50.0f, 1.0f);
+  EXPECT_FLOAT_EQ(camera.TotalScale(), 1.01f);
+
+  // The window's corner shows no surface: the step misses, freezes the zoom made by the
+  // hit and zooms about (45, 45).
+  camera.RequestZoom(3.0f, 3.0f, true);
+  Render();
+  EXPECT_FALSE(camera.lastPickHit);
+  EXPECT_FLOAT_EQ(camera.zoomCentreX, 45.0f);
+  EXPECT_EQ(camera.zoomStackScale.size(), 1u);
+
+  // With mouse zoom off there is no picking: a miss.
+  map_->AllocateMesh(map_->Mesh().FloatCount());
+  map_->SetMouseZoom(false);
+  camera.RequestZoom(static_cast<float>(wx), static_cast<float>(kHeight - wy), true);
+  Render();
+  EXPECT_FALSE(camera.lastPickHit);
+}
+
+TEST_F(MapWindowTest, KeysReachTheTableAndOthersPassOn) {
+  auto press = [this](int code) {
+    wxKeyEvent key(wxEVT_KEY_DOWN);
+    key.m_keyCode = code;
+    key.SetEventObject(map_);
+    map_->GetEventHandler()->ProcessEvent(key);
+    return !key.GetSkipped();
+  };
+  map_->Orientation() = MapOrientation{};
+  EXPECT_TRUE(press(WXK_DOWN));
+  EXPECT_EQ(map_->Orientation().rotX, 359.0);
+  EXPECT_FALSE(press('I'));
+  EXPECT_FALSE(map_->Camera().zoomPending);
+  EXPECT_TRUE(press(WXK_NUMPAD9));
+  EXPECT_TRUE(map_->Camera().zoomInRequested);
+  // The keyboard's step lies outside the window: a miss about (45, 45).
+  Render();
+  EXPECT_FALSE(map_->Camera().lastPickHit);
+  EXPECT_FLOAT_EQ(map_->Camera().zoomCentreX, 45.0f);
+  EXPECT_TRUE(press(WXK_F9));
+  EXPECT_EQ(map_->Orientation().viewPoint, 1);
+  EXPECT_FALSE(press(WXK_F12));
+}
+
+TEST(MapWindowNoContext, PaintsWithoutCrashing) {
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "map", wxPoint(0, 0), wxSize(200, 200));
+  auto* map = new NoContextMap(frame);
+  int painted = 0;
+  map->SetBeforeSwap([&painted] { ++painted; });
+  frame->Show();
+  map->AllocateMesh(18);
+  for (int i = 0; i < 20; ++i) {
+    map->Refresh(false);
+    map->Update();
+    wxYield();
+    wxMilliSleep(5);
+  }
+  EXPECT_FALSE(map->HasContext());
+  EXPECT_EQ(painted, 0);
+  frame->Destroy();
+  wxTheApp->ProcessPendingEvents();
+}
+
+TEST(GlText, GlyphsHaveInkBlanksKeepTheirAdvance) {
+  const GlyphBitmap a = RasteriseGlyph(NormalLabelFont(), 'A');
+  ASSERT_GT(a.width, 1);
+  bool ink = false;
+  for (int row = 0; row < a.height; ++row)
+    for (int x = 0; x < a.width; ++x) ink = ink || a.Bit(x, row);
+  EXPECT_TRUE(ink);
+  EXPECT_EQ(a.rows.size(), static_cast<size_t>((a.width + 7) / 8 * a.height));
+
+  const GlyphBitmap space = RasteriseGlyph(NormalLabelFont(), ' ');
+  EXPECT_EQ(space.width, 1);
+  EXPECT_EQ(space.rows, std::vector<uint8_t>{0});
+  EXPECT_GT(space.advance, 0);
+  EXPECT_EQ(RasteriseGlyph(NormalLabelFont(), '\n').advance, 0);
+
+  EXPECT_GT(WidestInkRun(RasteriseGlyph(LargeLabelFont(), '+')),
+            WidestInkRun(RasteriseGlyph(NormalLabelFont(), '+')));
+}
+
+}  // namespace
+}  // namespace pelorin
