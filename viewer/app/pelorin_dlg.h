@@ -1,0 +1,169 @@
+// CPelorinDlg: the main window. It owns everything that lives for the run (models, tab
+// pages, range table, settings store, fonts) and routes every control's events; the
+// handlers of the view controls, the acquisition and the player join it in their own files.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <wx/dialog.h>
+#include <wx/font.h>
+#include <wx/notebook.h>
+
+#include "app/child_layout.h"
+#include "data/frame_model.h"
+#include "data/settings_store.h"
+#include "data/source_range_table.h"
+#include "view/additional_dlg.h"
+
+class wxButton;
+class wxCheckBox;
+class wxChoice;
+class wxHtmlHelpController;
+class wxSlider;
+class wxStaticText;
+
+namespace pelorin {
+
+class CShowDialog;
+class CSNRDialog;
+class LiveModelStandIn;
+
+// Values of the run that the window, the worker and the player all read.
+struct ViewerState {
+  int viewPoint = 0;      // 0 Default, 1 X-axis, 2 Y-axis, 3 Z-axis
+  int drawStyle = 0;      // 0 Style1, 1 Style2
+  int dumpType = 0;       // 0 "Pelorin", 1 "MATLAB"
+  int dumpInterval = 1;   // record one frame in every N
+  bool batchMode = false;
+  int batchFrameLimit = 0;
+  std::string batchName;
+  float frameRate = 0.0f;
+  float flatness = 0.0f;
+  float standardDeviation = 0.0f;
+};
+
+class CPelorinDlg : public wxDialog {
+ public:
+  // Shows a modal message box; tests and batch runs put their own in its place.
+  using MessageBoxFn = std::function<void(const wxString& text, const wxString& title)>;
+
+  // Creates the window and the controls of template 102. `args` are the command-line
+  // arguments after the program name, already checked by the application.
+  explicit CPelorinDlg(wxWindow* parent, std::vector<std::string> args = {});
+  ~CPelorinDlg() override;
+
+  // The initialisation steps, run once when the window is about to show.
+  bool OnInitDialog();
+
+  // Status line and statistics fields.
+  void ShowStatusMessage(int code, std::string_view argument = {});
+  void UpdateStatistics(int frameCount, float frameRate, float average, int frameMax,
+                        int overallMax, int frameMin, int overallMin);
+
+  // The acquisition's Start and Stop actions.
+  void StartAcquisition();
+  void StopAcquisition();
+
+  // View-point actions of the X-axis, Y-axis, Z-axis and Default buttons.
+  void ApplyViewPoint(int viewPoint);
+
+  // Everything the window owns is released here; runs once, on the close request.
+  void RunCloseSequence();
+
+  void SetMessageBoxHandler(MessageBoxFn fn) { messageBox_ = std::move(fn); }
+  // Opens the help book; false when no book could be found.
+  bool ShowHelp();
+  void ShowAbout();
+  // The entry the window offers where GTK has no system menu (a context menu).
+  static wxString AboutEntryText();
+
+  // Read access for the views and the tests.
+  const std::vector<std::unique_ptr<PelorinModel>>& Models() const { return models_; }
+  LiveModelStandIn* LiveModel(size_t index) const;
+  const SourceRangeTable& SourceRanges() const { return sourceRanges_; }
+  const ViewerState& State() const { return state_; }
+  const std::vector<int>& ChildIds() const { return childIds_; }
+  const ChildLayout& Layout() const { return childLayout_; }
+  const wxFont& NormalFont() const { return normalFont_; }
+  const wxFont& LargeFont() const { return largeFont_; }
+  const std::string& SettingsPath() const { return settingsPath_; }
+  bool HasSettingsStore() const { return settingsStore_ != nullptr; }
+  bool DumpEnabled() const { return dumpEnabled_; }
+  int RunMode() const { return runMode_; }
+  bool AutoCenter() const { return autoCenter_; }
+  int DisplayRangeShift() const { return displayRangeShift_; }
+  bool Closed() const { return closed_; }
+  CShowDialog* MapPage() const { return mapPage_; }
+  CSNRDialog* SnrPage() const { return snrPage_; }
+  wxNotebook* TabCtrl() const { return tabCtrl_; }
+  const CAdditionalDlg& AuxDialog() const { return auxDialog_; }
+
+ private:
+  void FitToScreen();
+  void LoadSettings();
+  void SaveSettings();
+  void ApplyCommandLine();
+  void ShowMessageBox(const wxString& text, const wxString& title);
+  void SelectPage(int selection);
+
+  void OnInitDialogEvent(wxInitDialogEvent& event);
+  void OnPaint(wxPaintEvent& event);
+  void OnSize(wxSizeEvent& event);
+  void OnClose(wxCloseEvent& event);
+  void OnTabChanged(wxBookCtrlEvent& event);
+  void OnContextMenu(wxContextMenuEvent& event);
+  void OnAboutCommand(wxCommandEvent& event);
+  void OnHelp(wxHelpEvent& event);
+  void OnHelpCommand(wxCommandEvent& event);
+  void OnViewPointButton(wxCommandEvent& event);
+
+  // Controls bound as members.
+  wxNotebook* tabCtrl_ = nullptr;
+  wxButton* stopButton_ = nullptr;
+  wxChoice* chipSelect_ = nullptr;
+  wxChoice* dumpType_ = nullptr;
+  wxChoice* drawStyle_ = nullptr;
+  wxSlider* maxSlider_ = nullptr;
+  wxSlider* minSlider_ = nullptr;
+  wxCheckBox* reverseCheck_ = nullptr;
+  wxCheckBox* mouseZoomCheck_ = nullptr;
+  wxCheckBox* hideButtonCheck_ = nullptr;
+  wxCheckBox* autoCenterCheck_ = nullptr;
+
+  CShowDialog* mapPage_ = nullptr;
+  CSNRDialog* snrPage_ = nullptr;
+  CAdditionalDlg auxDialog_;
+
+  std::vector<std::unique_ptr<PelorinModel>> models_;
+  SourceRangeTable sourceRanges_;
+  std::string settingsPath_;
+  std::unique_ptr<SettingsStore> settingsStore_;
+  ViewerState state_;
+  std::vector<std::string> args_;
+  std::vector<int> childIds_;
+  ChildLayout childLayout_;
+  wxFont normalFont_;
+  wxFont largeFont_;
+  wxRect restoreRect_;
+  MessageBoxFn messageBox_;
+  std::unique_ptr<wxHtmlHelpController> help_;
+
+  int runMode_ = 1;
+  int displayRangeShift_ = 5;
+  bool dumpEnabled_ = false;
+  bool playerStopped_ = true;
+  bool mapRefreshOff_ = false;
+  bool snrRefreshOff_ = true;
+  bool autoCenter_ = false;
+  bool fullScreen_ = false;
+  bool initialised_ = false;
+  bool closed_ = false;
+
+  wxDECLARE_EVENT_TABLE();
+};
+
+}  // namespace pelorin

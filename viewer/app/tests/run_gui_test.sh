@@ -1,0 +1,29 @@
+#!/bin/sh
+# Runs a GUI test binary on a display: the caller's when it has one and no screen size is
+# asked for, otherwise a virtual screen of the given size of its own. Exit status 77
+# (skipped) when no display can be had.
+#   run_gui_test.sh WIDTHxHEIGHT|- program [arguments...]
+size="$1"
+shift
+if [ "$size" = "-" ] && [ -n "${DISPLAY:-}" ]; then
+  exec "$@"
+fi
+[ "$size" = "-" ] && size=1280x1024
+command -v Xvfb >/dev/null 2>&1 || { echo "no Xvfb: skipped"; exit 77; }
+
+# Xvfb picks a free display number itself and writes it to descriptor 3, so that test
+# runs started at the same moment never fight over one.
+numfile="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; rm -f "$numfile"' EXIT
+tries=0
+while [ ! -s "$numfile" ]; do
+  tries=$((tries + 1))
+  if [ "$tries" -gt 100 ] || ! kill -0 "$xvfb" 2>/dev/null; then
+    echo "Xvfb did not start: skipped"
+    exit 77
+  fi
+  sleep 0.1
+done
+DISPLAY=":$(head -n1 "$numfile")" "$@"

@@ -1,0 +1,56 @@
+#include "view/show_dialog.h"
+
+#include <wx/stattext.h>
+
+#include "view/dialog_template.h"
+#include "view/resource.h"
+#include "view/screen_fit.h"
+
+namespace pelorin {
+
+wxBEGIN_EVENT_TABLE(CShowDialog, wxPanel)
+  EVT_SIZE(CShowDialog::OnSize)
+wxEND_EVENT_TABLE()
+
+std::optional<wxRect> ScaleMapArea(const wxRect& area, const wxSize& oldSize,
+                                   const wxSize& newSize) {
+  if (oldSize.x < 1 || oldSize.y < 1 || newSize.x < 1 || newSize.y < 1) return std::nullopt;
+  const long long left = static_cast<long long>(area.x) * newSize.x / oldSize.x;
+  const long long right = static_cast<long long>(area.x + area.width) * newSize.x / oldSize.x;
+  const long long top = static_cast<long long>(area.y) * newSize.y / oldSize.y;
+  const long long bottom = static_cast<long long>(area.y + area.height) * newSize.y / oldSize.y;
+  return wxRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                static_cast<int>(bottom - top));
+}
+
+CShowDialog::CShowDialog(wxWindow* parent) : wxPanel(parent, res::IDD_SHOW_DIALOG) {}
+
+void CShowDialog::InitPage() {
+  view_.rotX = view_.rotY = view_.rotZ = 0.0;
+  mapArea_ = static_cast<wxStaticText*>(
+      CreateControl(this, {res::IDC_MAP_AREA, ControlKind::Hidden, "", 7, 7, 605, 443}));
+
+  const wxSize screen = CurrentScreenSize();
+  const ScreenFactors f = ScreenFactorsFor(screen.x, screen.y);
+  const bool lowScreen = screen.y < 800;
+  const int margin = lowScreen ? static_cast<int>(8 / f.sy) : 8;
+  wxRect area = ScaleRect(mapArea_->GetRect(), f.sx, f.sy);
+  if (lowScreen) area.height -= margin;
+  mapArea_->SetSize(area);
+}
+
+void CShowDialog::OnSize(wxSizeEvent& event) {
+  // The first size is only recorded; later ones move the area in proportion. The size is
+  // recorded every time, so a page that started at 0 x 0 follows from its first real size.
+  const wxSize now = event.GetSize();
+  if (lastSize_ && mapArea_ != nullptr) {
+    if (auto area = ScaleMapArea(mapArea_->GetRect(), *lastSize_, now)) {
+      mapArea_->SetSize(*area);
+      mapArea_->Raise();
+    }
+  }
+  lastSize_ = now;
+  event.Skip();
+}
+
+}  // namespace pelorin

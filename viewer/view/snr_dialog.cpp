@@ -1,0 +1,123 @@
+#include "view/snr_dialog.h"
+
+#include <array>
+#include <cctype>
+#include <climits>
+
+#include <wx/statbmp.h>
+#include <wx/textctrl.h>
+
+#include "view/dialog_template.h"
+#include "view/resource.h"
+#include "view/screen_fit.h"
+#include "view/snr_picture.h"
+
+namespace pelorin {
+namespace {
+
+using K = ControlKind;
+using namespace res;
+
+// Inputs on the left, results below them, the picture of the four lines on the right and
+// the plot across the bottom.
+constexpr std::array kSnrControls = {
+    ControlSpec{IDC_STATIC, K::StaticText, "Untouched Frame Count", 10, 10, 82, 10},
+    ControlSpec{IDC_UNTOUCHED_COUNT, K::EditBox, "", 94, 8, 40, 13},
+    ControlSpec{IDC_STATIC, K::StaticText, "X1 pin(from 1st):+", 10, 28, 66, 10},
+    ControlSpec{IDC_PIN_X1, K::EditBox, "", 78, 26, 30, 13},
+    ControlSpec{IDC_STATIC, K::StaticText, "X2 pin(from last):-", 120, 28, 66, 10},
+    ControlSpec{IDC_PIN_X2, K::EditBox, "", 188, 26, 30, 13},
+    ControlSpec{IDC_STATIC, K::StaticText, "Y1 pin(from 1st):+", 10, 45, 66, 10},
+    ControlSpec{IDC_PIN_Y1, K::EditBox, "", 78, 43, 30, 13},
+    ControlSpec{IDC_STATIC, K::StaticText, "Y2 pin(from last):-", 120, 45, 66, 10},
+    ControlSpec{IDC_PIN_Y2, K::EditBox, "", 188, 43, 30, 13},
+    ControlSpec{IDC_SNR_X1_SIGNAL, K::StaticText, "X1 signal : ", 10, 64, 80, 10},
+    ControlSpec{IDC_SNR_X1_NOISE, K::StaticText, "noise : ", 92, 64, 70, 10},
+    ControlSpec{IDC_SNR_X1, K::StaticText, "SNR : ", 164, 64, 70, 10},
+    ControlSpec{IDC_SNR_X1_INDEX, K::StaticText, "Index:", 236, 64, 50, 10},
+    ControlSpec{IDC_SNR_X2_SIGNAL, K::StaticText, "X2 signal : ", 10, 77, 80, 10},
+    ControlSpec{IDC_SNR_X2_NOISE, K::StaticText, "noise : ", 92, 77, 70, 10},
+    ControlSpec{IDC_SNR_X2, K::StaticText, "SNR : ", 164, 77, 70, 10},
+    ControlSpec{IDC_SNR_X2_INDEX, K::StaticText, "Index:", 236, 77, 50, 10},
+    ControlSpec{IDC_SNR_Y1_SIGNAL, K::StaticText, "Y1 signal : ", 10, 90, 80, 10},
+    ControlSpec{IDC_SNR_Y1_NOISE, K::StaticText, "noise : ", 92, 90, 70, 10},
+    ControlSpec{IDC_SNR_Y1, K::StaticText, "SNR : ", 164, 90, 70, 10},
+    ControlSpec{IDC_SNR_Y1_INDEX, K::StaticText, "Index:", 236, 90, 50, 10},
+    ControlSpec{IDC_SNR_Y2_SIGNAL, K::StaticText, "Y2 signal : ", 10, 103, 80, 10},
+    ControlSpec{IDC_SNR_Y2_NOISE, K::StaticText, "noise : ", 92, 103, 70, 10},
+    ControlSpec{IDC_SNR_Y2, K::StaticText, "SNR : ", 164, 103, 70, 10},
+    ControlSpec{IDC_SNR_Y2_INDEX, K::StaticText, "Index:", 236, 103, 50, 10},
+    ControlSpec{IDC_SNR_PICTURE, K::Picture, "", 330, 6, 160, 110},
+    ControlSpec{IDC_SNR_PLOT_AREA, K::Hidden, "", 7, 122, 515, 280},
+};
+
+}  // namespace
+
+int ParseEditInt(const wxString& text) {
+  const std::string s = text.ToStdString();
+  size_t i = 0;
+  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  long long value = 0;
+  for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+    value = value * 10 + (s[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) break;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+CSNRDialog::CSNRDialog(wxWindow* parent) : wxPanel(parent, IDD_SNR_DIALOG) {}
+
+CSNRDialog::~CSNRDialog() = default;
+
+void CSNRDialog::InitPage() {
+  CreateControls(this, kSnrControls);
+  Edit(IDC_UNTOUCHED_COUNT)->ChangeValue("100");
+  for (int id : {IDC_PIN_X1, IDC_PIN_X2, IDC_PIN_Y1, IDC_PIN_Y2}) Edit(id)->ChangeValue("0");
+
+  childIds_.clear();
+  for (wxWindow* child : GetChildren()) childIds_.push_back(child->GetId());
+
+  const ScreenFactors f = CurrentScreenFactors();
+  normalFont_ = ScaledFont(GetFont(), f.sx, f.sy);
+  largeFont_ = ScaledFont(GetFont(), 3 * f.sx, 3 * f.sy);
+  for (wxWindow* child : GetChildren()) FitChild(child, normalFont_, f);
+
+  // The plot area leaves a few pixels for the page's border.
+  if (wxWindow* plot = FindWindow(IDC_SNR_PLOT_AREA)) {
+    const int shorten = f.sy < 0.6 ? static_cast<int>(5 / f.sy) : 5;
+    wxRect r = plot->GetRect();
+    r.height -= shorten;
+    plot->SetSize(r);
+  }
+  if (auto* picture = dynamic_cast<wxStaticBitmap*>(FindWindow(IDC_SNR_PICTURE))) {
+    picture->SetBitmap(MakeSnrPicture(picture->GetSize()));
+  }
+}
+
+SnrInputs CSNRDialog::ReadInputs() const {
+  SnrInputs in;
+  if (Edit(IDC_UNTOUCHED_COUNT) == nullptr) return in;  // page not initialised
+  in.untouchedCount = ParseEditInt(Edit(IDC_UNTOUCHED_COUNT)->GetValue());
+  in.pinX1 = ParseEditInt(Edit(IDC_PIN_X1)->GetValue());
+  in.pinX2 = ParseEditInt(Edit(IDC_PIN_X2)->GetValue());
+  in.pinY1 = ParseEditInt(Edit(IDC_PIN_Y1)->GetValue());
+  in.pinY2 = ParseEditInt(Edit(IDC_PIN_Y2)->GetValue());
+  return in;
+}
+
+void CSNRDialog::CloseAction() {
+  childIds_.clear();
+  normalFont_ = wxNullFont;
+  largeFont_ = wxNullFont;
+}
+
+wxTextCtrl* CSNRDialog::Edit(int id) const {
+  return dynamic_cast<wxTextCtrl*>(FindWindow(id));
+}
+
+}  // namespace pelorin
