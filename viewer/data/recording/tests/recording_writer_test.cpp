@@ -258,7 +258,9 @@ TEST(Writer, SigkillMidRecordingKeepsEveryCompletedFrame) {
   }
   const int32_t frames = set.GetFrameCount(0);
   EXPECT_GE(frames, acked);
-  EXPECT_GE(set.GetDeclaredFrameCount(0), frames);
+  // The count line is rewritten just after each block, so a kill between the two leaves
+  // one complete block that the count does not include yet.
+  EXPECT_GE(set.GetDeclaredFrameCount(0) + 1, frames);
   EXPECT_LE(set.GetDeclaredFrameCount(0), frames + 1);
   for (int32_t i = 0; i < frames; ++i) {
     EXPECT_EQ(set.FrameMax(0, i), i + 1);
