@@ -59,6 +59,7 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
   SetSize(ClientToWindowSize(
       ConvertDialogToPixels(wxSize(kMainTemplateWidth, kMainTemplateHeight))));
   CreateControls(this, MainTemplateControls());
+  BindAcquisition();
 
   tabCtrl_ = static_cast<wxNotebook*>(FindWindow(IDC_TAB));
   stopButton_ = static_cast<wxButton*>(FindWindow(IDC_STOP));
@@ -209,14 +210,6 @@ void CPelorinDlg::UpdateStatistics(int frameCount, float frameRate, float averag
   FindWindow(IDC_STATISTICS)->SetLabel(t.values);
 }
 
-void CPelorinDlg::StartAcquisition() {
-  // The live acquisition fills this in; until then there is nothing to start.
-}
-
-void CPelorinDlg::StopAcquisition() {
-  // The live acquisition fills this in; until then there is nothing to stop.
-}
-
 void CPelorinDlg::ApplyViewPoint(int viewPoint) {
   struct Rotation {
     double x, y, z;
@@ -338,7 +331,8 @@ void CPelorinDlg::RunCloseSequence() {
   mapRefreshOff_ = true;
   snrRefreshOff_ = true;
   playerStopped_ = true;
-  // The worker's flag and the wait for it come with the acquisition.
+  // The models and the device stay until the worker has left its frame cycle.
+  EndAcquisitionForClose();
   if (stopButton_->IsEnabled()) StopAcquisition();
 
   if (!models_.empty()) {
@@ -352,7 +346,8 @@ void CPelorinDlg::RunCloseSequence() {
   normalFont_ = wxNullFont;
   largeFont_ = wxNullFont;
   if (snrPage_ != nullptr) snrPage_->CloseAction();
-  // The controller is given back to the OS here once the acquisition opens it.
+  GiveDeviceBack();
+  edgeTrackers_.reset();
   models_.clear();
 }
 

@@ -12,12 +12,15 @@
 #include <wx/dialog.h>
 #include <wx/font.h>
 #include <wx/notebook.h>
+#include <wx/timer.h>
 
 #include "app/child_layout.h"
+#include "data/acquisition/acquisition_run.h"
 #include "data/frame_model.h"
 #include "data/settings_store.h"
 #include "data/source_range_table.h"
 #include "view/additional_dlg.h"
+#include "view/map_view_state.h"
 
 class wxButton;
 class wxCheckBox;
@@ -31,6 +34,7 @@ namespace pelorin {
 class CShowDialog;
 class CSNRDialog;
 class LiveModelStandIn;
+class AcquisitionWindowHost;
 
 // Values of the run that the window, the worker and the player all read.
 struct ViewerState {
@@ -73,6 +77,22 @@ class CPelorinDlg : public wxDialog {
 
   // Everything the window owns is released here; runs once, on the close request.
   void RunCloseSequence();
+
+  // Acquisition (pelorin_dlg_acquisition.cpp): what the worker's reports do on the
+  // window thread, and what the map and the tests read of a run.
+  void ShowStatusText(const std::string& text);
+  void ShowFrameReport(const FrameReport& report);
+  void MoveRangeSliders(int maxPosition, int minPosition);
+  void OnAcquisitionEnded();
+  int AcquisitionGeneration() const { return acquisitionGeneration_; }
+  // The run in progress or last run; none before the first Start.
+  const AcquisitionRun* Acquisition() const { return acquisition_.get(); }
+  int DeviceHandle() const { return deviceHandle_; }
+  MapDataState& MapData() { return mapData_; }
+  float MapAverage() const { return mapAverage_; }
+  const std::shared_ptr<EdgeTrackers>& Edges() const { return edgeTrackers_; }
+  // The device calls of Start and close; tests put their own in.
+  void SetDeviceIo(DeviceIo io) { deviceIo_ = std::move(io); }
 
   void SetMessageBoxHandler(MessageBoxFn fn) { messageBox_ = std::move(fn); }
   // Opens the help book; false when no book could be found.
@@ -121,6 +141,14 @@ class CPelorinDlg : public wxDialog {
   void OnHelpCommand(wxCommandEvent& event);
   void OnViewPointButton(wxCommandEvent& event);
 
+  void BindAcquisition();
+  std::vector<InstantModel*> LiveModels() const;
+  void OnAcquisitionTimer(wxTimerEvent& event);
+  // Close steps for the worker: stop it and wait until it has left its frame cycle.
+  void EndAcquisitionForClose();
+  // Close step 8: the controller reports touches to the system again; the handle closes.
+  void GiveDeviceBack();
+
   // Controls bound as members.
   wxNotebook* tabCtrl_ = nullptr;
   wxButton* stopButton_ = nullptr;
@@ -151,6 +179,21 @@ class CPelorinDlg : public wxDialog {
   wxRect restoreRect_;
   MessageBoxFn messageBox_;
   std::unique_ptr<wxHtmlHelpController> help_;
+
+  static constexpr int kMapTimerId = 1;
+  static constexpr int kSnrTimerId = 2;
+  DeviceIo deviceIo_ = CorlinkDeviceIo();
+  int deviceHandle_ = 0;
+  int acquisitionGeneration_ = 0;
+  std::shared_ptr<AcquisitionWindowHost> acquisitionHost_;
+  std::unique_ptr<AcquisitionRun> acquisition_;
+  std::shared_ptr<EdgeTrackers> edgeTrackers_;
+  SnrPins snrPins_;
+  wxTimer mapTimer_;
+  wxTimer snrTimer_;
+  MapDataState mapData_;
+  float mapAverage_ = 0.0f;
+  bool hideButtonLockedBeforeRun_ = false;
 
   int runMode_ = 1;
   int displayRangeShift_ = 5;

@@ -1,0 +1,290 @@
+// The main window's side of a live acquisition: Start and Stop, the two refresh timers,
+// and the host that carries the worker's reports to the window thread. The worker and
+// the device side of Start live in data/acquisition, without any window.
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/filefn.h>
+#include <wx/slider.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "app/live_model_stand_in.h"
+#include "app/pelorin_dlg.h"
+#include "data/acquisition/acquisition_start.h"
+#include "data/status_text.h"
+#include "view/resource.h"
+#include "view/show_dialog.h"
+#include "view/snr_dialog.h"
+
+namespace pelorin {
+
+using namespace res;
+
+namespace {
+
+// How long Start waits for a worker that is still finishing its last frame cycle, and
+// how long the close sequence keeps waiting after its first 2000 ms: a cycle is bounded
+// by the device's own time-outs.
+constexpr std::chrono::milliseconds kDrainWait{10000};
+constexpr std::chrono::milliseconds kCloseWait{2000};
+
+// Chip selector entries: All, Master, Slave1 .. Slave7.
+int32_t SelectedChipValue(int index) {
+  if (index <= 0) return -1;
+  if (index == 1) return 1;
+  return index + 3;
+}
+
+}  // namespace
+
+// Runs on the worker thread: every report is queued to the window thread and never
+// waits for it. Reports of a run that is no longer the window's current one are dropped
+// there, so a late "run ended" cannot stop the timers of the next run.
+class AcquisitionWindowHost : public AcquisitionHost {
+ public:
+  AcquisitionWindowHost(CPelorinDlg* dlg, int generation) : dlg_(dlg), generation_(generation) {}
+
+  // The window is going away without its worker having ended: drop what comes later.
+  void Detach() {
+    std::lock_guard lock(mutex_);
+    dlg_ = nullptr;
+  }
+
+  void SourceNames(std::vector<std::string> names) override {
+    Post([names = std::move(names)](CPelorinDlg& d) { d.MapData().sourceNames = names; });
+  }
+  void Status(int32_t code, std::string argument) override {
+    Post([code, argument = std::move(argument)](CPelorinDlg& d) { d.ShowStatusMessage(code, argument); });
+  }
+  void StatusText(std::string text) override {
+    Post([text = std::move(text)](CPelorinDlg& d) { d.ShowStatusText(text); });
+  }
+  void Frame(const FrameReport& r) override {
+    Post([r](CPelorinDlg& d) { d.ShowFrameReport(r); });
+  }
+  void MoveRangeSliders(SliderPositions p) override {
+    Post([p](CPelorinDlg& d) { d.MoveRangeSliders(p.maxSlider, p.minSlider); });
+  }
+  void BatchLimitReached() override {
+    Post([](CPelorinDlg& d) {
+      d.StopAcquisition();
+      d.Close();
+    });
+  }
+  void RunEnded() override {
+    Post([](CPelorinDlg& d) { d.OnAcquisitionEnded(); });
+  }
+
+ private:
+  template <typename F>
+  void Post(F f) {
+    std::lock_guard lock(mutex_);
+    if (dlg_ == nullptr) return;
+    CPelorinDlg* dlg = dlg_;
+    const int generation = generation_;
+    dlg_->CallAfter([dlg, generation, f = std::move(f)] {
+      if (dlg->AcquisitionGeneration() == generation) f(*dlg);
+    });
+  }
+
+  std::mutex mutex_;
+  CPelorinDlg* dlg_;
+  int generation_;
+};
+
+void CPelorinDlg::BindAcquisition() {
+  mapTimer_.SetOwner(this, kMapTimerId);
+  snrTimer_.SetOwner(this, kSnrTimerId);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { StartAcquisition(); }, IDC_START);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { StopAcquisition(); }, IDC_STOP);
+  Bind(wxEVT_TIMER, &CPelorinDlg::OnAcquisitionTimer, this, kMapTimerId);
+  Bind(wxEVT_TIMER, &CPelorinDlg::OnAcquisitionTimer, this, kSnrTimerId);
+}
+
+std::vector<InstantModel*> CPelorinDlg::LiveModels() const {
+  std::vector<InstantModel*> live;
+  for (const auto& m : models_) {
+    if (auto* i = dynamic_cast<InstantModel*>(m.get())) live.push_back(i);
+  }
+  return live;
+}
+
+void CPelorinDlg::StartAcquisition() {
+  // A worker still finishing its last cycle must be gone before the models are cleared
+  // and the device is opened again.
+  if (acquisition_ && !acquisition_->WaitFinished(kDrainWait)) {
+    ShowStatusText("the previous acquisition has not ended yet");
+    return;
+  }
+  acquisition_.reset();
+  ++acquisitionGeneration_;
+  runMode_ = 0;
+
+  const std::vector<InstantModel*> live = LiveModels();
+  if (live.empty() || live.size() != models_.size()) {
+    ShowStatusMessage(kStatusPrepareFrameBufFail);
+    return;
+  }
+  live[0]->SetSelectedChip(SelectedChipValue(chipSelect_->GetSelection()));
+  auto* order = static_cast<wxTextCtrl*>(FindWindow(IDC_CHIP_ORDER));
+  const std::string orderText = order != nullptr ? order->GetValue().utf8_string() : std::string();
+  const StartOutcome started =
+      PrepareAcquisition(deviceIo_, live, orderText, deviceHandle_, CloseDeviceHandle);
+  if (!started.ok) {
+    ShowStatusMessage(started.statusCode, started.argument);
+    return;
+  }
+  InstantModel& first = *live[0];
+
+  mapPage_->Refresh(false);
+  edgeTrackers_ = std::make_shared<EdgeTrackers>(first.Width(), first.Height());
+  SnrPins pins;
+  if (first.GetSourceType() == kSourceDiff) {
+    const SnrInputs in = snrPage_->ReadInputs();
+    pins = SnrPins{in.untouchedCount, in.pinX1, in.pinX2, in.pinY1, in.pinY2};
+    snrPins_ = pins;
+    snrRefreshOff_ = false;
+  } else {
+    snrRefreshOff_ = true;
+  }
+  snrTimer_.Start(400);
+  mapData_.showSD = first.GetSourceType() == kSourceBase;
+  mapData_.showFlatness = first.GetSourceType() == kSourceCycle;
+  mapTimer_.Start(200);
+  mapData_.showSecondPass = false;
+
+  FindWindow(IDC_WIDTH)->SetLabel(wxString::Format("Width : %d", first.Width()));
+  FindWindow(IDC_HEIGHT)->SetLabel(wxString::Format("Height : %d", first.Height()));
+
+  AcquisitionSettings s;
+  s.io = deviceIo_;
+  s.device = deviceHandle_;
+  s.models = live;
+  s.dumpEnabled = dumpEnabled_;
+  s.dumpInterval = std::max(state_.dumpInterval, 1);
+  s.workDir = wxGetCwd().utf8_string();
+  s.batchMode = state_.batchMode;
+  s.batchFrameLimit = state_.batchFrameLimit;
+  s.batchName = state_.batchName;
+  s.displayRangeShift = displayRangeShift_;
+  s.autoCenter = autoCenterCheck_->GetValue();
+  s.pins = pins;
+  s.edges = edgeTrackers_;
+  acquisitionHost_ = std::make_shared<AcquisitionWindowHost>(this, acquisitionGeneration_);
+  acquisition_ = std::make_unique<AcquisitionRun>(std::move(s), *acquisitionHost_);
+  acquisition_->Start();
+
+  hideButtonLockedBeforeRun_ = !hideButtonCheck_->IsEnabled();
+  FindWindow(IDC_START)->Disable();
+  stopButton_->Enable();
+  for (int id : {IDC_LOAD, IDC_PLAY, IDC_PAUSE, IDC_PREV, IDC_NEXT, IDC_FILTER, IDC_DUMP,
+                 IDC_FIRST_SOURCE, IDC_SECOND_SOURCE, IDC_CHIP_SELECT, IDC_HIDE_OVERLAP,
+                 IDC_HIDE_BUTTON}) {
+    if (wxWindow* w = FindWindow(id)) w->Disable();
+  }
+  chipSelect_->Update();
+  CallAfter([this] { SetFocus(); });
+}
+
+void CPelorinDlg::StopAcquisition() {
+  // The worker ends its current cycle on its own; Start waits for it if need be.
+  if (acquisition_) acquisition_->RequestStop();
+  runMode_ = 1;
+  // The SNR evaluation of a Diff run reads edgeTrackers_ (Untouched, Touched) here.
+
+  FindWindow(IDC_START)->Enable();
+  stopButton_->Disable();
+  for (int id : {IDC_LOAD, IDC_FILTER, IDC_FIRST_SOURCE, IDC_SECOND_SOURCE, IDC_CHIP_SELECT,
+                 IDC_HIDE_OVERLAP, IDC_DUMP}) {
+    if (wxWindow* w = FindWindow(id)) w->Enable();
+  }
+  // Hide Button stays disabled when the settings lock it (HIDE_SHOW).
+  if (!hideButtonLockedBeforeRun_ && !(LiveModel(0) != nullptr && LiveModel(0)->GetHideShow())) {
+    hideButtonCheck_->Enable();
+  }
+  chipSelect_->Update();
+  CallAfter([this] { SetFocus(); });
+}
+
+void CPelorinDlg::OnAcquisitionTimer(wxTimerEvent& event) {
+  if (event.GetId() == kMapTimerId && !mapRefreshOff_) {
+    if (mapPage_ != nullptr) mapPage_->Refresh(false);
+  } else if (event.GetId() == kSnrTimerId && !snrRefreshOff_) {
+    if (snrPage_ != nullptr) snrPage_->Refresh(false);
+  }
+  event.Skip();
+}
+
+void CPelorinDlg::ShowStatusText(const std::string& text) {
+  FindWindow(IDC_STATUS)->SetLabel(wxString::FromUTF8(text));
+}
+
+void CPelorinDlg::ShowFrameReport(const FrameReport& r) {
+  mapAverage_ = r.average;
+  mapData_.maxLabel = r.frameMax;
+  mapData_.minLabel = r.frameMin;
+  mapData_.flatness = r.flatness;
+  mapData_.standardDeviation = r.standardDeviation;
+  state_.frameRate = r.frameRate;
+  state_.flatness = r.flatness;
+  state_.standardDeviation = r.standardDeviation;
+  if (r.showStatistics) {
+    UpdateStatistics(r.frameCount, r.frameRate, r.average, r.frameMax, r.overallMax, r.frameMin,
+                     r.overallMin);
+  }
+}
+
+void CPelorinDlg::MoveRangeSliders(int maxPosition, int minPosition) {
+  maxSlider_->SetValue(maxPosition);
+  minSlider_->SetValue(minPosition);
+  // What the sliders' own notifications do: the models and the map take the new range.
+  const int rangeMax = maxSlider_->GetValue() - 100;
+  const int rangeMin = minSlider_->GetValue() - 200;
+  FindWindow(IDC_MAX_LABEL)->SetLabel(wxString::Format("Max:%d", rangeMax));
+  FindWindow(IDC_MIN_LABEL)->SetLabel(wxString::Format("Min:%d", rangeMin));
+  for (const auto& m : models_) {
+    m->SetRangeMax(rangeMax);
+    m->SetRangeMin(rangeMin);
+  }
+  if (mapPage_ != nullptr) {
+    mapPage_->View().rangeMax = rangeMax;
+    mapPage_->View().rangeMin = rangeMin;
+  }
+}
+
+void CPelorinDlg::OnAcquisitionEnded() {
+  mapTimer_.Stop();
+  mapData_.showSecondPass = true;
+  snrTimer_.Stop();
+  if (mapPage_ != nullptr) mapPage_->Refresh(false);
+}
+
+void CPelorinDlg::EndAcquisitionForClose() {
+  mapTimer_.Stop();
+  snrTimer_.Stop();
+  if (!acquisition_) return;
+  acquisition_->RequestStop();
+  if (acquisition_->WaitFinished(kCloseWait) || acquisition_->WaitFinished(kDrainWait)) return;
+  // The worker is stuck in the device beyond every time-out: it keeps the models it
+  // reads and its host, which no longer reaches this window.
+  std::fprintf(stderr, "pelorin: the acquisition worker did not end; leaving it behind\n");
+  acquisitionHost_->Detach();
+  (void)acquisition_.release();
+  (void)new std::shared_ptr<AcquisitionWindowHost>(acquisitionHost_);  // outlives the worker
+  for (auto& m : models_) (void)m.release();
+  models_.clear();
+}
+
+void CPelorinDlg::GiveDeviceBack() {
+  if (deviceHandle_ == 0) return;
+  if (deviceIo_.ReportToOS) deviceIo_.ReportToOS(deviceHandle_, true, false);
+  CloseDeviceHandle(deviceHandle_);
+  deviceHandle_ = 0;
+}
+
+}  // namespace pelorin
