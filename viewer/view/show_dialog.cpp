@@ -3,6 +3,7 @@
 #include <wx/stattext.h>
 
 #include "view/dialog_template.h"
+#include "view/map_window.h"
 #include "view/resource.h"
 #include "view/screen_fit.h"
 
@@ -37,6 +38,7 @@ void CShowDialog::InitPage() {
   wxRect area = ScaleRect(mapArea_->GetRect(), f.sx, f.sy);
   if (lowScreen) area.height -= margin;
   mapArea_->SetSize(area);
+  map_ = COpenGLControl::CreateGLWindow(area, this);
 }
 
 void CShowDialog::OnSize(wxSizeEvent& event) {

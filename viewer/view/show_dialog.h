@@ -10,6 +10,8 @@ class wxStaticText;
 
 namespace pelorin {
 
+class COpenGLControl;
+
 // What the main window sets on the map: the map window of the 3-D view reads it.
 struct MapViewState {
   int drawStyle = 0;
@@ -39,6 +41,8 @@ class CShowDialog : public wxPanel {
   void InitPage();
 
   wxStaticText* MapArea() const { return mapArea_; }
+  // The 3-D map window, made in the map area; null before InitPage.
+  COpenGLControl* Map() const { return map_; }
   MapViewState& View() { return view_; }
   const MapViewState& View() const { return view_; }
 
@@ -46,6 +50,7 @@ class CShowDialog : public wxPanel {
   void OnSize(wxSizeEvent& event);
 
   wxStaticText* mapArea_ = nullptr;
+  COpenGLControl* map_ = nullptr;
   MapViewState view_;
   std::optional<wxSize> lastSize_;
   wxDECLARE_EVENT_TABLE();
