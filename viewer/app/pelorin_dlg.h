@@ -107,7 +107,7 @@ class CPelorinDlg : public wxDialog {
   const SourceRangeTable& SourceRanges() const { return sourceRanges_; }
   const ViewerState& State() const { return state_; }
   const std::vector<int>& ChildIds() const { return childIds_; }
-  const ChildLayout& Layout() const { return childLayout_; }
+  const ChildLayout& ChildLayoutTable() const { return childLayout_; }
   const wxFont& NormalFont() const { return normalFont_; }
   const wxFont& LargeFont() const { return largeFont_; }
   const std::string& SettingsPath() const { return settingsPath_; }

@@ -17,7 +17,7 @@ namespace {
 TEST(ChildLayoutWindow, MaximiseAndRestore) {
   test::ScratchDir dir;
   test::Window win;
-  const ChildLayout& layout = win->Layout();
+  const ChildLayout& layout = win->ChildLayoutTable();
   ASSERT_EQ(layout.Entries().size(), win->ChildIds().size());
   EXPECT_EQ(layout.Entries()[0].id, res::IDC_TAB);
   EXPECT_EQ(layout.Entries()[0].flags, ChildLayout::kKeepSizeCentred);
