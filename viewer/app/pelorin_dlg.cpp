@@ -75,9 +75,14 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
 
   wxAcceleratorEntry help(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
   SetAcceleratorTable(wxAcceleratorTable(1, &help));
+  BindPlayerEvents();
 }
 
-CPelorinDlg::~CPelorinDlg() = default;
+CPelorinDlg::~CPelorinDlg() {
+  // A window destroyed without its close sequence still never outlives its player.
+  playerStopped_ = true;
+  playerThread_.Join();
+}
 
 void CPelorinDlg::OnInitDialogEvent(wxInitDialogEvent& event) {
   if (!initialised_) OnInitDialog();
@@ -330,7 +335,7 @@ void CPelorinDlg::RunCloseSequence() {
   closed_ = true;
   mapRefreshOff_ = true;
   snrRefreshOff_ = true;
-  playerStopped_ = true;
+  StopPlayback();
   // The models and the device stay until the worker has left its frame cycle.
   EndAcquisitionForClose();
   if (stopButton_->IsEnabled()) StopAcquisition();

@@ -3,8 +3,12 @@
 // handlers of the view controls, the acquisition and the player join it in their own files.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +20,8 @@
 
 #include "app/child_layout.h"
 #include "data/acquisition/acquisition_run.h"
+#include "app/player_control.h"
+#include "data/recording/recording_set.h"
 #include "data/frame_model.h"
 #include "data/settings_store.h"
 #include "data/source_range_table.h"
@@ -122,6 +128,26 @@ class CPelorinDlg : public wxDialog {
   wxNotebook* TabCtrl() const { return tabCtrl_; }
   const CAdditionalDlg& AuxDialog() const { return auxDialog_; }
 
+  // The player (pelorin_dlg_player.cpp).
+  // Asks for a recording to load, given the dialog's title and filter; nothing when the
+  // user cancels. Tests answer it in place of the file dialog.
+  using FileDialogFn =
+      std::function<std::optional<std::string>(const wxString& title, const wxString& filter)>;
+  // Loads a recording and shows its first frame; false (status line "can't load csv at
+  // %s") leaves the recording, the controls and runMode as they were.
+  bool LoadRecording(const std::string& path);
+  // Stops a running playback and waits for its worker; the player controls then show the
+  // stopped state.
+  void StopPlayback();
+  void SetFileDialogHandler(FileDialogFn fn) { fileDialog_ = std::move(fn); }
+  // Time between two playback steps, for the next Play.
+  void SetPlaybackStepTime(std::chrono::milliseconds step) { playbackStep_ = step; }
+  // Called on the window thread with the index of each frame the player shows.
+  void SetFrameShownHandler(std::function<void(int32_t)> fn) { frameShown_ = std::move(fn); }
+  const RecordingSet& Recordings() const { return recordings_; }
+  bool PlayerStopped() const { return playerStopped_.Get(); }
+  bool PlaybackThreadRunning() const { return playerThread_.Joinable(); }
+
  private:
   void FitToScreen();
   void LoadSettings();
@@ -148,6 +174,26 @@ class CPelorinDlg : public wxDialog {
   void EndAcquisitionForClose();
   // Close step 8: the controller reports touches to the system again; the handle closes.
   void GiveDeviceBack();
+  // Player handlers and steps (pelorin_dlg_player.cpp).
+  void BindPlayerEvents();
+  void OnLoad(wxCommandEvent& event);
+  void OnDropFiles(wxDropFilesEvent& event);
+  void OnPlay(wxCommandEvent& event);
+  void OnPause(wxCommandEvent& event);
+  void OnPrev(wxCommandEvent& event);
+  void OnNext(wxCommandEvent& event);
+  void OnSliderDraw(wxCommandEvent& event);
+  void PlaybackWorker(uint64_t run, std::chrono::milliseconds step);
+  void OnPlaybackStep(uint64_t run, int32_t frameIndex);
+  void OnPlaybackEnd(uint64_t run);
+  void FinishPlayback();
+  void ShowPlaybackFrame(int32_t frameIndex);
+  void ShowPlaybackStatistics(int32_t frameIndex);
+  void SetStepButtons(int32_t frameIndex);
+  void EnableControl(int id, bool enable);
+  void SizePlaybackMeshOnMap();
+  void RebuildPlaybackMeshOnMap(int32_t frameIndex);
+  static void ShowLoadProgress(void* context, int32_t frameIndex, int32_t frameCount);
 
   // Controls bound as members.
   wxNotebook* tabCtrl_ = nullptr;
@@ -198,13 +244,24 @@ class CPelorinDlg : public wxDialog {
   int runMode_ = 1;
   int displayRangeShift_ = 5;
   bool dumpEnabled_ = false;
-  bool playerStopped_ = true;
+  PlayerStopFlag playerStopped_{true};
   bool mapRefreshOff_ = false;
   bool snrRefreshOff_ = true;
   bool autoCenter_ = false;
   bool fullScreen_ = false;
   bool initialised_ = false;
   bool closed_ = false;
+
+  // The player. The playback lock serialises the worker's steps with the window's own
+  // rebuilds of the recorded meshes; it exists from the window's creation.
+  RecordingSet recordings_;
+  std::mutex m_mutex;
+  uint64_t playRun_ = 0;  // queued worker updates of an older run are dropped
+  std::chrono::milliseconds playbackStep_ = kPlaybackStep;
+  FileDialogFn fileDialog_;
+  std::function<void(int32_t)> frameShown_;
+  // Declared last: destroyed (and joined) before everything its worker reads.
+  PlaybackThread playerThread_;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -1,0 +1,292 @@
+// The player of the main window: loading a recording (Load button, dropped files), the
+// playback worker and the Pause, Prev, Next, slider and Play controls.
+//
+// Threads: the worker reads the recording and writes the current index; every widget
+// update it causes is queued to the window thread with CallAfter, and it never waits for
+// that thread. The window stops and joins the worker before it loads another recording
+// or closes, so the recording never changes under a running worker.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include <wx/button.h>
+#include <wx/filedlg.h>
+#include <wx/slider.h>
+
+#include "app/pelorin_dlg.h"
+#include "data/recording/load_recording.h"
+#include "data/status_text.h"
+#include "view/resource.h"
+#include "view/show_dialog.h"
+
+namespace pelorin {
+
+using namespace res;
+
+namespace {
+
+// The Load dialog's texts. The filter's closing "||" ends the list; wx wants the list
+// without it.
+constexpr const char* kLoadDialogTitle = "Load Pelorin Data";
+constexpr const char* kLoadDialogFilter = " Pelorin Data(*.csv;*.txt)|*.csv;*.txt||";
+
+wxString WxFilter(const char* filter) {
+  wxString text(filter);
+  while (text.EndsWith("|")) text.RemoveLast();
+  return text;
+}
+
+}  // namespace
+
+void CPelorinDlg::BindPlayerEvents() {
+  Bind(wxEVT_BUTTON, &CPelorinDlg::OnLoad, this, IDC_LOAD);
+  Bind(wxEVT_BUTTON, &CPelorinDlg::OnPlay, this, IDC_PLAY);
+  Bind(wxEVT_BUTTON, &CPelorinDlg::OnPause, this, IDC_PAUSE);
+  Bind(wxEVT_BUTTON, &CPelorinDlg::OnPrev, this, IDC_PREV);
+  Bind(wxEVT_BUTTON, &CPelorinDlg::OnNext, this, IDC_NEXT);
+  // wx reports a moved slider rather than every repaint; a repaint without a move would
+  // redraw the frame already on display.
+  Bind(wxEVT_SLIDER, &CPelorinDlg::OnSliderDraw, this, IDC_PLAYER_SLIDER);
+  Bind(wxEVT_DROP_FILES, &CPelorinDlg::OnDropFiles, this);
+  DragAcceptFiles(true);
+}
+
+void CPelorinDlg::EnableControl(int id, bool enable) {
+  if (wxWindow* w = FindWindow(id)) w->Enable(enable);
+}
+
+// --- The map ---------------------------------------------------------------------------
+// The map page does not hold the 3-D map window yet. When it does, its
+// SizePlaybackMesh(RecordingMeshSources(recordings_)) and
+// RebuildPlayback(RecordingMeshSources(recordings_), frameIndex, style) go in these two
+// functions; the worker already calls the rebuild under the playback lock.
+
+void CPelorinDlg::SizePlaybackMeshOnMap() {}
+
+void CPelorinDlg::RebuildPlaybackMeshOnMap(int32_t /*frameIndex*/) {}
+
+// --- Loading ---------------------------------------------------------------------------
+
+void CPelorinDlg::ShowLoadProgress(void* context, int32_t frameIndex, int32_t frameCount) {
+  auto* dlg = static_cast<CPelorinDlg*>(context);
+  dlg->ShowStatusMessage(kStatusLoading, LoadProgressArgument(frameIndex, frameCount));
+}
+
+bool CPelorinDlg::LoadRecording(const std::string& path) {
+  StopPlayback();
+
+  RangePair liveRange{};
+  if (!models_.empty()) liveRange = RangePair{models_[0]->GetRangeMax(), models_[0]->GetRangeMin()};
+  // Loaded aside: the recording on screen stays until the new one is complete. A file
+  // without any frame has nothing to show and is refused like a broken one.
+  RecordingSet fresh;
+  if (!LoadRecordingData(fresh, path, liveRange, this, &CPelorinDlg::ShowLoadProgress) ||
+      fresh.Count() == 0 || fresh.GetFrameCount(0) == 0) {
+    ShowStatusMessage(kStatusCantLoadSettings, path);
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    recordings_.Swap(fresh);
+  }
+
+  const int32_t count = recordings_.GetFrameCount(0);
+  EnableControl(IDC_PAUSE, false);
+  EnableControl(IDC_PREV, false);
+  EnableControl(IDC_NEXT, count > 1);
+  EnableControl(IDC_PLAY, true);
+  // wx cannot show a slider of a single position; a one-frame file has nowhere to go.
+  EnableControl(IDC_PLAYER_SLIDER, count > 1);
+
+  SizePlaybackMeshOnMap();
+  auto* slider = static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER));
+  slider->SetRange(0, std::max(count - 1, 1));
+  slider->SetValue(recordings_.GetCurrentIndex(0));
+  ShowPlaybackFrame(0);
+
+  char text[32];
+  std::snprintf(text, sizeof text, "Width : %d", recordings_.GetWidth(0));
+  FindWindow(IDC_WIDTH)->SetLabel(text);
+  std::snprintf(text, sizeof text, "Height : %d", recordings_.GetHeight(0));
+  FindWindow(IDC_HEIGHT)->SetLabel(text);
+
+  runMode_ = 4;
+  return true;
+}
+
+void CPelorinDlg::OnLoad(wxCommandEvent& /*event*/) {
+  std::optional<std::string> path;
+  if (fileDialog_) {
+    path = fileDialog_(kLoadDialogTitle, kLoadDialogFilter);
+  } else {
+    wxFileDialog dialog(this, kLoadDialogTitle, wxEmptyString, wxEmptyString,
+                        WxFilter(kLoadDialogFilter), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() == wxID_OK) path = std::string(dialog.GetPath().utf8_str());
+  }
+  if (path) LoadRecording(*path);
+}
+
+void CPelorinDlg::OnDropFiles(wxDropFilesEvent& event) {
+  // Each load replaces the one before; the last good one stays.
+  const wxString* files = event.GetFiles();
+  for (int k = 0; k < event.GetNumberOfFiles(); ++k)
+    LoadRecording(std::string(files[k].utf8_str()));
+}
+
+// --- Showing a frame -------------------------------------------------------------------
+
+void CPelorinDlg::ShowPlaybackStatistics(int32_t i) {
+  UpdateStatistics(i, 0.0f, recordings_.FrameAverage(0, i), recordings_.FrameMax(0, i),
+                   recordings_.GetMaxValue(0), recordings_.FrameMin(0, i),
+                   recordings_.GetMinValue(0));
+  // The map's "Max" and "Min" labels follow the frame; they join the map window with the
+  // mesh above.
+  if (frameShown_) frameShown_(i);
+}
+
+void CPelorinDlg::ShowPlaybackFrame(int32_t i) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    RebuildPlaybackMeshOnMap(i);
+    recordings_.SetCurrentIndex(0, i);
+  }
+  ShowPlaybackStatistics(i);
+}
+
+void CPelorinDlg::SetStepButtons(int32_t i) {
+  const StepButtons b = StepButtonsAt(i, recordings_.GetFrameCount(0));
+  EnableControl(IDC_PREV, b.prev);
+  EnableControl(IDC_NEXT, b.next);
+  EnableControl(IDC_PLAY, b.play);
+}
+
+// --- Playing ---------------------------------------------------------------------------
+
+void CPelorinDlg::OnPlay(wxCommandEvent& /*event*/) {
+  if (recordings_.Count() == 0 || runMode_ == 3) return;
+  for (int id : {IDC_PREV, IDC_NEXT, IDC_PLAY, IDC_PLAYER_SLIDER, IDC_START})
+    EnableControl(id, false);
+  EnableControl(IDC_PAUSE, true);
+
+  // A paused worker may still be ending its last step; its queued updates are dropped.
+  playerThread_.Join();
+  playerStopped_ = false;
+  runMode_ = 3;
+  const uint64_t run = ++playRun_;
+  const std::chrono::milliseconds step = playbackStep_;
+  playerThread_.Start([this, run, step] { PlaybackWorker(run, step); });
+  CallAfter([this] {
+    if (mapPage_ != nullptr) mapPage_->SetFocus();
+  });
+}
+
+void CPelorinDlg::PlaybackWorker(uint64_t run, std::chrono::milliseconds step) {
+  // Source 0 drives the others.
+  const int32_t count = recordings_.GetFrameCount(0);
+  int32_t i = recordings_.GetCurrentIndex(0);
+  while (!playerStopped_.Get() && i < count) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      RebuildPlaybackMeshOnMap(i);
+      recordings_.SetCurrentIndex(0, i);
+    }
+    CallAfter([this, run, i] { OnPlaybackStep(run, i); });
+    if (playerStopped_.WaitFor(step)) break;
+    ++i;
+  }
+  CallAfter([this, run] { OnPlaybackEnd(run); });
+}
+
+void CPelorinDlg::OnPlaybackStep(uint64_t run, int32_t i) {
+  if (run != playRun_) return;
+  static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
+  ShowPlaybackStatistics(i);
+}
+
+void CPelorinDlg::OnPlaybackEnd(uint64_t run) {
+  if (run != playRun_) return;
+  FinishPlayback();
+}
+
+void CPelorinDlg::FinishPlayback() {
+  const int32_t count = recordings_.GetFrameCount(0);
+  const int32_t i = recordings_.GetCurrentIndex(0);
+  if (i == count - 1) {
+    EnableControl(IDC_PREV, count > 1);
+    for (int id : {IDC_NEXT, IDC_PAUSE, IDC_PLAY}) EnableControl(id, false);
+  } else {
+    // Paused: a step that was under way when Pause came may have moved on since.
+    const StepButtons b = StepButtonsAt(i, count);
+    EnableControl(IDC_PREV, b.prev);
+    EnableControl(IDC_NEXT, b.next);
+    EnableControl(IDC_PAUSE, false);
+    EnableControl(IDC_PLAY, true);
+  }
+  EnableControl(IDC_START, true);
+  EnableControl(IDC_PLAYER_SLIDER, count > 1);
+  static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
+  playerStopped_ = true;
+  runMode_ = 4;
+}
+
+void CPelorinDlg::StopPlayback() {
+  playerStopped_ = true;
+  if (!playerThread_.Joinable()) return;
+  playerThread_.Join();
+  // Updates the worker queued are of no use now; the controls take the stopped state
+  // at once.
+  ++playRun_;
+  FinishPlayback();
+}
+
+void CPelorinDlg::OnPause(wxCommandEvent& /*event*/) {
+  playerStopped_ = true;
+  runMode_ = 4;
+  EnableControl(IDC_PLAY, true);
+  EnableControl(IDC_PAUSE, false);
+  const StepButtons b = StepButtonsAt(recordings_.GetCurrentIndex(0), recordings_.GetFrameCount(0));
+  EnableControl(IDC_PREV, b.prev);
+  EnableControl(IDC_NEXT, b.next);
+  CallAfter([this] {
+    if (mapPage_ != nullptr) mapPage_->SetFocus();
+  });
+}
+
+// --- Stepping --------------------------------------------------------------------------
+
+void CPelorinDlg::OnPrev(wxCommandEvent& /*event*/) {
+  if (recordings_.Count() == 0) return;
+  const int32_t current = recordings_.GetCurrentIndex(0);
+  if (current <= 0) return;  // the button is disabled at the first frame
+  const int32_t i = current - 1;
+  static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
+  SetStepButtons(i);
+  ShowPlaybackFrame(i);
+  if (mapPage_ != nullptr) mapPage_->Refresh(false);
+}
+
+void CPelorinDlg::OnNext(wxCommandEvent& /*event*/) {
+  if (recordings_.Count() == 0) return;
+  const int32_t current = recordings_.GetCurrentIndex(0);
+  if (current >= recordings_.GetFrameCount(0) - 1) return;  // disabled at the last frame
+  const int32_t i = current + 1;
+  static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
+  SetStepButtons(i);
+  ShowPlaybackFrame(i);
+  if (mapPage_ != nullptr) mapPage_->Refresh(false);
+}
+
+void CPelorinDlg::OnSliderDraw(wxCommandEvent& /*event*/) {
+  if (recordings_.Count() == 0) return;
+  const int32_t count = recordings_.GetFrameCount(0);
+  auto* slider = static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER));
+  const int32_t p = slider->GetValue();
+  if (p < 0 || p >= count) {
+    slider->SetValue(recordings_.GetCurrentIndex(0));
+    return;
+  }
+  if (runMode_ == 4) ShowPlaybackFrame(p);
+  if (p == count - 1 || p == 0 || playerStopped_.Get()) SetStepButtons(p);
+}
+
+}  // namespace pelorin

@@ -1,0 +1,64 @@
+// The player's window-free pieces: the stop flag the worker paces itself on, its thread,
+// and the step buttons a position allows.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/player_control.h"
+
+namespace pelorin {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::minutes;
+
+TEST(PlayerStopFlag, SettingItEndsAWaitAtOnce) {
+  PlayerStopFlag flag(false);
+  std::atomic<bool> stoppedSeen{false};
+  PlaybackThread worker;
+  // A wait of ten minutes ends only if Set wakes it; the test's time-out catches a miss.
+  worker.Start([&] { stoppedSeen = flag.WaitFor(minutes(10)); });
+  flag = true;
+  worker.Join();
+  EXPECT_TRUE(stoppedSeen);
+  EXPECT_TRUE(flag.Get());
+}
+
+TEST(PlayerStopFlag, AWaitWithoutStopRunsOutAndSaysSo) {
+  PlayerStopFlag flag(false);
+  EXPECT_FALSE(flag.WaitFor(milliseconds(0)));
+  EXPECT_FALSE(static_cast<bool>(flag));
+  flag.Set(true);
+  EXPECT_TRUE(flag.WaitFor(minutes(10)));  // already set: no wait at all
+}
+
+TEST(PlaybackThread, StartJoinsTheRunBeforeAndTheDestructorTheLast) {
+  std::atomic<int> runs{0};
+  {
+    PlaybackThread worker;
+    EXPECT_FALSE(worker.Joinable());
+    worker.Start([&] { ++runs; });
+    worker.Start([&] { ++runs; });
+    EXPECT_TRUE(worker.Joinable());
+  }
+  EXPECT_EQ(runs, 2);
+}
+
+TEST(StepButtonsAt, OnlyStepsWithinTheLoadedFrames) {
+  auto check = [](int32_t i, int32_t count, bool prev, bool next, bool play) {
+    const StepButtons b = StepButtonsAt(i, count);
+    EXPECT_EQ(b.prev, prev) << i << " of " << count;
+    EXPECT_EQ(b.next, next) << i << " of " << count;
+    EXPECT_EQ(b.play, play) << i << " of " << count;
+  };
+  check(0, 5, false, true, true);
+  check(2, 5, true, true, true);
+  check(4, 5, true, false, false);
+  check(0, 1, false, false, false);  // one frame: nowhere to step
+  check(0, 0, false, false, false);
+}
+
+}  // namespace
+}  // namespace pelorin
