@@ -1,28 +1,56 @@
+// panelsim: serves one emulated touch-controller device until SIGINT or SIGTERM.
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
-#include "panelsim/server.h"
+#include "panelsim/options.h"
+#include "panelsim/uhid.h"
 
-int main() {
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  panelsim::ProgramOptions options;
+  std::string error;
+  if (!panelsim::ParseOptions(args, &options, &error)) {
+    std::fprintf(stderr, "panelsim: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(panelsim::Usage().c_str(), stdout);
+    return 0;
+  }
+  // Signals are taken synchronously; block them before any thread starts.
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);  // before the server thread starts
-  panelsim::ServerConfig cfg;
-  std::string err;
-  auto s = panelsim::Server::Start(cfg, &err);
-  if (!s) {
-    std::fprintf(stderr, "panelsim: %s\n", err.c_str());
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  const auto& firmware = options.server.firmware;
+  if (options.uhid) {
+    auto stop = [&set] {
+      timespec zero{0, 0};
+      return sigtimedwait(&set, nullptr, &zero) > 0;
+    };
+    if (!options.quiet)
+      std::printf("panelsim: creating %s through /dev/uhid\n", panelsim::DeviceTypeName(firmware.type));
+    std::fflush(stdout);
+    int status = panelsim::ServeUhid(options.server, stop, &error);
+    if (status != 0) std::fprintf(stderr, "panelsim: %s\n", error.c_str());
+    return status;
+  }
+  auto server = panelsim::Server::Start(options.server, &error);
+  if (!server) {
+    std::fprintf(stderr, "panelsim: %s\n", error.c_str());
     return 1;
   }
-  std::printf("panelsim: serving %s on %s\n", panelsim::DeviceTypeName(cfg.firmware.type), s->SocketPath().c_str());
-  std::fflush(stdout);
+  if (!options.quiet) {
+    std::printf("panelsim: %s, %d chip(s), %d drive lines, serving %s\n", panelsim::DeviceTypeName(firmware.type),
+                firmware.panel.chips, firmware.panel.drive, server->SocketPath().c_str());
+    std::fflush(stdout);
+  }
   timespec tick{1, 0};
   while (sigtimedwait(&set, nullptr, &tick) < 0) {
   }
-  s->Stop();
+  server->Stop();  // closes connections and removes the socket
   return 0;
 }

@@ -104,11 +104,11 @@ void Firmware::Impl::Z1Write(int chip, uint8_t command, const uint8_t* p, size_t
         r.bytes = kNack;
       }
       break;
-    case 0x55:  // bridge control: 0x0A, then the action code
-      if (n >= 2 && p[0] == 0x0A) {
-        if (p[1] == 'I' && n >= 4) state.bridge_product = static_cast<uint16_t>(p[2] | (p[3] << 8));
-        else if (p[1] == 'R') ++state.bridge_resets;
-        else state.bridge_mode_target = p[1];
+    case 0x55:  // bridge control: the action code, then its arguments
+      if (n >= 1) {
+        if (p[0] == 'I' && n >= 3) state.bridge_product = static_cast<uint16_t>(p[1] | (p[2] << 8));
+        else if (p[0] == 'R') ++state.bridge_resets;
+        else state.bridge_mode_target = p[0];
       }
       return;  // the bridge itself acts; nothing to read back
     default: r.bytes = {0x00, 0xC0, command, 0x00}; break;
@@ -176,7 +176,8 @@ Outcome Firmware::Impl::HandleFeature(const Request& req) {
         }
         out.command = d[3];
         Z1Write(0, d[3], d.data() + 5, d[4]);
-        phase = FeaturePhase::WriteDone;
+        // Bridge control is acted on by the bridge and polled by nobody.
+        phase = d[3] == 0x55 ? FeaturePhase::Idle : FeaturePhase::WriteDone;
         break;
       }
       case 0xDD:  // request the response to a command
@@ -189,15 +190,24 @@ Outcome Firmware::Impl::HandleFeature(const Request& req) {
         phase = FeaturePhase::Response;
         response_gets = 0;
         break;
+      case 0xDC:
+      case 0xDB: break;  // status queries change nothing
       case 0xD8:  // a host may announce the response read explicitly
         if (phase == FeaturePhase::Response) response_gets = std::max(response_gets, 2);
         break;
-      case 0x54: state.report_to_os = false; break;
-      case 0x56: state.report_to_os = true; break;
+      case 0x54:
+        state.report_to_os = false;
+        phase = FeaturePhase::Idle;
+        break;
+      case 0x56:
+        state.report_to_os = true;
+        phase = FeaturePhase::Idle;
+        break;
       case 0xF8:  // bridge: change the chip to the Z1 model code
         if (d.size() >= 8 && d[5] == 'Z') state.bridge_mode_target = d[6];
+        phase = FeaturePhase::Idle;
         break;
-      default: break;
+      default: phase = FeaturePhase::Idle; break;
     }
     out.answers.push_back(reply);
     return out;

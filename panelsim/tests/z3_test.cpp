@@ -111,3 +111,123 @@ TEST(Z3I2c, ReadAnswerLayout) {
 
 }  // namespace
 }  // namespace panelsim::test
+
+namespace panelsim::test {
+namespace {
+
+TEST(Z3Usb, ModeWordsDriveFramesReadyAndReporting) {
+  FirmwareConfig cfg = ConfigOf(DeviceType::Z3Usb);
+  cfg.ready_after_polls = 2;
+  Firmware fw(cfg);
+  auto ack = Ask(fw, Z3Packet(0x85, {0x51, 0x09}));
+  ASSERT_TRUE(ack);
+  EXPECT_EQ((*ack)[1], 7);
+  EXPECT_EQ((*ack)[4], 0xEF);
+  EXPECT_FALSE(fw.State().report_to_os);
+  Ask(fw, Z3Packet(0x85, {0x21, 0x01}));
+  EXPECT_EQ(fw.State().frame, 1u);
+  std::vector<uint8_t> poll = Le32(0x50000000);
+  poll.push_back(52);
+  poll.push_back(0);
+  EXPECT_EQ((*Ask(fw, Z3Packet(0x86, poll)))[8], 0);
+  EXPECT_EQ((*Ask(fw, Z3Packet(0x86, poll)))[8], 0);
+  EXPECT_EQ((*Ask(fw, Z3Packet(0x86, poll)))[8], 1);
+  Ask(fw, Z3Packet(0x85, {0x20, 0x01}));
+  EXPECT_EQ((*Ask(fw, Z3Packet(0x86, poll)))[8], 0);
+  Ask(fw, Z3Packet(0x85, {0x50, 0x09}));
+  EXPECT_TRUE(fw.State().report_to_os);
+}
+
+TEST(Z3Usb, ResetAndFinishAreSilentAndFinishSendsTheResult) {
+  Firmware fw(ConfigOf(DeviceType::Z3Usb));
+  EXPECT_TRUE(SendOutput(fw, Z3Packet(0x82, {})).answers.empty());
+  EXPECT_EQ(fw.State().resets, 1);
+  auto info = Ask(fw, Z3Packet(0x73, {0x00, 0x30, 0, 0, 100, 0}));
+  ASSERT_TRUE(info);
+  EXPECT_EQ((*info)[4], 0xEF);
+  for (uint16_t id = 0; id < 2; ++id) {
+    auto a = Ask(fw, Z3Packet(0x84, std::vector<uint8_t>(52, 1)));
+    ASSERT_TRUE(a);
+    EXPECT_EQ((*a)[6] | ((*a)[7] << 8), id);  // the frame id
+  }
+  auto result = Ask(fw, Z3Packet(0x81, {}));
+  ASSERT_TRUE(result);
+  EXPECT_EQ((*result)[4], 0xEF);  // 104 bytes of 100 arrived
+  EXPECT_TRUE(fw.State().update_finished);
+}
+
+TEST(Z3Usb, MemoryBlockCrcAndRecalibration) {
+  Firmware fw(ConfigOf(DeviceType::Z3Usb));
+  std::vector<uint8_t> p = Le32(0x20001000);
+  auto w2 = Le32(1), w3 = Le32(0xCAFEF00D);
+  p.insert(p.end(), w2.begin(), w2.end());
+  p.insert(p.end(), w3.begin(), w3.end());
+  p.resize(48, 0);
+  auto a = Ask(fw, Z3Packet(0x88, p));
+  ASSERT_TRUE(a);
+  EXPECT_EQ((*a)[1], 23);
+  EXPECT_EQ((*a)[8], 0x0D);
+  EXPECT_EQ((*a)[11], 0xCA);
+
+  std::vector<uint8_t> q = Le32(0x20001000);
+  q.insert(q.end(), {4, 0, 0x34, 0x12});
+  auto c = Ask(fw, Z3Packet(0x91, q));
+  ASSERT_TRUE(c);
+  const uint8_t word[] = {0x0D, 0xF0, 0xFE, 0xCA};
+  uint16_t crc = Crc16(word, 4, 0x1234);
+  EXPECT_EQ((*c)[6], crc >> 8);  // big-endian in the result field
+  EXPECT_EQ((*c)[7], crc & 0xFF);
+
+  auto r = Ask(fw, Z3Packet(0x87, {}));
+  ASSERT_TRUE(r);
+  EXPECT_EQ(fw.State().recalibrations, 1);
+}
+
+TEST(Z3Usb, TunnelPowerModeAndReset) {
+  Firmware fw(ConfigOf(DeviceType::Z3Usb, 2));
+  auto a = Ask(fw, TunnelPacket(5, 0x90, {3, 0}));
+  ASSERT_TRUE(a);
+  EXPECT_EQ((*a)[1] - 11, 2);  // data size
+  EXPECT_EQ((*a)[12], 3);
+  auto r = Ask(fw, TunnelPacket(5, 0x82, {}));
+  ASSERT_TRUE(r);
+  EXPECT_EQ((*r)[8], 0xEF);
+  // A wrong inner CRC: the master refuses for itself.
+  auto bad = TunnelPacket(5, 0x82, {});
+  bad[7] ^= 1;
+  bad[3] = static_cast<uint8_t>(Crc16(&bad[4], 4, Crc16(&bad[2], 1)));
+  auto refused = Ask(fw, bad);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ((*refused)[4], 0xAD);
+}
+
+TEST(Z3I2c, ResetIsAcknowledgedAndMemoryGivesOneWord) {
+  Firmware fw(ConfigOf(DeviceType::Z3HidOverI2c, 1));
+  auto r = Ask(fw, I2cPacket(0x82, {}));
+  ASSERT_TRUE(r);
+  EXPECT_EQ((*r)[2], 0xEF);
+  std::vector<uint8_t> p = Le32(0xA000C024);
+  auto m = Ask(fw, I2cPacket(0x88, p));
+  ASSERT_TRUE(m);
+  EXPECT_EQ((*m)[6], 3);
+  EXPECT_EQ((*m)[10], 0);  // only one word
+  std::vector<uint8_t> q = Le32(0x51000000);
+  q.insert(q.end(), {8, 0, 0, 0});
+  auto c = Ask(fw, I2cPacket(0x91, q));
+  ASSERT_TRUE(c);
+  auto mem = fw.PeekMemory(0, 0x51000000, 8);
+  uint16_t crc = Crc16(mem.data(), 8);
+  EXPECT_EQ((*c)[4], crc >> 8);
+  EXPECT_EQ((*c)[5], crc & 0xFF);
+}
+
+TEST(Z3UsbBrg, BridgeCollectionIsIgnoredCommandCollectionAnswers) {
+  Firmware fw(ConfigOf(DeviceType::Z3UsbBrg, 1));
+  std::vector<uint8_t> other(64, 0);
+  other[0] = 0x53;
+  EXPECT_TRUE(SendOutput(fw, other).answers.empty());
+  EXPECT_TRUE(Ask(fw, Z3Packet(0x85, {0x01, 0x0F})));
+}
+
+}  // namespace
+}  // namespace panelsim::test

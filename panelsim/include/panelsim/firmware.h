@@ -42,8 +42,9 @@
 //   ones carry the response; otherwise a bridge answers the I2C interface test
 //   (09 D4 10 .. with byte 11 = 0x5A) and DEV_USB_BRG_EP1 streams its buffered data
 //   (09 55 10 n data: the next 15 bytes of the master's rawdiff block).
-// - Bridge control (Z1 command 0x55 with payload 0x0A, code ...: 'I' new product id,
-//   'R' reset, anything else a mode target; opcode 0xF8 'Z' '1') is recorded in the state.
+// - Bridge control (Z1 command 0x55 written with 10 payload bytes: 'I' + new product id
+//   little-endian, 'R' reset, any other code a mode target; opcode 0xF8 .. 'Z' '1' gives
+//   target '1') is recorded in the state and leaves the channel idle.
 // - On the feature channel only the master can be reached.
 #pragma once
 

@@ -1,0 +1,187 @@
+#include "panelsim/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace panelsim {
+namespace {
+
+bool ToLong(const std::string& text, long lo, long hi, long* out) {
+  if (text.empty() || text.size() > 20) return false;
+  errno = 0;
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 0);
+  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+std::string Usage() {
+  return R"(Usage: panelsim [options]
+Emulates the firmware of a touch-controller chip cascade and serves it as one HID
+device until SIGINT or SIGTERM.
+
+Device:
+  --type TYPE         device type (default DEV_Z3_USB). One of: NOT_SET, DEV_Z2_I2C,
+                      DEV_Z2_USB_BRG, DEV_USB_BRG_EP1 (feature channel), DEV_Z2_USB
+                      (Z6 slaves), DEV_Z3_USB (Z7 slaves), DEV_Z3_USB_BRG,
+                      DEV_Z3_HID_OVER_I2C; short forms z3usb, z2usb, ... or the number
+  --chips N           chips in the cascade, 1 to 8: the master and N-1 slaves (default 3)
+  --drive N           drive lines, shared by every chip, 1 to 255 (default 32)
+  --sense N[,N...]    sense lines per chip, 1 to 255: one value for all chips or one per
+                      chip (default 24)
+  --overlap N         overlap lines between neighbouring chips, 0 to 15 (default 2)
+  --slaves-only       the master carries no sensor lines (cascade mode "slaves only")
+  --seed N            seed of the panel model: same seed, same data (default 1)
+  --fingers N         moving finger touches, 0 to 10 (default 2)
+  --noise N           noise amplitude in counts, 0 to 50 (default 3)
+  --ready-after N     reads of the ready flag that still say "not ready" after each
+                      new frame (default 0)
+
+Wire:
+  --folder DIR        socket folder (default $CORLINK_VIRTUAL_DIR, else
+                      $XDG_RUNTIME_DIR/corlink, else /tmp/corlink-<uid>)
+  --name NAME         socket name without ".sock", lower case (default panelsim-<type>,
+                      e.g. panelsim-z3usb)
+  --pace US           microseconds each report takes in each direction; 1000 emulates
+                      full-speed USB (default 0)
+  --uhid              create a kernel HID device through /dev/uhid instead of a socket
+                      (exit status 1 where /dev/uhid is missing)
+
+Faults (repeatable):
+  --fault SPEC        KIND[:cmd=C,skip=S,count=N,delay=MS]; KIND is one of drop, late,
+                      bad-crc, bad-inner-crc, nack, nack-reason1, wrong-length, garbage,
+                      unplug, never-ready. cmd limits the fault to one command code
+                      (e.g. 0x86), skip lets the first S matching answers through, count
+                      spoils N answers (-1 = all, default 1), delay is the lateness in ms
+                      (default 4000). Example: --fault nack:cmd=0x86,count=3
+
+Other:
+  -q, --quiet         no start-up line
+  -h, --help          this text
+)";
+}
+
+bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std::string* error) {
+  ProgramOptions o;
+  auto& panel = o.server.firmware.panel;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    std::string value;
+    bool has_inline = false;
+    if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
+      value = arg.substr(arg.find('=') + 1);
+      arg = arg.substr(0, arg.find('='));
+      has_inline = true;
+    }
+    auto next = [&](std::string* v) {
+      if (has_inline) {
+        *v = value;
+        return true;
+      }
+      if (i + 1 >= args.size()) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      *v = args[++i];
+      return true;
+    };
+    auto number = [&](long lo, long hi, long* v) {
+      std::string text;
+      if (!next(&text)) return false;
+      if (!ToLong(text, lo, hi, v)) {
+        *error = "bad value for " + arg + ": \"" + text + "\" (" + std::to_string(lo) + " to " + std::to_string(hi) + ")";
+        return false;
+      }
+      return true;
+    };
+    long v = 0;
+    std::string text;
+    if (arg == "-h" || arg == "--help") {
+      o.help = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      o.quiet = true;
+    } else if (arg == "--uhid") {
+      o.uhid = true;
+    } else if (arg == "--slaves-only") {
+      panel.master_senses = false;
+    } else if (arg == "--type") {
+      if (!next(&text)) return false;
+      auto t = ParseDeviceType(text);
+      if (!t) {
+        *error = "unknown device type \"" + text + "\"";
+        return false;
+      }
+      o.server.firmware.type = *t;
+    } else if (arg == "--chips") {
+      if (!number(1, 8, &v)) return false;
+      panel.chips = static_cast<int>(v);
+    } else if (arg == "--drive") {
+      if (!number(1, 255, &v)) return false;
+      panel.drive = static_cast<int>(v);
+    } else if (arg == "--sense") {
+      if (!next(&text)) return false;
+      panel.sense.clear();
+      size_t start = 0;
+      while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!ToLong(item, 1, 255, &v) || panel.sense.size() >= 8) {
+          *error = "bad value for --sense: \"" + text + "\" (1 to 255, at most 8 values)";
+          return false;
+        }
+        panel.sense.push_back(static_cast<int>(v));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    } else if (arg == "--overlap") {
+      if (!number(0, 15, &v)) return false;
+      panel.overlap = static_cast<int>(v);
+    } else if (arg == "--seed") {
+      if (!number(0, 0xFFFFFFFFL, &v)) return false;
+      panel.seed = static_cast<uint32_t>(v);
+    } else if (arg == "--fingers") {
+      if (!number(0, 10, &v)) return false;
+      panel.fingers = static_cast<int>(v);
+    } else if (arg == "--noise") {
+      if (!number(0, 50, &v)) return false;
+      panel.noise = static_cast<int>(v);
+    } else if (arg == "--ready-after") {
+      if (!number(0, 1000000, &v)) return false;
+      o.server.firmware.ready_after_polls = static_cast<int>(v);
+    } else if (arg == "--pace") {
+      if (!number(0, 1000000, &v)) return false;
+      o.server.pace_us = static_cast<int>(v);
+    } else if (arg == "--folder") {
+      if (!next(&o.server.folder)) return false;
+    } else if (arg == "--name") {
+      if (!next(&o.server.name)) return false;
+      if (o.server.name.empty() || o.server.name.find('/') != std::string::npos) {
+        *error = "bad value for --name: it must be non-empty and hold no '/'";
+        return false;
+      }
+    } else if (arg == "--fault") {
+      if (!next(&text)) return false;
+      std::string why;
+      auto f = ParseFault(text, &why);
+      if (!f) {
+        *error = why;
+        return false;
+      }
+      o.server.faults.push_back(*f);
+    } else {
+      *error = "unknown option \"" + args[i] + "\" (see --help)";
+      return false;
+    }
+  }
+  if (std::string why = CheckPanelConfig(panel); !why.empty()) {
+    *error = why;
+    return false;
+  }
+  *out = o;
+  return true;
+}
+
+}  // namespace panelsim
