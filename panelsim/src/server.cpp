@@ -186,18 +186,22 @@ struct Server::Impl {
     stats.open_connections = static_cast<int>(conns.size());
   }
 
+  // The socket file goes first, then the connections: a host that sees end-of-file
+  // finds the device gone.
   void DoUnplug() {
-    for (auto& c : conns) ::close(c.fd);
-    conns.clear();
-    scheduled.clear();
     if (listen_fd >= 0) {
       ::close(listen_fd);
       listen_fd = -1;
       ::unlink(path.c_str());
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    stats.unplugged = true;
-    stats.open_connections = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stats.unplugged = true;
+      stats.open_connections = 0;
+    }
+    for (auto& c : conns) ::close(c.fd);
+    conns.clear();
+    scheduled.clear();
   }
 
   void Accept() {
