@@ -51,7 +51,7 @@ Wire:
                       (exit status 1 where /dev/uhid is missing)
 
 Faults (repeatable):
-  --fault SPEC        KIND[:cmd=C,skip=S,count=N,delay=MS]; KIND is one of drop, late,
+  --fault FAULT       KIND[:cmd=C,skip=S,count=N,delay=MS]; KIND is one of drop, late,
                       bad-crc, bad-inner-crc, nack, nack-reason1, wrong-length, garbage,
                       unplug, never-ready. cmd limits the fault to one command code
                       (e.g. 0x86), skip lets the first S matching answers through, count

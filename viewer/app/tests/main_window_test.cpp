@@ -49,12 +49,12 @@ TEST(MainWindow, HasEveryTemplateControlWithItsIdKindAndParent) {
   Window win;
   const auto controls = MainTemplateControls();
   EXPECT_EQ(controls.size(), 51u);
-  for (const ControlSpec& spec : controls) {
-    SCOPED_TRACE(spec.id);
-    const wxWindow* w = win->FindWindow(spec.id);
+  for (const ControlSpec& ctl : controls) {
+    SCOPED_TRACE(ctl.id);
+    const wxWindow* w = win->FindWindow(ctl.id);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->GetParent(), &*win);
-    EXPECT_TRUE(KindMatches(w, spec.kind));
+    EXPECT_TRUE(KindMatches(w, ctl.kind));
   }
   // The child list holds exactly the template's controls, in template order.
   ASSERT_EQ(win->ChildIds().size(), controls.size());
@@ -65,13 +65,13 @@ TEST(MainWindow, CaptionsOfTheFixedControlsAreTheTemplates) {
   ScratchDir dir;
   dir.WriteSettings(test::DefaultSettings());
   Window win;
-  for (const ControlSpec& spec : MainTemplateControls()) {
+  for (const ControlSpec& ctl : MainTemplateControls()) {
     // Buttons 1096 and 1098 name their sources after initialisation.
-    if (spec.id == res::IDC_FIRST_SOURCE || spec.id == res::IDC_SECOND_SOURCE) continue;
-    if (spec.kind == ControlKind::Tab || spec.kind == ControlKind::DropDownList ||
-        spec.kind == ControlKind::Slider || spec.kind == ControlKind::EditBox)
+    if (ctl.id == res::IDC_FIRST_SOURCE || ctl.id == res::IDC_SECOND_SOURCE) continue;
+    if (ctl.kind == ControlKind::Tab || ctl.kind == ControlKind::DropDownList ||
+        ctl.kind == ControlKind::Slider || ctl.kind == ControlKind::EditBox)
       continue;
-    EXPECT_EQ(Label(*win, spec.id), wxString::FromUTF8(spec.caption)) << spec.id;
+    EXPECT_EQ(Label(*win, ctl.id), wxString::FromUTF8(ctl.caption)) << ctl.id;
   }
   EXPECT_EQ(Label(*win, res::IDC_ORDER_EXAMPLE), "(Ex:2134=>Slave1->Master->Slave2->Slave3)");
   EXPECT_EQ(Label(*win, res::IDC_STATISTICS), "Average:           Max:           Min:");

@@ -32,16 +32,16 @@ TEST(ScreenFit, ControlsAndFontsFollowTheScreen) {
   EXPECT_EQ(win->GetClientSize().x, static_cast<int>(templateSize.x * f.sx));
   EXPECT_EQ(win->GetClientSize().y, static_cast<int>(templateSize.y * f.sy));
 
-  for (const ControlSpec& spec : MainTemplateControls()) {
-    SCOPED_TRACE(spec.id);
-    const wxWindow* w = win->FindWindow(spec.id);
-    const wxRect want = ScaleRect(test::TemplateRect(*win, spec.x, spec.y, spec.w, spec.h), f.sx, f.sy);
+  for (const ControlSpec& ctl : MainTemplateControls()) {
+    SCOPED_TRACE(ctl.id);
+    const wxWindow* w = win->FindWindow(ctl.id);
+    const wxRect want = ScaleRect(test::TemplateRect(*win, ctl.x, ctl.y, ctl.w, ctl.h), f.sx, f.sy);
     const wxRect got = w->GetRect();
     EXPECT_EQ(got.x, want.x);
     EXPECT_EQ(got.y, want.y);
     EXPECT_EQ(got.width, want.width);
     // A drop-down list's template height is that of its open list, not of the box.
-    if (spec.kind != ControlKind::DropDownList) {
+    if (ctl.kind != ControlKind::DropDownList) {
       EXPECT_EQ(got.height, want.height);
     }
   }
