@@ -4,6 +4,7 @@
 #   scripts/check.sh asan       the same suite under ASan+UBSan (clang, libFuzzer smoke runs)
 #   scripts/check.sh tsan       the threaded tests under TSan
 # Extra arguments after the preset go to ctest (for example -L fuzz or -LE kernel).
+# PELORIN_TARGETS="a b" builds only those targets (tests of unbuilt targets are not run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,12 @@ shift || true
 
 bash scripts/bootstrap.sh
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
+if [ -n "${PELORIN_TARGETS:-}" ]; then
+  # shellcheck disable=SC2086
+  cmake --build --preset "$preset" --target $PELORIN_TARGETS
+else
+  cmake --build --preset "$preset"
+fi
 
 # GUI tests need a display; give them a virtual one when none is there.
 run() {
