@@ -73,7 +73,7 @@ uhid_event FromAnswer(const Answer& a) {
       ev.type = UHID_INPUT2;
       size_t n = std::min(a.data.size(), sizeof ev.u.input2.data);
       ev.u.input2.size = static_cast<uint16_t>(n);
-      std::memcpy(ev.u.input2.data, a.data.data(), n);
+      if (n > 0) std::memcpy(ev.u.input2.data, a.data.data(), n);
       break;
     }
     case Answer::Kind::GetFeatureReply: {
@@ -82,7 +82,8 @@ uhid_event FromAnswer(const Answer& a) {
       ev.u.get_report_reply.err = static_cast<uint16_t>(a.err);
       size_t n = std::min(a.data.size(), sizeof ev.u.get_report_reply.data);
       ev.u.get_report_reply.size = static_cast<uint16_t>(n);
-      std::memcpy(ev.u.get_report_reply.data, a.data.data(), n);
+      // An empty reply (an error answer) has no buffer to copy from.
+      if (n > 0) std::memcpy(ev.u.get_report_reply.data, a.data.data(), n);
       break;
     }
     case Answer::Kind::SetFeatureReply:
