@@ -102,6 +102,8 @@ void CPelorinDlg::BindAcquisition() {
   snrTimer_.SetOwner(this, kSnrTimerId);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { StartAcquisition(); }, IDC_START);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { StopAcquisition(); }, IDC_STOP);
+  // Dump: the next Start records the run (every N-th frame, N from the settings).
+  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) { dumpEnabled_ = event.IsChecked(); }, IDC_DUMP);
   Bind(wxEVT_TIMER, &CPelorinDlg::OnAcquisitionTimer, this, kMapTimerId);
   Bind(wxEVT_TIMER, &CPelorinDlg::OnAcquisitionTimer, this, kSnrTimerId);
 }

@@ -1,0 +1,266 @@
+// Live acquisition from the main window against panelsim, through the real library: the
+// buttons, the status line and the Dump check box as the user meets them. Every wait is
+// for a condition, bounded by a time limit.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+
+#include "app/pelorin_dlg.h"
+#include "data/live_model.h"
+#include "gui_support.h"
+#include "panelsim/server.h"
+#include "view/resource.h"
+
+namespace pelorin {
+namespace {
+
+using namespace res;
+namespace fs = std::filesystem;
+using test::Label;
+using test::PumpUntil;
+using test::ScratchDir;
+using test::Window;
+
+constexpr int kWaitMs = 20000;
+
+bool Enabled(const Window& win, int id) { return win->FindWindow(id)->IsEnabled(); }
+
+void Click(const Window& win, int id) {
+  wxWindow* button = win->FindWindow(id);
+  ASSERT_TRUE(button->IsEnabled()) << id;
+  wxCommandEvent event(wxEVT_BUTTON, id);
+  event.SetEventObject(button);
+  button->GetEventHandler()->ProcessEvent(event);
+}
+
+// Sets the check box and sends the notification a click sends.
+void SetCheck(const Window& win, int id, bool checked) {
+  auto* box = static_cast<wxCheckBox*>(win->FindWindow(id));
+  ASSERT_TRUE(box->IsEnabled()) << id;
+  box->SetValue(checked);
+  wxCommandEvent event(wxEVT_CHECKBOX, id);
+  event.SetEventObject(box);
+  event.SetInt(checked ? 1 : 0);
+  box->GetEventHandler()->ProcessEvent(event);
+}
+
+void SelectChip(const Window& win, int index) {
+  auto* choice = static_cast<wxChoice*>(win->FindWindow(IDC_CHIP_SELECT));
+  choice->SetSelection(index);
+  wxCommandEvent event(wxEVT_CHOICE, IDC_CHIP_SELECT);
+  event.SetEventObject(choice);
+  event.SetInt(index);
+  choice->GetEventHandler()->ProcessEvent(event);
+}
+
+const InstantModel& FirstSource(const Window& win) {
+  return dynamic_cast<const InstantModel&>(*win->Models().at(0));
+}
+
+int32_t FrameCount(const Window& win) { return FirstSource(win).GetFrameCounter(); }
+
+bool RunEnded(const Window& win) { return win->Acquisition() != nullptr && win->Acquisition()->Finished(); }
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Frame numbers of the block headers of a recording, in file order.
+std::vector<int> BlockNumbers(const std::string& text) {
+  std::vector<int> numbers;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("No , ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
+  }
+  return numbers;
+}
+
+// A scratch working directory, the emulated devices' folder inside it, and a window.
+class AcquisitionWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    devices_ = scratch_.Path() / "devices";
+    fs::create_directories(devices_);
+    setenv("CORLINK_VIRTUAL_DIR", devices_.c_str(), 1);
+    settings_ = test::DefaultSettings();
+    // The first source is Base; no pause between frames keeps the tests short.
+    settings_ = test::Replace(settings_, "DELAY_BEFORE_ENABLE_DIGNOSIS=10", "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
+  }
+  void TearDown() override {
+    window_.reset();  // the close sequence ends the run and gives the device back
+    if (server_) server_->Stop();
+    unsetenv("CORLINK_VIRTUAL_DIR");
+  }
+
+  bool Serve(bool masterSenses = true, std::vector<panelsim::Fault> faults = {}) {
+    panelsim::ServerConfig cfg;
+    cfg.firmware.panel.chips = 3;
+    cfg.firmware.panel.drive = 8;
+    cfg.firmware.panel.sense = {6};
+    cfg.firmware.panel.master_senses = masterSenses;
+    cfg.folder = devices_.string();
+    cfg.faults = std::move(faults);
+    std::string err;
+    server_ = panelsim::Server::Start(cfg, &err);
+    EXPECT_TRUE(server_) << err;
+    return server_ != nullptr;
+  }
+
+  Window& Open() {
+    scratch_.WriteSettings(settings_);
+    window_ = std::make_unique<Window>();
+    return *window_;
+  }
+
+  std::vector<fs::path> Recordings() const {
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(scratch_.Path())) {
+      if (e.path().extension() == ".csv" && e.path().filename() != "tempReport.csv") found.push_back(e.path());
+    }
+    return found;
+  }
+
+  ScratchDir scratch_;
+  fs::path devices_;
+  std::string settings_;
+  std::unique_ptr<panelsim::Server> server_;
+  std::unique_ptr<Window> window_;
+};
+
+TEST_F(AcquisitionWindow, StartWithoutADeviceShowsTheOpenErrorAndKeepsTheButtons) {
+  Window& win = Open();
+  ASSERT_TRUE(Enabled(win, IDC_START));
+  ASSERT_FALSE(Enabled(win, IDC_STOP));
+  Click(win, IDC_START);
+  test::Pump();
+  EXPECT_EQ(Label(*win, IDC_STATUS), "open device error!");
+  EXPECT_TRUE(Enabled(win, IDC_START));
+  EXPECT_FALSE(Enabled(win, IDC_STOP));
+  EXPECT_TRUE(Enabled(win, IDC_DUMP));
+  EXPECT_EQ(win->Acquisition(), nullptr);
+  EXPECT_EQ(win->DeviceHandle(), 0);
+  // Pressing Start again repeats the whole sequence, with the same outcome.
+  Click(win, IDC_START);
+  EXPECT_EQ(Label(*win, IDC_STATUS), "open device error!");
+  EXPECT_TRUE(Enabled(win, IDC_START));
+}
+
+TEST_F(AcquisitionWindow, MasterOfASlavesOnlyCascadeIsRefused) {
+  ASSERT_TRUE(Serve(false));
+  Window& win = Open();
+  SelectChip(win, 1);  // Master
+  Click(win, IDC_START);
+  test::Pump();
+  EXPECT_EQ(Label(*win, IDC_STATUS), "Selecting master is illegal");
+  EXPECT_TRUE(Enabled(win, IDC_START));
+  EXPECT_FALSE(Enabled(win, IDC_STOP));
+  EXPECT_TRUE(Enabled(win, IDC_CHIP_SELECT));
+  EXPECT_EQ(win->Acquisition(), nullptr);
+  // The same panel starts with all chips selected.
+  SelectChip(win, 0);
+  Click(win, IDC_START);
+  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
+  Click(win, IDC_STOP);
+  EXPECT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
+}
+
+TEST_F(AcquisitionWindow, FirmwareNeverReadyKeepsItsStatusUntilStop) {
+  ASSERT_TRUE(Serve(true, {panelsim::Fault{panelsim::FaultKind::NeverReady, -1, 0, -1}}));
+  Window& win = Open();
+  Click(win, IDC_START);
+  EXPECT_FALSE(Enabled(win, IDC_START));
+  EXPECT_TRUE(Enabled(win, IDC_STOP));
+  ASSERT_TRUE(PumpUntil([&] { return Label(*win, IDC_STATUS) == "FW is not ready"; }, kWaitMs))
+      << Label(*win, IDC_STATUS);
+  // The poll goes on: the line keeps its text and no frame is counted.
+  test::Pump(200);
+  EXPECT_EQ(Label(*win, IDC_STATUS), "FW is not ready");
+  EXPECT_EQ(FrameCount(win), 0);
+  ASSERT_NE(win->Acquisition(), nullptr);
+  EXPECT_FALSE(win->Acquisition()->Finished());
+
+  Click(win, IDC_STOP);
+  EXPECT_TRUE(Enabled(win, IDC_START));
+  EXPECT_FALSE(Enabled(win, IDC_STOP));
+  EXPECT_TRUE(Enabled(win, IDC_DUMP));
+  ASSERT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
+  EXPECT_EQ(FrameCount(win), 0);
+  EXPECT_EQ(Label(*win, IDC_STATUS), "FW is not ready");
+}
+
+// Dump checked before Start: every second frame of the run goes to a recording in the
+// working directory, named after the first source, with the header of the run.
+TEST_F(AcquisitionWindow, DumpRecordsTheRunIntoTheWorkingDirectory) {
+  settings_ = test::Replace(settings_, "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=1", "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=2");
+  ASSERT_TRUE(Serve());
+  Window& win = Open();
+  EXPECT_FALSE(win->DumpEnabled());
+  SetCheck(win, IDC_DUMP, true);
+  EXPECT_TRUE(win->DumpEnabled());
+  Click(win, IDC_START);
+  EXPECT_FALSE(Enabled(win, IDC_DUMP));
+  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 5; }, kWaitMs));
+  Click(win, IDC_STOP);
+  ASSERT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
+  EXPECT_TRUE(Enabled(win, IDC_DUMP));
+  const int32_t frames = FrameCount(win);
+
+  const std::vector<fs::path> files = Recordings();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].filename().string().rfind("Pelorin_Base", 0), 0u) << files[0];
+  EXPECT_FALSE(fs::exists(scratch_.Path() / "tempReport.csv"));
+  const std::string text = ReadFile(files[0]);
+  const int32_t recorded = (frames + 1) / 2;
+  const std::string header = "Pelorin\nFrameCount, " + std::to_string(recorded) + "\nWidth, " +
+                             std::to_string(FirstSource(win).Width()) + "\nHeight, " +
+                             std::to_string(FirstSource(win).Height()) + "\nType, Base\n";
+  EXPECT_EQ(text.rfind(header, 0), 0u) << text.substr(0, 80);
+  std::vector<int> expected;
+  for (int n = 1; n <= frames; n += 2) expected.push_back(n);
+  EXPECT_EQ(BlockNumbers(text), expected);
+}
+
+TEST_F(AcquisitionWindow, DumpUncheckedRecordsNothing) {
+  ASSERT_TRUE(Serve());
+  Window& win = Open();
+  SetCheck(win, IDC_DUMP, true);
+  SetCheck(win, IDC_DUMP, false);
+  EXPECT_FALSE(win->DumpEnabled());
+  Click(win, IDC_START);
+  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
+  Click(win, IDC_STOP);
+  ASSERT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
+  EXPECT_TRUE(Recordings().empty());
+  EXPECT_FALSE(fs::exists(scratch_.Path() / "tempReport.csv"));
+}
+
+// A second run after Stop reopens the device and starts counting again.
+TEST_F(AcquisitionWindow, StartAgainAfterStopRunsAFreshAcquisition) {
+  ASSERT_TRUE(Serve());
+  Window& win = Open();
+  Click(win, IDC_START);
+  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 3; }, kWaitMs));
+  Click(win, IDC_STOP);
+  Click(win, IDC_START);  // waits for the previous worker before it clears the models
+  EXPECT_FALSE(Enabled(win, IDC_START));
+  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
+  EXPECT_GT(win->DeviceHandle(), 0);
+  Click(win, IDC_STOP);
+  EXPECT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
+}
+
+}  // namespace
+}  // namespace pelorin
