@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,6 +80,22 @@ int Listen(const std::string& path, std::string* error) {
   return fd;
 }
 
+// How long ago the host sent the message received into `msg`, from its kernel time stamp;
+// zero without one (or when the wall clock stepped back in between).
+Clock::duration SinceSent(msghdr& msg) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+    if (c->cmsg_len < CMSG_LEN(sizeof(timespec))) break;
+    timespec sent{};
+    std::memcpy(&sent, CMSG_DATA(c), sizeof sent);
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t ns = (static_cast<int64_t>(now.tv_sec) - sent.tv_sec) * 1000000000 + (now.tv_nsec - sent.tv_nsec);
+    return ns > 0 ? std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)) : Clock::duration::zero();
+  }
+  return Clock::duration::zero();
+}
+
 }  // namespace
 
 std::string DefaultFolder() {
@@ -148,14 +165,19 @@ struct Server::Impl {
   // Each report holds the wire for pace_us. Sleeps overrun (the more so on a busy machine);
   // what the reports overran is taken off the following ones (at most ten reports' worth is
   // carried), so n reports take n x pace_us on the wire instead of drifting later.
+  // `spent` is how long the report has held the wire already: a request holds it from the
+  // moment the host sent it (or the wire came free, when it was sent earlier), not from the
+  // moment this thread woke up to it.
   Clock::duration pace_overrun{};
-  void Pace() {
+  Clock::time_point wire_free{};
+  void Pace(Clock::duration spent = Clock::duration::zero()) {
     if (config.pace_us <= 0) return;
     const Clock::duration pace = std::chrono::microseconds(config.pace_us);
-    const Clock::duration want = pace - pace_overrun;
+    const Clock::duration want = pace - pace_overrun - std::clamp(spent, Clock::duration::zero(), pace);
     const auto start = Clock::now();
     if (want > Clock::duration::zero()) std::this_thread::sleep_for(want);
-    pace_overrun = std::clamp(Clock::now() - start - want, Clock::duration::zero(), 10 * pace);
+    wire_free = Clock::now();
+    pace_overrun = std::clamp(wire_free - start - want, Clock::duration::zero(), 10 * pace);
   }
 
   bool Send(int fd, const uhid_event& ev) {
@@ -208,6 +230,10 @@ struct Server::Impl {
     for (;;) {
       int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd < 0) return;
+      if (config.pace_us > 0) {
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);  // without it: paced from wake-up
+      }
       uhid_event create = wire::Create2(config.firmware.type, config.name);
       if (!Send(fd, create)) {
         ::close(fd);
@@ -225,9 +251,18 @@ struct Server::Impl {
   bool Serve(size_t index) {
     uhid_event ev;
     std::memset(&ev, 0, sizeof ev);
-    ssize_t n = ::recv(conns[index].fd, &ev, sizeof ev, MSG_DONTWAIT);
+    // The kernel stamps each message when the host sends it (SO_TIMESTAMPNS, wall clock).
+    alignas(cmsghdr) char stamp_space[CMSG_SPACE(sizeof(timespec))];
+    iovec iov{&ev, sizeof ev};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = stamp_space;
+    msg.msg_controllen = sizeof stamp_space;
+    ssize_t n = ::recvmsg(conns[index].fd, &msg, MSG_DONTWAIT);
     if (n == 0) return false;
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    const Clock::duration in_flight = std::min(SinceSent(msg), Clock::now() - wire_free);
     Record(Packet::Dir::In, ev);
     std::string why;  // malformed events are ignored, as a device would
     std::optional<Request> req = wire::ParseHostEvent(ev, static_cast<size_t>(n), &why);
@@ -238,7 +273,7 @@ struct Server::Impl {
       else if (req->kind == Request::Kind::GetFeature) ++stats.get_reports;
       else ++stats.set_reports;
     }
-    Pace();
+    Pace(in_flight);
     Outcome outcome = firmware->Handle(*req);
     {
       std::lock_guard<std::mutex> lock(mutex);

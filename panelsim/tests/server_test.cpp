@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -88,6 +89,34 @@ TEST(Server, AnswersGoToTheAskingConnection) {
   EXPECT_EQ((*ready)[8], 1);  // firmware ready
   EXPECT_EQ((*ready)[9], 1);  // frame 1
   EXPECT_EQ(server->Stats().connections, 2);
+}
+
+// Paced reports share one wire: however late the server thread wakes up to a request, and
+// however many requests the host sends at once, no answer comes before every report ahead
+// of it has had its time. Only lower bounds are checked: a busy machine only adds time.
+TEST(Server, PacedReportsTakeTheirTurnOnTheWire) {
+  TempDir dir;
+  ServerConfig cfg;
+  cfg.folder = dir.path();
+  cfg.pace_us = 20000;
+  std::string err;
+  auto server = Server::Start(cfg, &err);
+  ASSERT_TRUE(server) << err;
+  RawClient host(server->SocketPath());
+  ASSERT_TRUE(host.Receive());
+  using Clock = std::chrono::steady_clock;
+  const auto pace = std::chrono::microseconds(cfg.pace_us);
+
+  // Times count from the first request: a report that overran shortens later ones.
+  const auto t0 = Clock::now();
+  ASSERT_TRUE(host.Output(Z3Packet(0x86, ReadReq(0x5A000000))));
+  ASSERT_TRUE(host.Input());
+  EXPECT_GE(Clock::now() - t0, 2 * pace);  // the request, then its answer
+
+  // Three requests at once: six more reports, one after the other.
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(host.Output(Z3Packet(0x86, ReadReq(0x5A000000))));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(host.Input());
+  EXPECT_GE(Clock::now() - t0, 8 * pace);
 }
 
 TEST(Server, FeatureChannelWriteThenReadResponse) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/acquisition/acquisition_run.h"
@@ -137,6 +138,50 @@ struct Rig {
     return frames / std::chrono::duration<double>(Clock::now() - t0).count();
   }
 
+  // The bare loop at full pace, each step of the cycle timed on its own: the time a step
+  // takes beyond its reports' share of the wire (1 ms each) is the hosts' turnaround.
+  void Breakdown(int frames, int paceUs) {
+    DeviceIo io = CorlinkDeviceIo();
+    std::vector<uint8_t> a(model->MaxBlockBytes()), b(model->MaxBlockBytes());
+    uint8_t reply[kDeviceReplyBytes];
+    const char* names[] = {"delay sleep", "raw mode on", "ready poll", "frame read", "raw mode off"};
+    double ms[5] = {}, reports[5] = {};
+    auto step = [&](int k, auto&& f) {
+      const int r0 = ReportsOnWire();
+      const auto t0 = Clock::now();
+      f();
+      ms[k] += std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+      reports[k] += ReportsOnWire() - r0;
+    };
+    const auto start = Clock::now();
+    for (int i = 0; i < frames; ++i) {
+      step(0, [&] { std::this_thread::sleep_for(std::chrono::milliseconds(model->GetDiagDelay())); });
+      step(1, [&] { io.SetRawMode(handle, kRawModeOn); });
+      step(2, [&] {
+        uint32_t count = 0;
+        do {
+          reply[0] = 0;
+        } while (io.ReadData(handle, kAddrFirmwareReady, reply, &count) != 0 || reply[0] == 0);
+      });
+      step(3, [&] { model->ReadFrame(a, b); });
+      step(4, [&] {
+        io.SetChipIndex(0);
+        io.SetRawMode(handle, kRawModeOff);
+      });
+    }
+    const double total = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / frames;
+    double wire = model->GetDiagDelay();
+    std::printf("frame cycle at full pace, per frame (%d frames): %.2f ms\n", frames, total);
+    for (int k = 0; k < 5; ++k) {
+      const double r = reports[k] / frames;
+      const double due = k == 0 ? model->GetDiagDelay() : r * paceUs / 1000.0;
+      wire += k == 0 ? 0 : due;
+      std::printf("  %-13s %7.2f ms  %5.1f reports  %6.2f ms beyond the wire (%.3f ms per exchange)\n", names[k],
+                  ms[k] / frames, r, ms[k] / frames - due, r > 0 ? (ms[k] / frames - due) / (r / 2) : 0.0);
+    }
+    std::printf("  wire and delay %.2f ms, turnaround %.2f ms\n", wire, total - wire);
+  }
+
   int ReportsOnWire() const {
     const panelsim::ServerStats st = server->Stats();
     return st.outputs + st.get_reports + st.set_reports + st.inputs + st.replies;
@@ -208,6 +253,7 @@ int main() {
     const double limit = 1000.0 / (10.0 + reports * 1.0);
     std::printf("full-speed pace:  worker %8.2f frames/s, limit %8.2f frames/s (10 ms delay + %.1f reports x 1 ms), ratio %.3f (target 0.95)\n",
                 worker, limit, reports, worker / limit);
+    rig.Breakdown(m, 1000);
   }
   return 0;
 }
