@@ -55,6 +55,10 @@ void RebuildLiveMesh(const LiveMeshSources& live, MeshTarget& map, DrawStyle sty
     // this one stay where SizeMesh put them.
     offset += MeshFloatCount(live.Width(m), live.Height(m));
   }
+  // The average the map levels its picking and masked cells on is model 0's, shown or
+  // not, and comes from the very frame built here.
+  MeshFrame first;
+  if (live.Count() > 0 && live.CurrentFrame(0, first)) map.Mesh().averageValue = first.average;
   map.Invalidate();
 }
 

@@ -27,7 +27,8 @@ size_t BuildLiveMesh(size_t offset, const LiveMeshSources& live, int32_t m, MapM
 size_t BuildPlaybackMesh(size_t offset, const PlaybackMeshSources& recorded, int32_t m,
                          int32_t frameIndex, MapMesh& mesh, DrawStyle style);
 
-// Rebuilds every visible live model, then asks the map to repaint.
+// Rebuilds every visible live model and takes model 0's frame average (when it has a
+// frame) as the map's averageValue, then asks the map to repaint.
 void RebuildLiveMesh(const LiveMeshSources& live, MeshTarget& map, DrawStyle style);
 
 // Rebuilds frame `frameIndex` of every visible recorded source, copying each built
