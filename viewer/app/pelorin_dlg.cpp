@@ -18,6 +18,7 @@
 #include "data/status_text.h"
 #include "view/about_dlg.h"
 #include "view/dialog_template.h"
+#include "view/map_window.h"
 #include "view/program_icon.h"
 #include "view/resource.h"
 #include "view/screen_fit.h"
@@ -44,6 +45,7 @@ wxBEGIN_EVENT_TABLE(CPelorinDlg, wxDialog)
   EVT_BUTTON(IDC_Y_AXIS, CPelorinDlg::OnViewPointButton)
   EVT_BUTTON(IDC_Z_AXIS, CPelorinDlg::OnViewPointButton)
   EVT_BUTTON(IDC_DEFAULT_VIEW, CPelorinDlg::OnViewPointButton)
+  EVT_CHOICE(IDC_DRAW_STYLE, CPelorinDlg::OnDrawStyle)
   EVT_HELP(wxID_ANY, CPelorinDlg::OnHelp)
   EVT_MENU(wxID_HELP, CPelorinDlg::OnHelpCommand)
 wxEND_EVENT_TABLE()
@@ -97,7 +99,7 @@ bool CPelorinDlg::OnInitDialog() {
   SetIcon(ProgramIcon());
 
   // Tab items; their pages are filled after the screen fit.
-  mapPage_ = new CShowDialog(tabCtrl_);
+  mapPage_ = new CShowDialog(tabCtrl_, mapData_);
   snrPage_ = new CSNRDialog(tabCtrl_);
   tabCtrl_->AddPage(mapPage_, "Pelorin", true);
   tabCtrl_->AddPage(snrPage_, "SNR", false);
@@ -228,7 +230,18 @@ void CPelorinDlg::ApplyViewPoint(int viewPoint) {
     view.rotX = kRotations[vp].x;
     view.rotY = kRotations[vp].y;
     view.rotZ = kRotations[vp].z;
-    mapPage_->Refresh(false);
+    if (COpenGLControl* map = mapPage_->Map()) map->ResetView();
+    mapPage_->RefreshMap();
+  }
+}
+
+void CPelorinDlg::OnDrawStyle(wxCommandEvent& /*event*/) {
+  // The legend follows at once; the mesh takes the style at its next build.
+  const int style = drawStyle_->GetSelection() == 1 ? 1 : 0;
+  state_.drawStyle = style;
+  if (mapPage_ != nullptr) {
+    mapPage_->View().drawStyle = style;
+    mapPage_->RefreshMap();
   }
 }
 

@@ -27,6 +27,7 @@
 #include "data/source_range_table.h"
 #include "view/additional_dlg.h"
 #include "view/map_view_state.h"
+#include "view/mesh/map_mesh.h"
 
 class wxButton;
 class wxCheckBox;
@@ -95,7 +96,8 @@ class CPelorinDlg : public wxDialog {
   const AcquisitionRun* Acquisition() const { return acquisition_.get(); }
   int DeviceHandle() const { return deviceHandle_; }
   MapDataState& MapData() { return mapData_; }
-  float MapAverage() const { return mapAverage_; }
+  // Floats of the SNR plot sized at the last Start (0 unless model 0 held Diff data).
+  size_t SnrPlotFloatCount() const { return snrPlotSize_.FloatCount(); }
   const std::shared_ptr<EdgeTrackers>& Edges() const { return edgeTrackers_; }
   // The device calls of Start and close; tests put their own in.
   void SetDeviceIo(DeviceIo io) { deviceIo_ = std::move(io); }
@@ -166,9 +168,13 @@ class CPelorinDlg : public wxDialog {
   void OnHelp(wxHelpEvent& event);
   void OnHelpCommand(wxCommandEvent& event);
   void OnViewPointButton(wxCommandEvent& event);
+  void OnDrawStyle(wxCommandEvent& event);
 
   void BindAcquisition();
   std::vector<InstantModel*> LiveModels() const;
+  // The map's live mesh: sized at Start, rebuilt by timer 1 from the frames published last.
+  void SizeLiveMeshOnMap();
+  void RebuildLiveMeshOnMap();
   void OnAcquisitionTimer(wxTimerEvent& event);
   // Close steps for the worker: stop it and wait until it has left its frame cycle.
   void EndAcquisitionForClose();
@@ -238,7 +244,7 @@ class CPelorinDlg : public wxDialog {
   wxTimer mapTimer_;
   wxTimer snrTimer_;
   MapDataState mapData_;
-  float mapAverage_ = 0.0f;
+  SnrPlotSize snrPlotSize_;
   bool hideButtonLockedBeforeRun_ = false;
 
   int runMode_ = 1;

@@ -17,6 +17,8 @@
 #include "app/pelorin_dlg.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/status_text.h"
+#include "view/map_window.h"
+#include "view/mesh/live_model_mesh_sources.h"
 #include "view/resource.h"
 #include "view/show_dialog.h"
 #include "view/snr_dialog.h"
@@ -157,6 +159,7 @@ void CPelorinDlg::StartAcquisition() {
   snrTimer_.Start(400);
   mapData_.showSD = first.GetSourceType() == kSourceBase;
   mapData_.showFlatness = first.GetSourceType() == kSourceCycle;
+  SizeLiveMeshOnMap();
   mapTimer_.Start(200);
   mapData_.showSecondPass = false;
 
@@ -213,9 +216,36 @@ void CPelorinDlg::StopAcquisition() {
   CallAfter([this] { SetFocus(); });
 }
 
+namespace {
+
+std::vector<LiveMeshModel> MeshModelsOf(const std::vector<std::unique_ptr<PelorinModel>>& models) {
+  std::vector<LiveMeshModel> live;
+  for (const auto& m : models) {
+    if (const auto* model = dynamic_cast<const InstantModel*>(m.get())) {
+      const auto* standIn = dynamic_cast<const LiveModelStandIn*>(model);
+      live.push_back({model, standIn != nullptr && standIn->GetMaskOn()});
+    }
+  }
+  return live;
+}
+
+}  // namespace
+
+void CPelorinDlg::SizeLiveMeshOnMap() {
+  if (mapPage_ == nullptr || mapPage_->Map() == nullptr) return;
+  mapPage_->Map()->SizeLiveMesh(LiveModelMeshSources(MeshModelsOf(models_)), snrPlotSize_);
+}
+
+void CPelorinDlg::RebuildLiveMeshOnMap() {
+  if (mapPage_ == nullptr || mapPage_->Map() == nullptr) return;
+  // The frames the worker published last, each complete; the map repaints itself.
+  mapPage_->Map()->RebuildLive(LiveModelMeshSources(MeshModelsOf(models_)));
+  mapPage_->Refresh(false);
+}
+
 void CPelorinDlg::OnAcquisitionTimer(wxTimerEvent& event) {
   if (event.GetId() == kMapTimerId && !mapRefreshOff_) {
-    if (mapPage_ != nullptr) mapPage_->Refresh(false);
+    RebuildLiveMeshOnMap();
   } else if (event.GetId() == kSnrTimerId && !snrRefreshOff_) {
     if (snrPage_ != nullptr) snrPage_->Refresh(false);
   }
@@ -227,9 +257,10 @@ void CPelorinDlg::ShowStatusText(const std::string& text) {
 }
 
 void CPelorinDlg::ShowFrameReport(const FrameReport& r) {
-  mapAverage_ = r.average;
-  mapData_.maxLabel = r.frameMax;
-  mapData_.minLabel = r.frameMin;
+  if (mapPage_ != nullptr && mapPage_->Map() != nullptr) {
+    mapPage_->Map()->SetMaxLabel(r.frameMax);
+    mapPage_->Map()->SetMinLabel(r.frameMin);
+  }
   mapData_.flatness = r.flatness;
   mapData_.standardDeviation = r.standardDeviation;
   state_.frameRate = r.frameRate;

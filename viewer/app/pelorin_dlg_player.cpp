@@ -16,6 +16,8 @@
 #include "app/pelorin_dlg.h"
 #include "data/recording/load_recording.h"
 #include "data/status_text.h"
+#include "view/map_window.h"
+#include "view/mesh/recording_mesh_sources.h"
 #include "view/resource.h"
 #include "view/show_dialog.h"
 
@@ -56,14 +58,23 @@ void CPelorinDlg::EnableControl(int id, bool enable) {
 }
 
 // --- The map ---------------------------------------------------------------------------
-// The map page does not hold the 3-D map window yet. When it does, its
-// SizePlaybackMesh(RecordingMeshSources(recordings_)) and
-// RebuildPlayback(RecordingMeshSources(recordings_), frameIndex, style) go in these two
-// functions; the worker already calls the rebuild under the playback lock.
+// The rebuild runs under the playback lock, on the worker's thread during playback: it
+// reads only the recording and the map, which guards its own arrays against the paint.
 
-void CPelorinDlg::SizePlaybackMeshOnMap() {}
+void CPelorinDlg::SizePlaybackMeshOnMap() {
+  if (mapPage_ == nullptr || mapPage_->Map() == nullptr) return;
+  mapPage_->Map()->SizePlaybackMesh(RecordingMeshSources(recordings_));
+}
 
-void CPelorinDlg::RebuildPlaybackMeshOnMap(int32_t /*frameIndex*/) {}
+void CPelorinDlg::RebuildPlaybackMeshOnMap(int32_t frameIndex) {
+  if (mapPage_ == nullptr || mapPage_->Map() == nullptr || recordings_.Count() == 0) return;
+  COpenGLControl& map = *mapPage_->Map();
+  map.RebuildPlayback(RecordingMeshSources(recordings_), frameIndex);
+  if (frameIndex >= 0 && frameIndex < recordings_.GetFrameCount(0)) {
+    map.SetMaxLabel(recordings_.FrameMax(0, frameIndex));
+    map.SetMinLabel(recordings_.FrameMin(0, frameIndex));
+  }
+}
 
 // --- Loading ---------------------------------------------------------------------------
 

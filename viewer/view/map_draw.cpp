@@ -47,7 +47,7 @@ void COpenGLControl::ApplyZooms() const {
 }
 
 void COpenGLControl::DrawMeshLines() const {
-  const GLsizei count = mesh_.VertexCount();
+  const GLsizei count = paint_.VertexCount();
   if (count <= 0) return;
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glDrawArrays(GL_TRIANGLES, 0, count);
@@ -57,10 +57,10 @@ void COpenGLControl::DrawMeshLines() const {
 void COpenGLControl::DrawMap() {
   const int viewPoint = view_.viewPoint;
   const bool freeView = IsFreeView(viewPoint);
-  const GLsizei count = mesh_.VertexCount();
+  const GLsizei count = paint_.VertexCount();
   if (count > 0) {
-    glVertexPointer(3, GL_FLOAT, 0, mesh_.Vertices().data());
-    glColorPointer(3, GL_FLOAT, 0, mesh_.Colours().data());
+    glVertexPointer(3, GL_FLOAT, 0, paint_.vertices.data());
+    glColorPointer(3, GL_FLOAT, 0, paint_.colours.data());
   }
 
   // 1. Projection and a clean frame.
@@ -90,7 +90,7 @@ void COpenGLControl::DrawMap() {
   }
 
   // 4. The level the zoom picker accepts a surface point around.
-  averageHeight_ = RefLevel(mesh_.averageValue, mesh_.rangeMin, mesh_.rangeMax);
+  averageHeight_ = RefLevel(paint_.averageValue, view_.rangeMin, view_.rangeMax);
 
   // 5. Rotation about the field centre.
   glTranslatef(kFieldCentre, kFieldCentre, 0.0f);
@@ -158,7 +158,7 @@ void COpenGLControl::ResolvePendingZoom() {
 }
 
 void COpenGLControl::DrawAxes() const {
-  const bool style1 = drawStyle_ == DrawStyle::Style1;
+  const bool style1 = view_.Style() == DrawStyle::Style1;
   glDisableClientState(GL_COLOR_ARRAY);
   glBegin(GL_LINES);
   if (style1) glColor3f(1.0f, 1.0f, 0.5f); else glColor3f(1.0f, 1.0f, 1.0f);
@@ -189,9 +189,9 @@ void COpenGLControl::DrawOverlay() {
 }
 
 void COpenGLControl::DrawLegend(float s) {
-  const int32_t lo = mesh_.rangeMin;
-  const int32_t hi = mesh_.rangeMax;
-  if (drawStyle_ == DrawStyle::Style2) {
+  const int32_t lo = view_.rangeMin;
+  const int32_t hi = view_.rangeMax;
+  if (view_.Style() == DrawStyle::Style2) {
     const float barX = s + 45.0f;
     struct Stop { float y, r, g, b; };
     constexpr Stop stops[] = {{50, 1, 0, 0}, {25, 1, 1, 0}, {0, 0, 1, 0}, {-25, 0, 1, 1},
@@ -251,11 +251,11 @@ void COpenGLControl::DrawSideGrid(float s) {
     glVertex2f(29.0f, 4.0f * i - 50.0f);
   }
   glEnd();
-  text_.PrintText(s + 30.0f, -15.0f, "Min:" + std::to_string(data_.minLabel));
-  text_.PrintText(s + 30.0f, 15.0f, "Max:" + std::to_string(data_.maxLabel));
+  text_.PrintText(s + 30.0f, -15.0f, "Min:" + std::to_string(paint_.minLabel));
+  text_.PrintText(s + 30.0f, 15.0f, "Max:" + std::to_string(paint_.maxLabel));
   for (int i = 0; i < kLabelCount; ++i) {
     text_.PrintText(-55.0f, 4.0f * i - 50.0f,
-                    std::to_string(RangeLabel(mesh_.rangeMin, mesh_.rangeMax, i)));
+                    std::to_string(RangeLabel(view_.rangeMin, view_.rangeMax, i)));
   }
 }
 

@@ -15,15 +15,19 @@ wxBEGIN_EVENT_TABLE(COpenGLControl, wxGLCanvas)
   EVT_KEY_DOWN(COpenGLControl::OnKeyDown)
 wxEND_EVENT_TABLE()
 
-COpenGLControl* COpenGLControl::CreateGLWindow(const wxRect& rect, wxWindow* parent) {
-  auto* window = new COpenGLControl(parent, rect);
+COpenGLControl* COpenGLControl::CreateGLWindow(const wxRect& rect, wxWindow* parent,
+                                               MapViewState& view, MapDataState& data) {
+  auto* window = new COpenGLControl(parent, rect, view, data);
   window->CreateDevice();
   return window;
 }
 
-COpenGLControl::COpenGLControl(wxWindow* parent, const wxRect& rect)
+COpenGLControl::COpenGLControl(wxWindow* parent, const wxRect& rect, MapViewState& view,
+                               MapDataState& data)
     : wxGLCanvas(parent, GLWindowAttributes(0), wxID_ANY, rect.GetPosition(), rect.GetSize(),
-                 wxFULL_REPAINT_ON_RESIZE | wxWANTS_CHARS, "OpenGL") {
+                 wxFULL_REPAINT_ON_RESIZE | wxWANTS_CHARS, "OpenGL"),
+      view_(view),
+      data_(data) {
   SetBackgroundColour(*wxBLACK);
   SetBackgroundStyle(wxBG_STYLE_PAINT);
 }
@@ -40,7 +44,7 @@ COpenGLControl::~COpenGLControl() {
 
 void COpenGLControl::AllocateMesh(size_t floatCount) {
   camera_.ResetView();
-  mesh_.Allocate(floatCount);
+  mesh_.Change([&](MapMesh& mesh) { mesh.Allocate(floatCount); });
 }
 
 void COpenGLControl::Invalidate() {
@@ -53,20 +57,39 @@ void COpenGLControl::Invalidate() {
 }
 
 void COpenGLControl::SizeLiveMesh(const LiveMeshSources& live, SnrPlotTarget& snrPlot) {
-  SizeMesh(live, *this, snrPlot);
+  SizeMesh(live, *this, snrPlot);  // AllocateMesh takes the lock
 }
 
-void COpenGLControl::RebuildLive(const LiveMeshSources& live, DrawStyle style) {
-  RebuildLiveMesh(live, *this, style);
+void COpenGLControl::RebuildLive(const LiveMeshSources& live) {
+  mesh_.Change([&](MapMesh& mesh) {
+    mesh.rangeMax = view_.rangeMax;
+    mesh.rangeMin = view_.rangeMin;
+    RebuildLiveMesh(live, *this, view_.Style());
+  });
 }
 
 void COpenGLControl::SizePlaybackMesh(const PlaybackMeshSources& recorded) {
   SizeMesh(recorded, *this);
 }
 
-void COpenGLControl::RebuildPlayback(const PlaybackMeshSources& recorded, int32_t frameIndex,
-                                     DrawStyle style) {
-  RebuildPlaybackMesh(recorded, frameIndex, *this, style);
+void COpenGLControl::RebuildPlayback(const PlaybackMeshSources& recorded, int32_t frameIndex) {
+  mesh_.Change([&](MapMesh& mesh) {
+    mesh.rangeMax = view_.rangeMax;
+    mesh.rangeMin = view_.rangeMin;
+    RebuildPlaybackMesh(recorded, frameIndex, *this, view_.Style());
+  });
+}
+
+bool COpenGLControl::DrawFrame() {
+  if (!device_.MakeCurrent(true)) return false;
+  if (!glReady_) InitialGlState();
+  const wxSize size = GetClientSize();
+  glViewport(0, 0, size.x, size.y > 0 ? size.y : 1);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  mesh_.CopyTo(paint_);
+  DrawMap();
+  return true;
 }
 
 void COpenGLControl::InitialGlState() {
@@ -82,13 +105,7 @@ void COpenGLControl::InitialGlState() {
 
 void COpenGLControl::OnPaint(wxPaintEvent&) {
   wxPaintDC dc(this);  // validates the window also when nothing can be drawn
-  if (!device_.MakeCurrent(true)) return;
-  if (!glReady_) InitialGlState();
-  const wxSize size = GetClientSize();
-  glViewport(0, 0, size.x, size.y > 0 ? size.y : 1);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_COLOR_ARRAY);
-  DrawMap();
+  if (!DrawFrame()) return;
   if (beforeSwap_) beforeSwap_();
   SwapBuffers();
 }

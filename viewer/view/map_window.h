@@ -15,6 +15,7 @@
 #include "view/mesh/draw_style.h"
 #include "view/mesh/map_mesh.h"
 #include "view/mesh/mesh_sources.h"
+#include "view/mesh/shared_map_mesh.h"
 #include "view/opengl_device.h"
 
 namespace pelorin {
@@ -22,44 +23,55 @@ namespace pelorin {
 class COpenGLControl : public wxGLCanvas, public MeshTarget {
  public:
   // Makes the map window (window text "OpenGL", black background) at `rect` in the
-  // parent's client coordinates, and its GL context. A window whose context could not
-  // be made still exists and paints, showing nothing useful.
-  static COpenGLControl* CreateGLWindow(const wxRect& rect, wxWindow* parent);
+  // parent's client coordinates, and its GL context. It draws from `view` and `data`,
+  // which must outlive it (the map page and the main window own them). A window whose
+  // context could not be made still exists and paints, showing nothing useful.
+  static COpenGLControl* CreateGLWindow(const wxRect& rect, wxWindow* parent,
+                                        MapViewState& view, MapDataState& data);
 
   ~COpenGLControl() override;
 
   // MeshTarget: the arrays the builders fill, their sizing, and a repaint request (also
-  // from the playback thread).
-  MapMesh& Mesh() override { return mesh_; }
+  // from the playback thread). Mesh() is for the builders, which run inside the entry
+  // points below, and for reading on the window thread while no playback runs.
+  MapMesh& Mesh() override { return mesh_.Unguarded(); }
   void AllocateMesh(size_t floatCount) override;
   void Invalidate() override;
 
   // Entry points of the acquisition and playback: size the arrays at Start or file load
-  // and rebuild them with every new frame (timer, playback step), then repaint.
-  // During playback the caller holds the playback lock around each call.
+  // and rebuild them with every new frame (timer, playback step), then repaint. They
+  // build with the view's draw style and range of the moment. The playback thread calls
+  // them while the window thread paints: the arrays change only under the mesh lock, and
+  // a paint draws a copy taken under the same lock.
   void SizeLiveMesh(const LiveMeshSources& live, SnrPlotTarget& snrPlot);
-  void RebuildLive(const LiveMeshSources& live, DrawStyle style);
+  void RebuildLive(const LiveMeshSources& live);
   void SizePlaybackMesh(const PlaybackMeshSources& recorded);
-  void RebuildPlayback(const PlaybackMeshSources& recorded, int32_t frameIndex, DrawStyle style);
+  void RebuildPlayback(const PlaybackMeshSources& recorded, int32_t frameIndex);
 
   void ResetView() { camera_.ResetView(); }
   float TotalScale() const { return camera_.TotalScale(); }
   void PushZoom(float x, float y, float s) { camera_.PushZoom(x, y, s); }
-  ValueColour ColourOf(int32_t value) const { return mesh_.ColourOf(value); }
+  ValueColour ColourOf(int32_t value) const {
+    return pelorin::ColourOf(value, view_.rangeMin, view_.rangeMax, kPaletteBandWidth,
+                             kPaletteLastIndex);
+  }
 
-  // The view the window draws; the main window's view controls write it directly.
+  // The view the window draws: the map page's, which the view controls write directly.
+  MapViewState& View() { return view_; }
   MapOrientation& Orientation() { return view_; }
   MapCamera& Camera() { return camera_; }
   MapDataState& Data() { return data_; }
-  DrawStyle GetDrawStyle() const { return drawStyle_; }
-  void SetDrawStyle(DrawStyle style) { drawStyle_ = style; }
+  DrawStyle GetDrawStyle() const { return view_.Style(); }
+  void SetDrawStyle(DrawStyle style) { view_.drawStyle = static_cast<int>(style); }
   void SetRange(int32_t rangeMax, int32_t rangeMin) {
-    mesh_.rangeMax = rangeMax;
-    mesh_.rangeMin = rangeMin;
+    view_.rangeMax = rangeMax;
+    view_.rangeMin = rangeMin;
   }
-  void SetAverageValue(float average) { mesh_.averageValue = average; }
-  void SetMaxLabel(int32_t value) { data_.maxLabel = value; }
-  void SetMinLabel(int32_t value) { data_.minLabel = value; }
+  // The frame on display: its average and its largest and smallest cell ("Max:%d" and
+  // "Min:%d" of the side views). Any thread; kept with the mesh.
+  void SetAverageValue(float average) { mesh_.SetAverageValue(average); }
+  void SetMaxLabel(int32_t value) { mesh_.SetMaxLabel(value); }
+  void SetMinLabel(int32_t value) { mesh_.SetMinLabel(value); }
   bool MouseZoom() const { return mouseZoom_; }
   void SetMouseZoom(bool on) { mouseZoom_ = on; }
   void SetDragBlocked(bool blocked) { dragBlocked_ = blocked; }
@@ -76,9 +88,12 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   // Called in every paint after drawing, just before the buffers swap (tests read the
   // frame there; the back buffer is undefined after the swap).
   void SetBeforeSwap(std::function<void()> hook) { beforeSwap_ = std::move(hook); }
+  // Draws one frame into the back buffer without swapping, outside any paint event (the
+  // paint-time benchmark). False when the context cannot be made current yet.
+  bool DrawFrame();
 
  protected:
-  explicit COpenGLControl(wxWindow* parent, const wxRect& rect);
+  COpenGLControl(wxWindow* parent, const wxRect& rect, MapViewState& view, MapDataState& data);
   // Makes the context; false leaves the window without one.
   virtual bool CreateDevice();
 
@@ -105,11 +120,11 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   OpenGLDevice device_;
   bool glReady_ = false;
   MapTextPrinter text_;
-  MapMesh mesh_;
+  SharedMapMesh mesh_;
+  SharedMapMesh::Copy paint_;  // what the paint under way draws
   MapCamera camera_;
-  MapOrientation view_;
-  DrawStyle drawStyle_ = DrawStyle::Style2;
-  MapDataState data_;
+  MapViewState& view_;
+  MapDataState& data_;
   bool mouseZoom_ = true;
   bool dragBlocked_ = false;
   float averageHeight_ = 0.0f;

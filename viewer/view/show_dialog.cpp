@@ -24,7 +24,13 @@ std::optional<wxRect> ScaleMapArea(const wxRect& area, const wxSize& oldSize,
                 static_cast<int>(bottom - top));
 }
 
-CShowDialog::CShowDialog(wxWindow* parent) : wxPanel(parent, res::IDD_SHOW_DIALOG) {}
+CShowDialog::CShowDialog(wxWindow* parent, MapDataState& data)
+    : wxPanel(parent, res::IDD_SHOW_DIALOG), data_(data) {}
+
+void CShowDialog::RefreshMap() {
+  Refresh(false);
+  if (map_ != nullptr) map_->Refresh(false);
+}
 
 void CShowDialog::InitPage() {
   view_.rotX = view_.rotY = view_.rotZ = 0.0;
@@ -38,7 +44,7 @@ void CShowDialog::InitPage() {
   wxRect area = ScaleRect(mapArea_->GetRect(), f.sx, f.sy);
   if (lowScreen) area.height -= margin;
   mapArea_->SetSize(area);
-  map_ = COpenGLControl::CreateGLWindow(area, this);
+  map_ = COpenGLControl::CreateGLWindow(area, this, view_, data_);
 }
 
 void CShowDialog::OnSize(wxSizeEvent& event) {

@@ -1,31 +1,19 @@
 // CShowDialog: the map page of the main window's tab control (template 130). It holds the
-// area of the 3-D map and the map's view state until the map window itself takes it over.
+// area of the 3-D map, the map window in it, and the map's view state, which the main
+// window's view controls write and the map window draws from.
 #pragma once
 
 #include <optional>
 
 #include <wx/panel.h>
 
+#include "view/map_view_state.h"
+
 class wxStaticText;
 
 namespace pelorin {
 
 class COpenGLControl;
-
-// What the main window sets on the map: the map window of the 3-D view reads it.
-struct MapViewState {
-  int drawStyle = 0;
-  int viewPoint = 0;
-  double angleX = 0.0;
-  double angleY = 0.0;
-  double scaleFactor = 1.0;
-  int rangeMax = 250;
-  int rangeMin = 0;
-  // The rotations of the view, in degrees.
-  double rotX = 0.0;
-  double rotY = 0.0;
-  double rotZ = 0.0;
-};
 
 // The new rectangle of the map area when the page goes from oldSize to newSize: edges
 // scaled in integer arithmetic (value * new / old). None while either size is below 1 in
@@ -35,7 +23,8 @@ std::optional<wxRect> ScaleMapArea(const wxRect& area, const wxSize& oldSize,
 
 class CShowDialog : public wxPanel {
  public:
-  explicit CShowDialog(wxWindow* parent);
+  // `data` is what the map shows of the run besides its mesh; it must outlive the page.
+  CShowDialog(wxWindow* parent, MapDataState& data);
 
   // Creates the template's controls and fits the map area to the screen.
   void InitPage();
@@ -45,6 +34,8 @@ class CShowDialog : public wxPanel {
   COpenGLControl* Map() const { return map_; }
   MapViewState& View() { return view_; }
   const MapViewState& View() const { return view_; }
+  // Repaints the page and the map window on it.
+  void RefreshMap();
 
  private:
   void OnSize(wxSizeEvent& event);
@@ -52,6 +43,7 @@ class CShowDialog : public wxPanel {
   wxStaticText* mapArea_ = nullptr;
   COpenGLControl* map_ = nullptr;
   MapViewState view_;
+  MapDataState& data_;
   std::optional<wxSize> lastSize_;
   wxDECLARE_EVENT_TABLE();
 };

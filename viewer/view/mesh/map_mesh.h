@@ -58,4 +58,14 @@ class SnrPlotTarget {
   virtual void SizeSnrPlot(size_t floatCount) = 0;
 };
 
+// The SNR plot's size as sized at acquisition start: floats per array, 0 for none.
+class SnrPlotSize : public SnrPlotTarget {
+ public:
+  void SizeSnrPlot(size_t floatCount) override { floatCount_ = floatCount; }
+  size_t FloatCount() const { return floatCount_; }
+
+ private:
+  size_t floatCount_ = 0;
+};
+
 }  // namespace pelorin

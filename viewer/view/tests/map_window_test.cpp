@@ -60,7 +60,8 @@ class NoSnrPlot : public SnrPlotTarget {
 // A map window whose context cannot be made.
 class NoContextMap : public COpenGLControl {
  public:
-  explicit NoContextMap(wxWindow* parent) : COpenGLControl(parent, wxRect(0, 0, 200, 200)) {}
+  NoContextMap(wxWindow* parent, MapViewState& view, MapDataState& data)
+      : COpenGLControl(parent, wxRect(0, 0, 200, 200), view, data) {}
   bool CreateDevice() override { return false; }
 };
 
@@ -69,7 +70,7 @@ class MapWindowTest : public testing::Test {
   void SetUp() override {
     frame_ = new wxFrame(nullptr, wxID_ANY, "map", wxPoint(0, 0), wxSize(kWidth, kHeight),
                          wxBORDER_NONE);
-    map_ = COpenGLControl::CreateGLWindow(wxRect(0, 0, kWidth, kHeight), frame_);
+    map_ = COpenGLControl::CreateGLWindow(wxRect(0, 0, kWidth, kHeight), frame_, view_, data_);
     map_->SetBeforeSwap([this] {
       pixels_.assign(static_cast<size_t>(kWidth * kHeight * 3), 0);
       glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -81,10 +82,8 @@ class MapWindowTest : public testing::Test {
     map_->Orientation() = PresetOrientation(ViewPoint::Default);
   }
   void TearDown() override {
-    // The window may still paint before the frame is gone; the fixture will not be.
-    map_->SetBeforeSwap(nullptr);
-    frame_->Destroy();
-    wxTheApp->ProcessPendingEvents();
+    // Gone now, not at the next idle time: the map draws from the fixture's state.
+    delete frame_;
   }
 
   // Paints once and waits (at most 5 s) until the frame was read back.
@@ -116,7 +115,8 @@ class MapWindowTest : public testing::Test {
     OneSource source(16, 32, value, 0, 250);
     NoSnrPlot snr;
     map_->SizeLiveMesh(source, snr);
-    map_->RebuildLive(source, style);
+    map_->SetDrawStyle(style);
+    map_->RebuildLive(source);
     map_->SetAverageValue(static_cast<float>(value));
   }
 
@@ -128,6 +128,8 @@ class MapWindowTest : public testing::Test {
                       pass.viewport.data(), &wx, &wy, &wz) == GL_TRUE;
   }
 
+  MapViewState view_;
+  MapDataState data_;
   wxFrame* frame_ = nullptr;
   COpenGLControl* map_ = nullptr;
   std::vector<unsigned char> pixels_;
@@ -300,7 +302,9 @@ TEST_F(MapWindowTest, KeysReachTheTableAndOthersPassOn) {
 
 TEST(MapWindowNoContext, PaintsWithoutCrashing) {
   auto* frame = new wxFrame(nullptr, wxID_ANY, "map", wxPoint(0, 0), wxSize(200, 200));
-  auto* map = new NoContextMap(frame);
+  MapViewState view;
+  MapDataState data;
+  auto* map = new NoContextMap(frame, view, data);
   int painted = 0;
   map->SetBeforeSwap([&painted] { ++painted; });
   frame->Show();
@@ -313,8 +317,7 @@ TEST(MapWindowNoContext, PaintsWithoutCrashing) {
   }
   EXPECT_FALSE(map->HasContext());
   EXPECT_EQ(painted, 0);
-  frame->Destroy();
-  wxTheApp->ProcessPendingEvents();
+  delete frame;
 }
 
 TEST(GlText, GlyphsHaveInkBlanksKeepTheirAdvance) {
