@@ -334,7 +334,13 @@ void CPelorinDlg::ShowMessageBox(const wxString& text, const wxString& title) {
   }
 }
 
-void CPelorinDlg::OnClose(wxCloseEvent& /*event*/) {
+void CPelorinDlg::OnClose(wxCloseEvent& event) {
+  // A load in progress still holds the window's controls; the close follows it.
+  if (loading_ && event.CanVeto()) {
+    closeAfterLoad_ = true;
+    event.Veto();
+    return;
+  }
   RunCloseSequence();
   if (IsModal()) {
     EndModal(wxID_CANCEL);

@@ -200,6 +200,12 @@ class CPelorinDlg : public wxDialog {
   void SizePlaybackMeshOnMap();
   void RebuildPlaybackMeshOnMap(int32_t frameIndex);
   static void ShowLoadProgress(void* context, int32_t frameIndex, int32_t frameCount);
+  bool LoadRecordingNow(const std::string& path);
+  // When the loading progress was last painted; loading runs on the window thread.
+  std::chrono::steady_clock::time_point loadProgressPainted_{};
+  // A close asked for while a load repaints its progress waits until the load is done.
+  bool loading_ = false;
+  bool closeAfterLoad_ = false;
 
   // Controls bound as members.
   wxNotebook* tabCtrl_ = nullptr;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include <wx/button.h>
+#include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/slider.h>
 
@@ -81,9 +82,25 @@ void CPelorinDlg::RebuildPlaybackMeshOnMap(int32_t frameIndex) {
 void CPelorinDlg::ShowLoadProgress(void* context, int32_t frameIndex, int32_t frameCount) {
   auto* dlg = static_cast<CPelorinDlg*>(context);
   dlg->ShowStatusMessage(kStatusLoading, LoadProgressArgument(frameIndex, frameCount));
+  // Loading runs on the window thread, so nothing would be painted until it ends. A few
+  // times a second the window gets to repaint; only drawing events are let through, so a
+  // click cannot start another load or a playback in the middle of this one.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - dlg->loadProgressPainted_ < std::chrono::milliseconds(100)) return;
+  dlg->loadProgressPainted_ = now;
+  if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
+    loop->YieldFor(wxEVT_CATEGORY_UI);
 }
 
 bool CPelorinDlg::LoadRecording(const std::string& path) {
+  loading_ = true;
+  const bool loaded = LoadRecordingNow(path);
+  loading_ = false;
+  if (closeAfterLoad_) CallAfter([this] { Close(); });
+  return loaded;
+}
+
+bool CPelorinDlg::LoadRecordingNow(const std::string& path) {
   StopPlayback();
 
   RangePair liveRange{};

@@ -1,17 +1,23 @@
 // The player of the main window under a display: loading (button, drop), playing, Pause,
 // Prev, Next and the slider, failed loads, and closing while a recording plays.
+#include <dlfcn.h>
+
 #include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wx/evtloop.h>
 #include <wx/slider.h>
 
 #include "app/pelorin_dlg.h"
 #include "data/status_text.h"
 #include "gui_support.h"
 #include "view/resource.h"
+
+// Last: Xlib's macros (None, Status, ...) would clash with names above.
+#include <X11/Xlib.h>
 
 namespace pelorin {
 namespace {
@@ -79,6 +85,33 @@ void Drop(const Window& win, const std::vector<std::string>& names) {
   for (size_t k = 0; k < names.size(); ++k) files[k] = names[k];
   wxDropFilesEvent drop(wxEVT_DROP_FILES, static_cast<int>(names.size()), files);
   win->ProcessWindowEvent(drop);
+}
+
+// Asks the window manager's way to close the window: a WM_DELETE_WINDOW message that GTK
+// reads with its other window events. The toolkit's own entry points are looked up at run
+// time, so the test needs no GTK headers. False when the display is not an X display.
+bool SendWindowManagerClose(wxWindow* window) {
+  using WidgetWindowFn = void* (*)(void*);
+  using XidFn = unsigned long (*)(void*);
+  auto widgetWindow = reinterpret_cast<WidgetWindowFn>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
+  auto xid = reinterpret_cast<XidFn>(dlsym(RTLD_DEFAULT, "gdk_x11_window_get_xid"));
+  if (widgetWindow == nullptr || xid == nullptr) return false;
+  void* gdkWindow = widgetWindow(window->GetHandle());
+  if (gdkWindow == nullptr) return false;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = xid(gdkWindow);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+  // Once the server has handled the request, the message waits in the toolkit's queue.
+  XSync(display, False);
+  XCloseDisplay(display);
+  return true;
 }
 
 struct PlayerFixture : ::testing::Test {
@@ -351,6 +384,26 @@ TEST_F(Playback, ClosingWithAZeroStepWhilePlayingEndsCleanly) {
   Click(*win, IDC_PLAY);
   win->Close();
   EXPECT_FALSE((*win)->PlaybackThreadRunning());
+  win.reset();
+}
+
+TEST_F(Playback, ACloseFromTheWindowManagerDuringALoadWaitsForTheLoad) {
+  // The progress repaint lets the window manager's events through; its close must neither
+  // tear the window down under the load nor be lost.
+  const std::string path = WriteRecording("three.csv", 3, 2, 2);
+  ASSERT_TRUE(SendWindowManagerClose(&**win));
+  bool closedUnderTheLoad = true;
+  (*win)->SetFrameShownHandler([&](int32_t) { closedUnderTheLoad = (*win)->Closed(); });
+  {
+    // The load runs inside the window's event loop, as a click on Load does.
+    wxGUIEventLoop loop;
+    wxEventLoopActivator active(&loop);
+    ASSERT_TRUE((*win)->LoadRecording(path));
+  }
+  EXPECT_FALSE(closedUnderTheLoad);
+  EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 2");
+  EXPECT_EQ((*win)->RunMode(), 4);
+  EXPECT_TRUE(PumpUntil([this] { return (*win)->Closed(); }));
   win.reset();
 }
 

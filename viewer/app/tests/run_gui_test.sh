@@ -8,6 +8,12 @@ shift
 # Under LeakSanitizer, leave the desktop libraries' own allocations out of the report.
 LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan_gui.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export LSAN_OPTIONS
+# Under ThreadSanitizer, leave out the memory traffic of the uninstrumented desktop libraries
+# (GLib, fontconfig, pango and Mesa run threads of their own whose locks it cannot see).
+# Accesses made by the viewer's own code are still checked; a lock it cannot see can only
+# add reports there, never hide one.
+TSAN_OPTIONS="ignore_noninstrumented_modules=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
+export TSAN_OPTIONS
 if [ "$size" = "-" ] && [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
