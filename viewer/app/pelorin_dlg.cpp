@@ -17,6 +17,7 @@
 #include "app/main_template.h"
 #include "data/status_text.h"
 #include "view/about_dlg.h"
+#include "view/caption_fit.h"
 #include "view/dialog_template.h"
 #include "view/map_window.h"
 #include "view/program_icon.h"
@@ -84,6 +85,11 @@ CPelorinDlg::~CPelorinDlg() {
   // A window destroyed without its close sequence still never outlives its player.
   playerStopped_ = true;
   playerThread_.Join();
+}
+
+bool CPelorinDlg::Show(bool show) {
+  if (show && !initialised_) OnInitDialog();
+  return wxDialog::Show(show);
 }
 
 void CPelorinDlg::OnInitDialogEvent(wxInitDialogEvent& event) {
@@ -196,6 +202,8 @@ void CPelorinDlg::FitToScreen() {
   Refresh();
   Update();
   FitChildren(this, childIds_, normalFont_, f);
+  // GTK draws check boxes, sliders and some captions larger than the template assumes.
+  FitCaptionsAndTracks(this, childIds_);
 }
 
 LiveModelStandIn* CPelorinDlg::LiveModel(size_t index) const {

@@ -69,6 +69,9 @@ class CPelorinDlg : public wxDialog {
 
   // The initialisation steps, run once when the window is about to show.
   bool OnInitDialog();
+  // Runs the initialisation before the window first appears, so that GTK lays out and
+  // paints the fitted controls only, never the raw template.
+  bool Show(bool show = true) override;
 
   // Status line and statistics fields.
   void ShowStatusMessage(int code, std::string_view argument = {});

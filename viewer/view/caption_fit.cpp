@@ -1,0 +1,117 @@
+#include "view/caption_fit.h"
+
+#include <algorithm>
+
+#include <wx/checkbox.h>
+#include <wx/slider.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/window.h>
+
+#include "view/tight_check_box.h"
+
+namespace pelorin {
+
+int RightLimit(const wxRect& control, const std::vector<wxRect>& neighbours, int bound) {
+  const int right = control.x + control.width;
+  int limit = std::max(bound, right);
+  for (const wxRect& n : neighbours) {
+    const bool sameRows = n.y < control.y + control.height && control.y < n.y + n.height;
+    if (!sameRows || n.Intersects(control) || n.x < right) continue;
+    limit = std::min(limit, std::max(n.x - kNeighbourGap, right));
+  }
+  return limit;
+}
+
+wxRect WithMinimumHeight(const wxRect& rect, int minHeight) {
+  if (rect.height >= minHeight) return rect;
+  const int growth = minHeight - rect.height;
+  return {rect.x, rect.y - growth / 2, rect.width, minHeight};
+}
+
+namespace {
+
+// Inside a group box the caption stays clear of the box's right border.
+constexpr int kGroupBorder = 4;
+
+bool IsCaptionControl(const wxWindow* w) {
+  if (dynamic_cast<const wxCheckBox*>(w) != nullptr) return true;
+  return dynamic_cast<const wxStaticText*>(w) != nullptr && w->IsShown() &&
+         !w->GetLabel().empty();
+}
+
+// The rectangles of the siblings a caption must not grow into, and the right edge of the
+// space it lives in (the group box around it, else the parent's client area).
+struct Surroundings {
+  std::vector<wxRect> neighbours;
+  int bound = 0;
+};
+
+Surroundings SurroundingsOf(const wxWindow* parent, const wxWindow* control) {
+  Surroundings s;
+  const wxRect own = control->GetRect();
+  s.bound = parent->GetClientSize().x;
+  for (const wxWindow* sibling : parent->GetChildren()) {
+    if (sibling == control || sibling->IsTopLevel() || !sibling->IsShown()) continue;
+    const wxRect r = sibling->GetRect();
+    if (dynamic_cast<const wxStaticBox*>(sibling) != nullptr) {
+      if (r.Contains(own)) s.bound = std::min(s.bound, r.x + r.width - kGroupBorder);
+      continue;
+    }
+    s.neighbours.push_back(r);
+  }
+  return s;
+}
+
+void FitCaption(wxWindow* parent, wxWindow* control) {
+  if (auto* box = dynamic_cast<wxCheckBox*>(control)) MakeCheckBoxTight(box);
+  control->InvalidateBestSize();
+  const wxSize best = control->GetBestSize();
+  wxRect rect = control->GetRect();
+  if (dynamic_cast<wxCheckBox*>(control) != nullptr) rect = WithMinimumHeight(rect, best.y);
+
+  if (best.x > rect.width) {
+    const bool centred = control->HasFlag(wxALIGN_CENTRE_HORIZONTAL);
+    if (!centred) {
+      const Surroundings s = SurroundingsOf(parent, control);
+      rect.width = std::min(best.x, RightLimit(rect, s.neighbours, s.bound) - rect.x);
+    }
+    if (best.x > rect.width) {
+      const wxString caption = control->GetLabel();
+      const int overhead = best.x - control->GetTextExtent(caption).x;
+      wxFont font = control->GetFont();
+      const double points = PointsThatFit(
+          font.GetFractionalPointSize() - 0.5, overhead, rect.width, [&](double p) {
+            wxFont f(font);
+            f.SetFractionalPointSize(p);
+            int w = 0, h = 0;
+            control->GetTextExtent(caption, &w, &h, nullptr, nullptr, &f);
+            return w;
+          });
+      font.SetFractionalPointSize(points);
+      control->SetFont(font);
+    }
+  }
+  control->SetSize(rect);
+}
+
+}  // namespace
+
+void FitCaptionsAndTracks(wxWindow* parent, const std::vector<int>& ids) {
+  std::vector<wxWindow*> controls;
+  for (int id : ids) {
+    wxWindow* w = parent->FindWindow(id);
+    if (w != nullptr && w->GetParent() == parent) controls.push_back(w);
+  }
+  // Heights first, so that the captions see their neighbours' final rows.
+  for (wxWindow* w : controls) {
+    if (dynamic_cast<wxSlider*>(w) != nullptr) {
+      w->SetSize(WithMinimumHeight(w->GetRect(), w->GetBestSize().y));
+    }
+  }
+  for (wxWindow* w : controls) {
+    if (IsCaptionControl(w)) FitCaption(parent, w);
+  }
+}
+
+}  // namespace pelorin
