@@ -67,7 +67,8 @@ void FitCaption(wxWindow* parent, wxWindow* control) {
   if (auto* box = dynamic_cast<wxCheckBox*>(control)) MakeCheckBoxTight(box);
   control->InvalidateBestSize();
   const wxSize best = control->GetBestSize();
-  wxRect rect = control->GetRect();
+  const wxRect original = control->GetRect();
+  wxRect rect = original;
   if (dynamic_cast<wxCheckBox*>(control) != nullptr) rect = WithMinimumHeight(rect, best.y);
 
   if (best.x > rect.width) {
@@ -90,7 +91,14 @@ void FitCaption(wxWindow* parent, wxWindow* control) {
           });
       font.SetFractionalPointSize(points);
       control->SetFont(font);
+      control->InvalidateBestSize();
     }
+  }
+  if (dynamic_cast<wxCheckBox*>(control) != nullptr) {
+    // The height the box needs at the font it ended with.
+    const wxRect grown = WithMinimumHeight(original, control->GetBestSize().y);
+    rect.y = grown.y;
+    rect.height = grown.height;
   }
   control->SetSize(rect);
 }
@@ -102,6 +110,14 @@ void FitCaptionsAndTracks(wxWindow* parent, const std::vector<int>& ids) {
   for (int id : ids) {
     wxWindow* w = parent->FindWindow(id);
     if (w != nullptr && w->GetParent() == parent) controls.push_back(w);
+  }
+  // A control made at a given size keeps that size as its minimum, which wx then reports
+  // as part of its best size; the fit asks for the toolkit's own wish instead.
+  for (wxWindow* w : controls) {
+    if (dynamic_cast<wxSlider*>(w) != nullptr || IsCaptionControl(w)) {
+      w->SetMinSize(wxDefaultSize);
+      w->InvalidateBestSize();
+    }
   }
   // Heights first, so that the captions see their neighbours' final rows.
   for (wxWindow* w : controls) {
