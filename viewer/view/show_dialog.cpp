@@ -24,6 +24,13 @@ std::optional<wxRect> ScaleMapArea(const wxRect& area, const wxSize& oldSize,
                 static_cast<int>(bottom - top));
 }
 
+std::optional<wxRect> MapRectInPage(const wxRect& area, const wxSize& page) {
+  if (page.x < 1 || page.y < 1) return std::nullopt;
+  const wxRect cut = area.Intersect(wxRect(wxPoint(0, 0), page));
+  if (cut.width < 1 || cut.height < 1) return std::nullopt;
+  return cut;
+}
+
 CShowDialog::CShowDialog(wxWindow* parent, MapDataState& data)
     : wxPanel(parent, res::IDD_SHOW_DIALOG), data_(data) {}
 
@@ -45,6 +52,16 @@ void CShowDialog::InitPage() {
   if (lowScreen) area.height -= margin;
   mapArea_->SetSize(area);
   map_ = COpenGLControl::CreateGLWindow(area, this, view_, data_);
+  mapRect_ = area;
+  FitMapToPage(GetClientSize());
+}
+
+void CShowDialog::FitMapToPage(const wxSize& page) {
+  // The map keeps the place it was made at; it only gives up what the page cannot show.
+  if (map_ == nullptr) return;
+  if (const auto rect = MapRectInPage(mapRect_, page); rect && *rect != map_->GetRect()) {
+    map_->SetSize(*rect);
+  }
 }
 
 void CShowDialog::OnSize(wxSizeEvent& event) {
@@ -58,6 +75,7 @@ void CShowDialog::OnSize(wxSizeEvent& event) {
     }
   }
   lastSize_ = now;
+  FitMapToPage(GetClientSize());
   event.Skip();
 }
 

@@ -21,6 +21,12 @@ class COpenGLControl;
 std::optional<wxRect> ScaleMapArea(const wxRect& area, const wxSize& oldSize,
                                    const wxSize& newSize);
 
+// The map window's rectangle for a page of the given client size: the map area cut to
+// the page, so that the right-hand legend and the lower part of the map stay in view
+// where the template's area is larger than the page. None while the page has no size or
+// the area lies outside it.
+std::optional<wxRect> MapRectInPage(const wxRect& area, const wxSize& page);
+
 class CShowDialog : public wxPanel {
  public:
   // `data` is what the map shows of the run besides its mesh; it must outlive the page.
@@ -39,12 +45,14 @@ class CShowDialog : public wxPanel {
 
  private:
   void OnSize(wxSizeEvent& event);
+  void FitMapToPage(const wxSize& page);
 
   wxStaticText* mapArea_ = nullptr;
   COpenGLControl* map_ = nullptr;
   MapViewState view_;
   MapDataState& data_;
   std::optional<wxSize> lastSize_;
+  wxRect mapRect_;  // where the map window was made
   wxDECLARE_EVENT_TABLE();
 };
 

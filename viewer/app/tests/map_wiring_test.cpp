@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/choice.h>
+#include <wx/stattext.h>
 
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
@@ -236,6 +237,25 @@ TEST_F(MapInWindow, PlayingARecordingChangesTheMapFromFrameToFrame) {
   EXPECT_FLOAT_EQ(colours[2], c.colour.b);
 }
 
+TEST(MapRectInPage, CutsTheMapAreaToThePage) {
+  EXPECT_EQ(MapRectInPage({12, 12, 1059, 831}, {950, 780}), (wxRect{12, 12, 938, 768}));
+  EXPECT_EQ(MapRectInPage({12, 12, 500, 400}, {950, 780}), (wxRect{12, 12, 500, 400}));
+  EXPECT_FALSE(MapRectInPage({12, 12, 500, 400}, {0, 0}));
+  EXPECT_FALSE(MapRectInPage({960, 12, 500, 400}, {950, 780}));
+}
+
+TEST_F(MapInWindow, TheWholeMapLiesOnItsPage) {
+  Open();
+  test::Pump();
+  const CShowDialog* page = (*win_)->MapPage();
+  const wxRect map = MapOf(*win_)->GetRect();
+  EXPECT_TRUE(wxRect(wxPoint(0, 0), page->GetClientSize()).Contains(map))
+      << map.x << "," << map.y << " " << map.width << "x" << map.height << " on "
+      << page->GetClientSize().x << "x" << page->GetClientSize().y;
+  EXPECT_EQ(map.GetTopLeft(), page->MapArea()->GetRect().GetTopLeft());
+  EXPECT_GT(map.width, page->GetClientSize().x / 2);
+}
+
 // The emulated panel, served in the scratch folder for the window's library.
 class LiveMap : public MapInWindow {
  protected:
@@ -276,6 +296,7 @@ TEST_F(LiveMap, StartPutsThePanelOnTheMap) {
   const auto& first = dynamic_cast<const InstantModel&>(*win->Models().at(0));
   // 8 drive lines by 3 x 6 sense lines: 7 x 17 squares of 6 vertices.
   EXPECT_EQ(MapOf(win)->Mesh().VertexCount(), 7 * 17 * 6);
+  EXPECT_EQ(win->SnrPlotFloatCount(), 0u);  // a Base first source has no SNR plot
   // A few frames and the map timer's rebuilds later, the surface is drawn.
   ASSERT_TRUE(PumpUntil([&] { return first.GetFrameCounter() >= 3; }, kWaitMs));
   ASSERT_TRUE(PumpUntil([&] {
