@@ -10,7 +10,7 @@
 #include <wx/button.h>
 #include <wx/dialog.h>
 
-namespace {
+namespace pelorin {
 
 class BaselineApp : public wxApp {
  public:
@@ -37,6 +37,6 @@ class BaselineApp : public wxApp {
   }
 };
 
-}  // namespace
+}  // namespace pelorin
 
-wxIMPLEMENT_APP(BaselineApp);
+wxIMPLEMENT_APP(pelorin::BaselineApp);
