@@ -223,6 +223,10 @@ void CPelorinDlg::UpdateStatistics(int frameCount, float frameRate, float averag
   FindWindow(IDC_FRAME_COUNT)->SetLabel(t.frameCount);
   FindWindow(IDC_FRAME_RATE)->SetLabel(t.frameRate);
   FindWindow(IDC_STATISTICS)->SetLabel(t.values);
+  // Large or negative values make the texts longer than their fields: they shrink rather
+  // than wrap out of sight.
+  for (int id : {IDC_FRAME_COUNT, IDC_FRAME_RATE, IDC_STATISTICS})
+    FitTextToWidth(FindWindow(id), normalFont_);
 }
 
 void CPelorinDlg::ApplyViewPoint(int viewPoint) {

@@ -105,6 +105,25 @@ void FitCaption(wxWindow* parent, wxWindow* control) {
 
 }  // namespace
 
+void FitTextToWidth(wxWindow* control, const wxFont& normal) {
+  if (control == nullptr) return;
+  const wxFont base = normal.IsOk() ? normal : control->GetFont();
+  const wxString text = control->GetLabel();
+  const double points = PointsThatFit(base.GetFractionalPointSize(), 0, control->GetSize().x,
+                                      [&](double p) {
+                                        wxFont f(base);
+                                        f.SetFractionalPointSize(p);
+                                        int w = 0, h = 0;
+                                        control->GetTextExtent(text, &w, &h, nullptr, nullptr, &f);
+                                        return w;
+                                      });
+  if (control->GetFont().GetFractionalPointSize() != points) {
+    wxFont f(base);
+    f.SetFractionalPointSize(points);
+    control->SetFont(f);
+  }
+}
+
 void FitCaptionsAndTracks(wxWindow* parent, const std::vector<int>& ids) {
   std::vector<wxWindow*> controls;
   for (int id : ids) {

@@ -47,4 +47,9 @@ double PointsThatFit(double points, int overhead, int width, TextWidth textWidth
 // still does not fit (or a centred one, which keeps its rectangle) gets a smaller font.
 void FitCaptionsAndTracks(wxWindow* parent, const std::vector<int>& ids);
 
+// For a text that changes at run time: gives the control the largest font, up to `normal`
+// (its own font when `normal` is not valid), at which its current label fits its width on
+// one line, never below kSmallestCaptionPoints. A label that fits keeps `normal`.
+void FitTextToWidth(wxWindow* control, const wxFont& normal);
+
 }  // namespace pelorin

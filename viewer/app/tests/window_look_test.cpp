@@ -173,6 +173,26 @@ TEST(WindowLook, BoxesAndSlidersHaveTheHeightGtkNeeds) {
   }
 }
 
+TEST(WindowLook, StatisticsShrinkToStayReadableAndGrowBack) {
+  test::ScratchDir dir;
+  test::Window win;
+  wxWindow* values = win->FindWindow(res::IDC_STATISTICS);
+  const double normal = values->GetFont().GetFractionalPointSize();
+  auto fits = [&] {
+    int w = 0, h = 0;
+    const wxFont font = values->GetFont();
+    values->GetTextExtent(values->GetLabel(), &w, &h, nullptr, nullptr, &font);
+    return w <= values->GetSize().x;
+  };
+  // The widest a 16-bit panel's figures get.
+  win->UpdateStatistics(1234567, 120.5f, -12345.25f, 32767, 32767, -32768, -32768);
+  EXPECT_TRUE(fits());
+  EXPECT_LT(values->GetFont().GetFractionalPointSize(), normal);
+  win->UpdateStatistics(1, 1.0f, 1.0f, 1, 1, 1, 1);
+  EXPECT_TRUE(fits());
+  EXPECT_EQ(values->GetFont().GetFractionalPointSize(), normal);
+}
+
 TEST(WindowLook, GtkIsSilentWhileTheWindowIsBuiltAndShown) {
   test::ScratchDir dir;
   dir.WriteSettings(test::DefaultSettings());
