@@ -21,6 +21,7 @@
 #include "app/main_template.h"
 #include "app/pelorin_dlg.h"
 #include "gui_support.h"
+#include "view/caption_fit.h"
 #include "view/resource.h"
 #include "view/screen_fit.h"
 
@@ -184,10 +185,12 @@ TEST(WindowLook, StatisticsShrinkToStayReadableAndGrowBack) {
     values->GetTextExtent(values->GetLabel(), &w, &h, nullptr, nullptr, &font);
     return w <= values->GetSize().x;
   };
-  // The widest a 16-bit panel's figures get.
-  win->UpdateStatistics(1234567, 120.5f, -12345.25f, 32767, 32767, -32768, -32768);
+  // Figures of a panel at rest wrapped out of sight at the template's font.
+  win->UpdateStatistics(201, 59.5f, 152.0f, 169, 169, 133, 133);
   EXPECT_TRUE(fits());
-  EXPECT_LT(values->GetFont().GetFractionalPointSize(), normal);
+  // The widest a 16-bit panel's figures get: as small as a caption may be, where needed.
+  win->UpdateStatistics(1234567, 120.5f, -12345.25f, 32767, 32767, -32768, -32768);
+  EXPECT_TRUE(fits() || values->GetFont().GetFractionalPointSize() == kSmallestCaptionPoints);
   win->UpdateStatistics(1, 1.0f, 1.0f, 1, 1, 1, 1);
   EXPECT_TRUE(fits());
   EXPECT_EQ(values->GetFont().GetFractionalPointSize(), normal);
