@@ -1,5 +1,8 @@
 #include "view/opengl_device.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include <wx/glcanvas.h>
 
 namespace pelorin {
@@ -24,6 +27,12 @@ OpenGLDevice::~OpenGLDevice() {
 
 bool OpenGLDevice::Create(wxGLCanvas* canvas, int stencilBits) {
   if (canvas == nullptr || context_ != nullptr) return false;
+  // PELORIN_NO_GL=1 runs the viewer without a rendering context: the map stays empty and
+  // everything else works. For machines whose GL would end the program at start (an X
+  // server that refuses the context is fatal to the toolkit) and for thread-checking runs,
+  // where the software renderer cannot make a direct context.
+  if (const char* off = std::getenv("PELORIN_NO_GL"); off != nullptr && std::strcmp(off, "1") == 0)
+    return false;
   (void)GLWindowAttributes(stencilBits);
   wxGLContextAttrs attrs;
   attrs.CompatibilityProfile().EndList();

@@ -320,6 +320,24 @@ TEST(MapWindowNoContext, PaintsWithoutCrashing) {
   delete frame;
 }
 
+TEST(MapWindowWithoutGl, TheSwitchLeavesTheRealWindowWithoutAContext) {
+  setenv("PELORIN_NO_GL", "1", 1);
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "no gl", wxPoint(0, 0), wxSize(300, 300));
+  MapViewState view;
+  MapDataState data;
+  COpenGLControl* map = COpenGLControl::CreateGLWindow(wxRect(0, 0, 200, 200), frame, view, data);
+  unsetenv("PELORIN_NO_GL");
+  int painted = 0;
+  map->SetBeforeSwap([&painted] { ++painted; });
+  frame->Show();
+  map->Refresh(false);
+  map->Update();
+  wxYield();
+  EXPECT_FALSE(map->HasContext());
+  EXPECT_EQ(painted, 0);
+  delete frame;
+}
+
 TEST(GlText, GlyphsHaveInkBlanksKeepTheirAdvance) {
   const GlyphBitmap a = RasteriseGlyph(NormalLabelFont(), 'A');
   ASSERT_GT(a.width, 1);
