@@ -40,6 +40,16 @@ bool IsCaptionControl(const wxWindow* w) {
          !w->GetLabel().empty();
 }
 
+// The width of `text` drawn in `font` at `points`.
+int TextWidthAt(const wxWindow* control, const wxString& text, const wxFont& font,
+                double points) {
+  wxFont f(font);
+  f.SetFractionalPointSize(points);
+  int w = 0, h = 0;
+  control->GetTextExtent(text, &w, &h, nullptr, nullptr, &f);
+  return w;
+}
+
 // The rectangles of the siblings a caption must not grow into, and the right edge of the
 // space it lives in (the group box around it, else the parent's client area).
 struct Surroundings {
@@ -81,14 +91,9 @@ void FitCaption(wxWindow* parent, wxWindow* control) {
       const wxString caption = control->GetLabel();
       const int overhead = best.x - control->GetTextExtent(caption).x;
       wxFont font = control->GetFont();
-      const double points = PointsThatFit(
-          font.GetFractionalPointSize() - 0.5, overhead, rect.width, [&](double p) {
-            wxFont f(font);
-            f.SetFractionalPointSize(p);
-            int w = 0, h = 0;
-            control->GetTextExtent(caption, &w, &h, nullptr, nullptr, &f);
-            return w;
-          });
+      const double points =
+          PointsThatFit(font.GetFractionalPointSize() - 0.5, overhead, rect.width,
+                        [&](double p) { return TextWidthAt(control, caption, font, p); });
       font.SetFractionalPointSize(points);
       control->SetFont(font);
       control->InvalidateBestSize();
@@ -109,14 +114,9 @@ void FitTextToWidth(wxWindow* control, const wxFont& normal) {
   if (control == nullptr) return;
   const wxFont base = normal.IsOk() ? normal : control->GetFont();
   const wxString text = control->GetLabel();
-  const double points = PointsThatFit(base.GetFractionalPointSize(), 0, control->GetSize().x,
-                                      [&](double p) {
-                                        wxFont f(base);
-                                        f.SetFractionalPointSize(p);
-                                        int w = 0, h = 0;
-                                        control->GetTextExtent(text, &w, &h, nullptr, nullptr, &f);
-                                        return w;
-                                      });
+  const double points =
+      PointsThatFit(base.GetFractionalPointSize(), 0, control->GetSize().x,
+                    [&](double p) { return TextWidthAt(control, text, base, p); });
   if (control->GetFont().GetFractionalPointSize() != points) {
     wxFont f(base);
     f.SetFractionalPointSize(points);
