@@ -81,13 +81,15 @@ void COpenGLControl::RebuildPlayback(const PlaybackMeshSources& recorded, int32_
 }
 
 bool COpenGLControl::DrawFrame() {
+  // The copy is the paint's only contact with the threads that build the mesh; it is
+  // taken also when there is nothing to draw it with, so thread checks see that side too.
+  mesh_.CopyTo(paint_);
   if (!device_.MakeCurrent(true)) return false;
   if (!glReady_) InitialGlState();
   const wxSize size = GetClientSize();
   glViewport(0, 0, size.x, size.y > 0 ? size.y : 1);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_COLOR_ARRAY);
-  mesh_.CopyTo(paint_);
   DrawMap();
   return true;
 }
