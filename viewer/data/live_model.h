@@ -114,7 +114,9 @@ class InstantModel : public PelorinModel {
   // Visible drive and sense lines of active chip i (1 = shown).
   const std::vector<uint8_t>& DriveVisible(size_t i) const { return chipState_.at(i).driveVisible; }
   const std::vector<uint8_t>& SenseVisible(size_t i) const { return chipState_.at(i).senseVisible; }
-  // One entry per frame read: the retries its chip reads used. Worker thread only.
+  // One entry per recent frame read, oldest first: the retries its chip reads used. At
+  // least the last kReadErrorHistory frames are kept. Worker thread only.
+  static constexpr size_t kReadErrorHistory = 1024;
   const std::vector<int32_t>& ReadErrors() const { return readErrors_; }
 
   int32_t GetFrameCounter() const { return frameCounter_.load(std::memory_order_acquire); }

@@ -115,7 +115,11 @@ bool InstantModel::ReadFrame(std::span<uint8_t> a, std::span<uint8_t> b) {
   }
   frame->average = static_cast<int32_t>(frame->sum / static_cast<int64_t>(cellCount));
 
-  // One entry per frame, so a recording's n-th frame finds its count at index n - 1.
+  // The recording takes each frame's count from the frame itself; the list keeps only the
+  // recent frames, so a run of hours does not grow without end.
+  if (readErrors_.size() >= 2 * kReadErrorHistory)
+    readErrors_.erase(readErrors_.begin(),
+                      readErrors_.end() - static_cast<std::ptrdiff_t>(kReadErrorHistory) + 1);
   readErrors_.push_back(errors);
   {
     std::lock_guard lock(publishMutex_);

@@ -128,6 +128,22 @@ TEST_F(LiveFrameTest, RawDiffIsBaseMinusRawAndReadErrorsAreOnePerFrame) {
   EXPECT_EQ(model->CurrentFrame()->number, 3);
 }
 
+TEST_F(LiveFrameTest, TheReadErrorListStaysBoundedOverALongRun) {
+  OneChip(1, 4);
+  ASSERT_TRUE(Start());
+  const size_t history = InstantModel::kReadErrorHistory;
+  for (size_t n = 0; n < 3 * history; ++n) ASSERT_TRUE(model->ReadFrame());
+  EXPECT_GE(model->ReadErrors().size(), history);
+  EXPECT_LT(model->ReadErrors().size(), 2 * history);
+  // The newest frame's count is still the last one.
+  ::testing::internal::CaptureStdout();
+  dev.failNext = 2;
+  ASSERT_TRUE(model->ReadFrame());
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(model->ReadErrors().back(), 2);
+  EXPECT_EQ(model->CurrentFrame()->readErrors, 2);
+}
+
 TEST_F(LiveFrameTest, ReadErrorsOfAFrameAddUpOverItsChips) {
   TwoChips();
   ASSERT_TRUE(Start());
