@@ -13,6 +13,9 @@ cmake --build --preset release
 bin="$top/build/release/bin"
 work="$(mktemp -d "${TMPDIR:-/tmp}/pelorin-demo.XXXXXX")"
 cp "$top/viewer/resources/PLsetting.ini" "$work/"
+# The demo opens on difference data, where the emulated fingers move across the panel,
+# seen from the free 3-D view point (the defaults, Base seen from the side, are still).
+sed -i -e 's/^SOURCE_TYPE=.*/SOURCE_TYPE=6/' -e 's/^VIEW_POINT=.*/VIEW_POINT=0/' "$work/PLsetting.ini"
 # A folder of our own for the emulated device, so that stale sockets never get in the way.
 export CORLINK_VIRTUAL_DIR="$work/virtual"
 mkdir -p "$CORLINK_VIRTUAL_DIR"
