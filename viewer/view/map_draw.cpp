@@ -103,7 +103,10 @@ void COpenGLControl::DrawMap() {
   // depth buffer a surface to pick on and hides the lines behind it.
   glPushMatrix();
   ApplyZooms();
-  if (mouseZoom_ && count > 0) {
+  // With the second pass on, this pass is cleared away before anyone sees it; it is drawn
+  // only when a zoom step needs its depth. The picture stays the same, the paint halves.
+  const bool firstPassDrawn = !data_.showSecondPass || camera_.zoomPending;
+  if (firstPassDrawn && mouseZoom_ && count > 0) {
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1.0f, 1.0f);
     glDisableClientState(GL_COLOR_ARRAY);
@@ -112,7 +115,7 @@ void COpenGLControl::DrawMap() {
     glEnableClientState(GL_COLOR_ARRAY);
     glDisable(GL_POLYGON_OFFSET_FILL);
   }
-  DrawMeshLines();
+  if (firstPassDrawn) DrawMeshLines();
   glGetIntegerv(GL_VIEWPORT, pass_.viewport.data());
   glGetDoublev(GL_PROJECTION_MATRIX, pass_.projection.data());
   glGetDoublev(GL_MODELVIEW_MATRIX, pass_.modelview.data());
