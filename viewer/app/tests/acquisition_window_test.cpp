@@ -25,6 +25,7 @@ namespace {
 
 using namespace res;
 namespace fs = std::filesystem;
+using test::Click;
 using test::Label;
 using test::PumpUntil;
 using test::ScratchDir;
@@ -33,14 +34,6 @@ using test::Window;
 constexpr int kWaitMs = 20000;
 
 bool Enabled(const Window& win, int id) { return win->FindWindow(id)->IsEnabled(); }
-
-void Click(const Window& win, int id) {
-  wxWindow* button = win->FindWindow(id);
-  ASSERT_TRUE(button->IsEnabled()) << id;
-  wxCommandEvent event(wxEVT_BUTTON, id);
-  event.SetEventObject(button);
-  button->GetEventHandler()->ProcessEvent(event);
-}
 
 // Sets the check box and sends the notification a click sends.
 void SetCheck(const Window& win, int id, bool checked) {

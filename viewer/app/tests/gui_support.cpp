@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/utils.h>
 #include <wx/window.h>
@@ -87,6 +88,15 @@ Window::~Window() {
 }
 
 void Window::Close() { dlg_->Close(true); }
+
+void Click(const Window& win, int id) {
+  wxWindow* button = win->FindWindow(id);
+  ASSERT_NE(button, nullptr) << id;
+  ASSERT_TRUE(button->IsEnabled()) << id;
+  wxCommandEvent event(wxEVT_BUTTON, id);
+  event.SetEventObject(button);
+  button->GetEventHandler()->ProcessEvent(event);
+}
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -65,6 +65,9 @@ class Window {
   std::vector<MessageBoxCall> boxes_;
 };
 
+// A click on the enabled button with the id, as the user makes it.
+void Click(const Window& win, int id);
+
 // Processes pending events until `done` holds or `timeoutMs` passes; returns done().
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000);
 // Processes pending events for a short while.

@@ -30,6 +30,7 @@ namespace {
 
 using namespace res;
 namespace fs = std::filesystem;
+using test::Click;
 using test::PumpUntil;
 using test::ScratchDir;
 using test::Window;
@@ -104,14 +105,6 @@ class MapPixels {
 };
 
 COpenGLControl* MapOf(const Window& win) { return win->MapPage()->Map(); }
-
-void Click(const Window& win, int id) {
-  wxWindow* button = win->FindWindow(id);
-  ASSERT_TRUE(button->IsEnabled()) << id;
-  wxCommandEvent event(wxEVT_BUTTON, id);
-  event.SetEventObject(button);
-  button->GetEventHandler()->ProcessEvent(event);
-}
 
 void ChooseDrawStyle(const Window& win, int index) {
   auto* box = static_cast<wxChoice*>(win->FindWindow(IDC_DRAW_STYLE));

@@ -23,6 +23,7 @@ namespace pelorin {
 namespace {
 
 using namespace res;
+using test::Click;
 using test::Label;
 using test::PumpUntil;
 using test::ScratchDir;
@@ -56,15 +57,6 @@ wxString StatisticsOf(int f, int frames, int width, int height) {
 }
 
 bool Enabled(const Window& win, int id) { return win->FindWindow(id)->IsEnabled(); }
-
-// A click on an enabled button, as the user makes it.
-void Click(const Window& win, int id) {
-  wxWindow* button = win->FindWindow(id);
-  ASSERT_TRUE(button->IsEnabled()) << id;
-  wxCommandEvent event(wxEVT_BUTTON, id);
-  event.SetEventObject(button);
-  button->GetEventHandler()->ProcessEvent(event);
-}
 
 wxSlider* Slider(const Window& win) {
   return static_cast<wxSlider*>(win->FindWindow(IDC_PLAYER_SLIDER));
