@@ -242,9 +242,13 @@ void CPelorinDlg::ApplyViewPoint(int viewPoint) {
     view.rotX = kRotations[vp].x;
     view.rotY = kRotations[vp].y;
     view.rotZ = kRotations[vp].z;
-    if (COpenGLControl* map = mapPage_->Map()) map->ResetView();
+    if (COpenGLControl* map = MapWindow()) map->ResetView();
     mapPage_->RefreshMap();
   }
+}
+
+COpenGLControl* CPelorinDlg::MapWindow() const {
+  return mapPage_ != nullptr ? mapPage_->Map() : nullptr;
 }
 
 void CPelorinDlg::OnDrawStyle(wxCommandEvent& /*event*/) {

@@ -38,6 +38,7 @@ class wxStaticText;
 
 namespace pelorin {
 
+class COpenGLControl;
 class CShowDialog;
 class CSNRDialog;
 class LiveModelStandIn;
@@ -178,6 +179,8 @@ class CPelorinDlg : public wxDialog {
   // The map's live mesh: sized at Start, rebuilt by timer 1 from the frames published last.
   void SizeLiveMeshOnMap();
   void RebuildLiveMeshOnMap();
+  // The 3-D map window on the map page; null before the page is made or without one.
+  COpenGLControl* MapWindow() const;
   void OnAcquisitionTimer(wxTimerEvent& event);
   // Close steps for the worker: stop it and wait until it has left its frame cycle.
   void EndAcquisitionForClose();

@@ -232,14 +232,15 @@ std::vector<LiveMeshModel> MeshModelsOf(const std::vector<std::unique_ptr<Pelori
 }  // namespace
 
 void CPelorinDlg::SizeLiveMeshOnMap() {
-  if (mapPage_ == nullptr || mapPage_->Map() == nullptr) return;
-  mapPage_->Map()->SizeLiveMesh(LiveModelMeshSources(MeshModelsOf(models_)), snrPlotSize_);
+  if (COpenGLControl* map = MapWindow())
+    map->SizeLiveMesh(LiveModelMeshSources(MeshModelsOf(models_)), snrPlotSize_);
 }
 
 void CPelorinDlg::RebuildLiveMeshOnMap() {
-  if (mapPage_ == nullptr || mapPage_->Map() == nullptr) return;
+  COpenGLControl* map = MapWindow();
+  if (map == nullptr) return;
   // The frames the worker published last, each complete; the map repaints itself.
-  mapPage_->Map()->RebuildLive(LiveModelMeshSources(MeshModelsOf(models_)));
+  map->RebuildLive(LiveModelMeshSources(MeshModelsOf(models_)));
   mapPage_->Refresh(false);
 }
 
@@ -257,9 +258,9 @@ void CPelorinDlg::ShowStatusText(const std::string& text) {
 }
 
 void CPelorinDlg::ShowFrameReport(const FrameReport& r) {
-  if (mapPage_ != nullptr && mapPage_->Map() != nullptr) {
-    mapPage_->Map()->SetMaxLabel(r.frameMax);
-    mapPage_->Map()->SetMinLabel(r.frameMin);
+  if (COpenGLControl* map = MapWindow()) {
+    map->SetMaxLabel(r.frameMax);
+    map->SetMinLabel(r.frameMin);
   }
   mapData_.flatness = r.flatness;
   mapData_.standardDeviation = r.standardDeviation;

@@ -63,17 +63,16 @@ void CPelorinDlg::EnableControl(int id, bool enable) {
 // reads only the recording and the map, which guards its own arrays against the paint.
 
 void CPelorinDlg::SizePlaybackMeshOnMap() {
-  if (mapPage_ == nullptr || mapPage_->Map() == nullptr) return;
-  mapPage_->Map()->SizePlaybackMesh(RecordingMeshSources(recordings_));
+  if (COpenGLControl* map = MapWindow()) map->SizePlaybackMesh(RecordingMeshSources(recordings_));
 }
 
 void CPelorinDlg::RebuildPlaybackMeshOnMap(int32_t frameIndex) {
-  if (mapPage_ == nullptr || mapPage_->Map() == nullptr || recordings_.Count() == 0) return;
-  COpenGLControl& map = *mapPage_->Map();
-  map.RebuildPlayback(RecordingMeshSources(recordings_), frameIndex);
+  COpenGLControl* map = MapWindow();
+  if (map == nullptr || recordings_.Count() == 0) return;
+  map->RebuildPlayback(RecordingMeshSources(recordings_), frameIndex);
   if (frameIndex >= 0 && frameIndex < recordings_.GetFrameCount(0)) {
-    map.SetMaxLabel(recordings_.FrameMax(0, frameIndex));
-    map.SetMinLabel(recordings_.FrameMin(0, frameIndex));
+    map->SetMaxLabel(recordings_.FrameMax(0, frameIndex));
+    map->SetMinLabel(recordings_.FrameMin(0, frameIndex));
   }
 }
 
@@ -167,8 +166,8 @@ void CPelorinDlg::ShowPlaybackStatistics(int32_t i) {
   UpdateStatistics(i, 0.0f, recordings_.FrameAverage(0, i), recordings_.FrameMax(0, i),
                    recordings_.GetMaxValue(0), recordings_.FrameMin(0, i),
                    recordings_.GetMinValue(0));
-  // The map's "Max" and "Min" labels follow the frame; they join the map window with the
-  // mesh above.
+  // The map's own "Max" and "Min" labels follow the frame with its mesh
+  // (RebuildPlaybackMeshOnMap).
   if (frameShown_) frameShown_(i);
 }
 
