@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -46,9 +47,17 @@ void COpenGLControl::ApplyZooms() const {
   glTranslatef(-camera_.zoomCentreX, -camera_.zoomCentreY, 0.0f);
 }
 
-void COpenGLControl::DrawMeshLines() const {
+// The triangles' outlines, each shared edge drawn once: the picture of the triangles in
+// line mode at about half the lines (see MeshEdgeIndices). Arrays sized without their
+// grids are drawn as the triangles in line mode.
+void COpenGLControl::DrawMeshLines() {
   const GLsizei count = paint_.VertexCount();
   if (count <= 0) return;
+  const std::span<const uint32_t> edges = edges_.For(paint_.grids, static_cast<size_t>(count));
+  if (!edges.empty() && edges.size() <= static_cast<size_t>(INT32_MAX)) {
+    glDrawElements(GL_LINES, static_cast<GLsizei>(edges.size()), GL_UNSIGNED_INT, edges.data());
+    return;
+  }
   glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
   glDrawArrays(GL_TRIANGLES, 0, count);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

@@ -47,6 +47,15 @@ void COpenGLControl::AllocateMesh(size_t floatCount) {
   mesh_.Change([&](MapMesh& mesh) { mesh.Allocate(floatCount); });
 }
 
+void COpenGLControl::AllocateGrids(std::span<const MeshGrid> grids) {
+  camera_.ResetView();
+  // One change, so no paint copies the new arrays without the grids that go with them.
+  mesh_.Change([&](MapMesh& mesh) {
+    mesh.Allocate(MeshGridVertexCount(grids) * 3);
+    mesh.SetGrids(grids);
+  });
+}
+
 void COpenGLControl::Invalidate() {
   if (wxThread::IsMain()) {
     Refresh(false);

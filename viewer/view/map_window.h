@@ -36,6 +36,7 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   // points below, and for reading on the window thread while no playback runs.
   MapMesh& Mesh() override { return mesh_.Unguarded(); }
   void AllocateMesh(size_t floatCount) override;
+  void AllocateGrids(std::span<const MeshGrid> grids) override;
   void Invalidate() override;
 
   // Entry points of the acquisition and playback: size the arrays at Start or file load
@@ -108,7 +109,7 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   // The drawing steps of one paint (map_draw.cpp).
   void DrawMap();
   void ApplyZooms() const;
-  void DrawMeshLines() const;
+  void DrawMeshLines();
   void ResolvePendingZoom();
   void DrawAxes() const;
   void DrawOverlay();
@@ -122,6 +123,7 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   MapTextPrinter text_;
   SharedMapMesh mesh_;
   SharedMapMesh::Copy paint_;  // what the paint under way draws
+  MeshEdgeList edges_;         // its lines, each edge once
   MapCamera camera_;
   MapViewState& view_;
   MapDataState& data_;

@@ -1,9 +1,11 @@
 // Paint time of the 3-D map at 1280 x 1024 for one 64 x 128 frame, next to a baseline
 // measured in the same run, the jobs interleaved: a clear of the same viewport. Also the
 // copy of the mesh a paint takes under the mesh lock, which is all a rebuild on the
-// playback thread can wait for. Each job ends with glFinish, so the time is the
-// renderer's, not the queue's. The draw routine is called directly with the context
-// current; no paint event is waited for.
+// playback thread can wait for. Then, once, the pixels in which the picture differs
+// from the old way of drawing the mesh's lines (its triangles in line mode instead of
+// its edge list, each shared edge once). Each job ends with glFinish, so the time is
+// the renderer's, not the queue's. The draw routine is called directly with the
+// context current; no paint event is waited for.
 //
 // Needs a display: run it under a virtual one, for example
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/release/bin/pelorin_map_paint_bench
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <vector>
 
 #include <wx/app.h>
@@ -22,6 +25,7 @@
 #include <wx/utils.h>
 
 #include "view/map_window.h"
+#include "view/mesh/mesh_edges.h"
 #include "view/mesh/mesh_rebuild.h"
 #include "view/mesh/shared_map_mesh.h"
 
@@ -74,6 +78,14 @@ class NoSnrPlot : public pelorin::SnrPlotTarget {
 
 double Milliseconds(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
+}
+
+std::vector<unsigned char> ReadPicture(const wxSize& size) {
+  std::vector<unsigned char> pixels(static_cast<size_t>(size.x) *
+                                    static_cast<size_t>(size.y) * 3);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
 }
 
 double Median(std::vector<double> v) {
@@ -131,7 +143,16 @@ int main(int argc, char** argv) {
       std::printf("renderer: %s, map %d x %d, frame %d x %d (%d vertices), %d rounds\n",
                   reinterpret_cast<const char*>(glGetString(GL_RENDERER)), size.x, size.y,
                   kFrameWidth, kFrameHeight, map->Mesh().VertexCount(), kRounds);
-      std::vector<double> clear, livePaint, playbackPaint, copy;
+      std::vector<double> clear, live, bothPasses, copy;
+      const std::vector<pelorin::MeshGrid> grids(map->Mesh().Grids().begin(),
+                                                 map->Mesh().Grids().end());
+      auto paint = [&](bool secondPass) {
+        data.showSecondPass = secondPass;
+        const auto t0 = Clock::now();
+        map->DrawFrame();
+        glFinish();
+        return Milliseconds(Clock::now() - t0);
+      };
       pelorin::SharedMapMesh shared;
       shared.Change([&](pelorin::MapMesh& mesh) {
         mesh.Allocate(map->Mesh().FloatCount());
@@ -145,19 +166,10 @@ int main(int argc, char** argv) {
         glFinish();
         clear.push_back(Milliseconds(Clock::now() - t0));
 
-        // Live: the first pass only (the surface hides the lines behind it).
-        data.showSecondPass = false;
-        t0 = Clock::now();
-        map->DrawFrame();
-        glFinish();
-        livePaint.push_back(Milliseconds(Clock::now() - t0));
-
-        // After a run and in playback: both passes.
-        data.showSecondPass = true;
-        t0 = Clock::now();
-        map->DrawFrame();
-        glFinish();
-        playbackPaint.push_back(Milliseconds(Clock::now() - t0));
+        // Live: the first pass only (the surface hides the lines behind it). After a run
+        // and in playback: both passes, of which the second is seen.
+        live.push_back(paint(false));
+        bothPasses.push_back(paint(true));
 
         t0 = Clock::now();
         shared.CopyTo(copied);
@@ -165,9 +177,33 @@ int main(int argc, char** argv) {
       }
       const double baseline = Median(clear);
       Report("glClear + glFinish (baseline)", clear, baseline);
-      Report("map paint, live (first pass)", livePaint, baseline);
-      Report("map paint, both passes", playbackPaint, baseline);
+      Report("map paint, live (first pass)", live, baseline);
+      Report("map paint, both passes", bothPasses, baseline);
       Report("mesh copy under the lock", copy, baseline);
+
+      // The picture against the old way of drawing the lines, the triangles in line mode
+      // (48006 lines here), which the map falls back to for arrays without their grids.
+      const size_t vertices = static_cast<size_t>(map->Mesh().VertexCount());
+      std::printf("lines: %zu edges, each once\n",
+                  pelorin::MeshEdgeIndices(grids, vertices).size() / 2);
+      for (const bool secondPass : {false, true}) {
+        std::vector<unsigned char> picture[2];
+        for (int way = 0; way < 2; ++way) {
+          map->Mesh().SetGrids(way == 0 ? std::span<const pelorin::MeshGrid>(grids)
+                                        : std::span<const pelorin::MeshGrid>());
+          paint(secondPass);
+          picture[way] = ReadPicture(size);
+        }
+        size_t lit = 0, differing = 0;
+        for (size_t i = 0; i < picture[0].size(); i += 3) {
+          const unsigned char* a = &picture[0][i];
+          const unsigned char* b = &picture[1][i];
+          if (a[0] | a[1] | a[2]) ++lit;
+          if (a[0] != b[0] || a[1] != b[1] || a[2] != b[2]) ++differing;
+        }
+        std::printf("picture of the %s: %zu lit pixels, %zu differ from the old way\n",
+                    secondPass ? "second pass" : "live paint", lit, differing);
+      }
     }
     delete frame;  // before the state it draws from
   }

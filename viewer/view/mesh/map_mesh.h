@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "view/mesh/colours.h"
+#include "view/mesh/mesh_edges.h"
 
 namespace pelorin {
 
@@ -14,8 +15,13 @@ namespace pelorin {
 class MapMesh {
  public:
   // Frees both arrays and makes new ones of floatCount zeroed floats each; averageValue
-  // goes back to 0. The only place the arrays are (re)allocated.
+  // goes back to 0 and the grids are forgotten. The only place the arrays are
+  // (re)allocated.
   void Allocate(size_t floatCount);
+  // The source grids the arrays were sized for, in order. Without them (or when they do
+  // not match the arrays) the map draws the triangles' outlines instead of its edge list.
+  void SetGrids(std::span<const MeshGrid> grids) { grids_.assign(grids.begin(), grids.end()); }
+  std::span<const MeshGrid> Grids() const { return grids_; }
 
   std::span<float> Vertices() { return vertices_; }
   std::span<float> Colours() { return colours_; }
@@ -38,6 +44,7 @@ class MapMesh {
  private:
   std::vector<float> vertices_;
   std::vector<float> colours_;
+  std::vector<MeshGrid> grids_;
 };
 
 // The map window as the main window's mesh operations see it.
@@ -47,6 +54,9 @@ class MeshTarget {
   virtual MapMesh& Mesh() = 0;
   // Resets the view (pan and zoom), then MapMesh::Allocate.
   virtual void AllocateMesh(size_t floatCount) = 0;
+  // AllocateMesh for these source grids laid one after the other, keeping the grids
+  // with the arrays. A map painted from another thread overrides it to do both at once.
+  virtual void AllocateGrids(std::span<const MeshGrid> grids);
   // Asks for a repaint.
   virtual void Invalidate() = 0;
 };

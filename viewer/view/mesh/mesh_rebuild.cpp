@@ -1,5 +1,7 @@
 #include "view/mesh/mesh_rebuild.h"
 
+#include <vector>
+
 #include "data/source_type.h"
 
 namespace pelorin {
@@ -17,13 +19,21 @@ size_t BuildFrame(size_t offset, const MeshFrame& frame, int32_t width, int32_t 
   return BuildSourceMesh(offset, frame, ColouringOf(mesh, style), mesh.Vertices(), mesh.Colours());
 }
 
+// The visible sources' grids in model order, as SizeMesh lays them out.
 template <class Sources>
-size_t VisibleFloatCount(const Sources& sources) {
-  size_t total = 0;
+std::vector<MeshGrid> VisibleGrids(const Sources& sources) {
+  std::vector<MeshGrid> grids;
   for (int32_t m = 0; m < sources.Count(); ++m) {
-    if (sources.Visible(m)) total += MeshFloatCount(sources.Width(m), sources.Height(m));
+    if (sources.Visible(m)) grids.push_back({sources.Width(m), sources.Height(m)});
   }
-  return total;
+  return grids;
+}
+
+template <class Sources>
+size_t AllocateVisible(const Sources& sources, MeshTarget& map) {
+  const std::vector<MeshGrid> grids = VisibleGrids(sources);
+  map.AllocateGrids(grids);
+  return MeshGridVertexCount(grids) * 3;
 }
 
 }  // namespace
@@ -85,15 +95,11 @@ size_t SnrPlotFloatCount(int32_t width, int32_t height) {
 size_t SizeMesh(const LiveMeshSources& live, MeshTarget& map, SnrPlotTarget& snrPlot) {
   const bool diffFirst = live.Count() > 0 && live.SourceTypeOf(0) == kSourceDiff;
   snrPlot.SizeSnrPlot(diffFirst ? SnrPlotFloatCount(live.Width(0), live.Height(0)) : 0);
-  const size_t total = VisibleFloatCount(live);
-  map.AllocateMesh(total);
-  return total;
+  return AllocateVisible(live, map);
 }
 
 size_t SizeMesh(const PlaybackMeshSources& recorded, MeshTarget& map) {
-  const size_t total = VisibleFloatCount(recorded);
-  map.AllocateMesh(total);
-  return total;
+  return AllocateVisible(recorded, map);
 }
 
 }  // namespace pelorin

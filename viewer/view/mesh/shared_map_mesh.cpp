@@ -21,6 +21,7 @@ void SharedMapMesh::CopyTo(Copy& copy) const {
   std::lock_guard lock(mutex_);
   copy.vertices.assign(mesh_.Vertices().begin(), mesh_.Vertices().end());
   copy.colours.assign(mesh_.Colours().begin(), mesh_.Colours().end());
+  copy.grids.assign(mesh_.Grids().begin(), mesh_.Grids().end());
   copy.averageValue = mesh_.averageValue;
   copy.maxLabel = maxLabel_;
   copy.minLabel = minLabel_;

@@ -19,6 +19,7 @@ class SharedMapMesh {
   struct Copy {
     std::vector<float> vertices;
     std::vector<float> colours;
+    std::vector<MeshGrid> grids;
     float averageValue = 0.0f;
     int32_t maxLabel = 0;
     int32_t minLabel = 0;

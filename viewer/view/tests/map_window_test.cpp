@@ -46,6 +46,7 @@ class OneSource : public LiveMeshSources {
     frame.rangeMax = hi_;
     return true;
   }
+  int32_t& Cell(int32_t x, int32_t y) { return cells_[static_cast<size_t>(x * h_ + y)]; }
 
  private:
   int32_t w_, h_, lo_, hi_;
@@ -191,6 +192,33 @@ TEST_F(MapWindowTest, AMeshVertexShowsItsColourInEveryViewPoint) {
       for (int dx = -2; dx <= 2 && !found; ++dx)
         found = Near(At(static_cast<int>(wx) + dx, static_cast<int>(wy) + dy), want, 8);
     EXPECT_TRUE(found) << "view point " << static_cast<int>(vp);
+  }
+}
+
+// Drawing each shared edge once must give the picture of the triangles drawn as lines,
+// in the live paint (over the black depth fill) and in the second pass.
+TEST_F(MapWindowTest, EachEdgeOnceDrawsTheTrianglesOutlines) {
+  OneSource source(16, 32, 0, 0, 250);
+  for (int32_t x = 0; x < 16; ++x)
+    for (int32_t y = 0; y < 32; ++y) source.Cell(x, y) = 30 + 9 * x + (y - 16) * (y - 16) / 3;
+  NoSnrPlot snr;
+  map_->SetDrawStyle(DrawStyle::Style2);
+  for (const bool secondPass : {false, true}) {
+    data_.showSecondPass = secondPass;
+    map_->SizeLiveMesh(source, snr);
+    map_->RebuildLive(source);
+    Render();
+    const std::vector<unsigned char> edges = pixels_;
+    map_->Mesh().SetGrids({});  // arrays without their grids: the triangles in line mode
+    Render();
+    size_t lit = 0, differing = 0;
+    for (size_t i = 0; i < pixels_.size(); i += 3) {
+      if (pixels_[i] | pixels_[i + 1] | pixels_[i + 2]) ++lit;
+      if (!std::equal(&pixels_[i], &pixels_[i] + 3, &edges[i])) ++differing;
+    }
+    EXPECT_GT(lit, 20000u) << "second pass " << secondPass;
+    // Lines ending on the same vertex may settle a depth tie the other way.
+    EXPECT_LE(differing, lit / 2000) << "second pass " << secondPass;
   }
 }
 

@@ -96,6 +96,8 @@ TEST(RebuildLiveMesh, SourcesOfDifferentSizesLieOneAfterTheOther) {
   FakeMap map;
   EXPECT_EQ(SizeMesh(live, map, map), 18u * 6 + 18u * 4);
   EXPECT_EQ(map.mesh.VertexCount(), (18 * 6 + 18 * 4) / 3);
+  EXPECT_EQ(std::vector<MeshGrid>(map.mesh.Grids().begin(), map.mesh.Grids().end()),
+            (std::vector<MeshGrid>{{3, 4}, {2, 5}}));
 
   RebuildLiveMesh(live, map, DrawStyle::Style1);
   EXPECT_EQ(map.invalidations, 1);
@@ -115,6 +117,8 @@ TEST(RebuildLiveMesh, HiddenModelsTakeNoRoomAndAreNotDrawn) {
   live.models[0].visible = false;
   FakeMap map;
   EXPECT_EQ(SizeMesh(live, map, map), 18u * 4);
+  ASSERT_EQ(map.mesh.Grids().size(), 1u);
+  EXPECT_EQ(map.mesh.Grids()[0], (MeshGrid{2, 5}));
   RebuildLiveMesh(live, map, DrawStyle::Style1);
   EXPECT_FLOAT_EQ(ZAt(map.mesh, 0), 20.0f);
 }

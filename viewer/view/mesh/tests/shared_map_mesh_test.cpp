@@ -60,6 +60,8 @@ TEST(SharedMapMesh, ACopyHoldsTheMeshAndTheFrameValues) {
   EXPECT_FLOAT_EQ(copy.averageValue, 1.0f);
   EXPECT_EQ(copy.maxLabel, 77);
   EXPECT_EQ(copy.minLabel, -3);
+  ASSERT_EQ(copy.grids.size(), 1u);
+  EXPECT_EQ(copy.grids[0], (MeshGrid{3, 3}));
 
   // Later changes reach the next copy only.
   shared.SetAverageValue(9.0f);
@@ -67,6 +69,7 @@ TEST(SharedMapMesh, ACopyHoldsTheMeshAndTheFrameValues) {
   target.AllocateMesh(0);
   shared.CopyTo(copy);
   EXPECT_EQ(copy.VertexCount(), 0);
+  EXPECT_TRUE(copy.grids.empty());  // an allocation forgets the grids
   EXPECT_FLOAT_EQ(copy.averageValue, 0.0f);
 }
 
