@@ -89,7 +89,13 @@ CPelorinDlg::~CPelorinDlg() {
 
 bool CPelorinDlg::Show(bool show) {
   if (show && !initialised_) OnInitDialog();
-  return wxDialog::Show(show);
+  const bool changed = wxDialog::Show(show);
+  if (show && !dropDownsFitted_) {
+    dropDownsFitted_ = true;
+    FitDropDownLists(this, childIds_);
+    childLayout_.Init(this, 0);  // the resize rules start from the fitted lists
+  }
+  return changed;
 }
 
 void CPelorinDlg::OnInitDialogEvent(wxInitDialogEvent& event) {

@@ -268,6 +268,7 @@ class CPelorinDlg : public wxDialog {
   bool autoCenter_ = false;
   bool fullScreen_ = false;
   bool initialised_ = false;
+  bool dropDownsFitted_ = false;  // once, at the first show (see FitDropDownLists)
   bool closed_ = false;
 
   // The player. The playback lock serialises the worker's steps with the window's own

@@ -3,12 +3,13 @@
 #include <algorithm>
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/window.h>
 
-#include "view/tight_check_box.h"
+#include "view/tight_style.h"
 
 namespace pelorin {
 
@@ -108,7 +109,48 @@ void FitCaption(wxWindow* parent, wxWindow* control) {
   control->SetSize(rect);
 }
 
+// The widest item of a drop-down list.
+wxString WidestItem(const wxChoice* choice) {
+  wxString widest;
+  int widestWidth = -1;
+  for (unsigned i = 0; i < choice->GetCount(); ++i) {
+    const wxString item = choice->GetString(i);
+    const int w = choice->GetTextExtent(item).x;
+    if (w > widestWidth) {
+      widest = item;
+      widestWidth = w;
+    }
+  }
+  return widest;
+}
+
+void FitChoice(wxWindow* parent, wxChoice* choice) {
+  choice->InvalidateBestSize();
+  const wxSize best = choice->GetBestSize();
+  wxRect rect = choice->GetRect();
+  if (best.x <= rect.width) return;
+  const Surroundings s = SurroundingsOf(parent, choice);
+  rect.width = std::min(best.x, RightLimit(rect, s.neighbours, s.bound) - rect.x);
+  if (best.x > rect.width) {
+    const wxString widest = WidestItem(choice);
+    const int overhead = best.x - choice->GetTextExtent(widest).x;
+    wxFont font = choice->GetFont();
+    font.SetFractionalPointSize(
+        PointsThatFit(font.GetFractionalPointSize() - 0.5, overhead, rect.width,
+                      [&](double p) { return TextWidthAt(choice, widest, font, p); }));
+    choice->SetFont(font);
+  }
+  choice->SetSize(rect);
+}
+
 }  // namespace
+
+void FitDropDownLists(wxWindow* parent, const std::vector<int>& ids) {
+  for (int id : ids) {
+    auto* choice = dynamic_cast<wxChoice*>(parent->FindWindow(id));
+    if (choice != nullptr && choice->GetParent() == parent) FitChoice(parent, choice);
+  }
+}
 
 void FitTextToWidth(wxWindow* control, const wxFont& normal) {
   if (control == nullptr) return;
@@ -133,7 +175,8 @@ void FitCaptionsAndTracks(wxWindow* parent, const std::vector<int>& ids) {
   // A control made at a given size keeps that size as its minimum, which wx then reports
   // as part of its best size; the fit asks for the toolkit's own wish instead.
   for (wxWindow* w : controls) {
-    if (dynamic_cast<wxSlider*>(w) != nullptr || IsCaptionControl(w)) {
+    if (dynamic_cast<wxSlider*>(w) != nullptr || dynamic_cast<wxChoice*>(w) != nullptr ||
+        IsCaptionControl(w)) {
       w->SetMinSize(wxDefaultSize);
       w->InvalidateBestSize();
     }
@@ -146,6 +189,7 @@ void FitCaptionsAndTracks(wxWindow* parent, const std::vector<int>& ids) {
   }
   for (wxWindow* w : controls) {
     if (IsCaptionControl(w)) FitCaption(parent, w);
+    if (auto* choice = dynamic_cast<wxChoice*>(w)) MakeChoiceTight(choice);
   }
 }
 

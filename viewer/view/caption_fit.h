@@ -44,8 +44,13 @@ double PointsThatFit(double points, int overhead, int width, TextWidth textWidth
 // Fits the listed direct children of `parent`: sliders and check boxes get at least
 // their best height; check boxes take the tight style; check boxes and left-aligned
 // static texts widen to their best width where the neighbours allow, and a caption that
-// still does not fit (or a centred one, which keeps its rectangle) gets a smaller font.
+// still does not fit (or a centred one, which keeps its rectangle) gets a smaller font;
+// drop-down lists take the tight style.
 void FitCaptionsAndTracks(wxWindow* parent, const std::vector<int>& ids);
+
+// Fits the listed drop-down lists of `parent` the same way to their widest item. GTK
+// measures a list with its tight style only once the window is shown, so this runs then.
+void FitDropDownLists(wxWindow* parent, const std::vector<int>& ids);
 
 // For a text that changes at run time: gives the control the largest font, up to `normal`
 // (its own font when `normal` is not valid), at which its current label fits its width on

@@ -41,9 +41,12 @@ TEST(ScreenFit, ControlsAndFontsFollowTheScreen) {
     const wxRect got = w->GetRect();
     EXPECT_EQ(got.x, want.x);
     // Check boxes and sliders grow to GTK's minimum height about their template centre;
-    // check boxes and captions widen to show their whole text. Nothing else moves.
+    // check boxes, captions and drop-down lists widen to show their whole text. Nothing
+    // else moves.
     const bool growsTaller = ctl.kind == ControlKind::CheckBox || ctl.kind == ControlKind::Slider;
-    const bool growsWider = ctl.kind == ControlKind::CheckBox || ctl.kind == ControlKind::StaticText;
+    const bool growsWider = ctl.kind == ControlKind::CheckBox ||
+                            ctl.kind == ControlKind::StaticText ||
+                            ctl.kind == ControlKind::DropDownList;
     if (growsTaller) {
       EXPECT_GE(got.height, std::max(want.height, w->GetBestSize().y));
       EXPECT_LE(got.height, std::max(want.height, w->GetBestSize().y + 2));

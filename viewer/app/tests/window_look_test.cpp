@@ -141,7 +141,9 @@ TEST(WindowLook, CaptionsAreWholeAndNeighboursKeepTheirPlace) {
   for (const ControlSpec& ctl : MainTemplateControls()) {
     SCOPED_TRACE(ctl.caption);
     wxWindow* w = win->FindWindow(ctl.id);
+    // A drop-down list shows its selected item whole ("Style1", not "...").
     const bool caption = ctl.kind == ControlKind::CheckBox ||
+                         ctl.kind == ControlKind::DropDownList ||
                          ((ctl.kind == ControlKind::StaticText ||
                            ctl.kind == ControlKind::CentredStaticText) &&
                           *ctl.caption != '\0');

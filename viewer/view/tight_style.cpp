@@ -1,6 +1,7 @@
-#include "view/tight_check_box.h"
+#include "view/tight_style.h"
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 
 #if defined(__WXGTK3__)
 #include <dlfcn.h>
@@ -48,10 +49,12 @@ const GtkCalls* Calls() {
 }
 
 constexpr const char* kClass = "pelorin-tight";
-// The box keeps its size; only the margins around it and its caption shrink.
+// The box and the arrow keep their look; only the room around them shrinks.
 constexpr const char* kCss =
     "checkbutton.pelorin-tight check { margin-left: 0; margin-right: 2px; }\n"
-    "checkbutton.pelorin-tight label { margin-left: 0; margin-right: 0; }\n";
+    "checkbutton.pelorin-tight label { margin-left: 0; margin-right: 0; }\n"
+    "combobox.pelorin-tight button { padding-left: 2px; padding-right: 1px; }\n"
+    "combobox.pelorin-tight arrow { min-width: 8px; }\n";
 constexpr unsigned kApplicationPriority = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
 
 // Installs the style sheet once for the default screen; false when that cannot be done.
@@ -69,22 +72,27 @@ bool StyleInstalled(const GtkCalls& gtk) {
   return installed;
 }
 
-}  // namespace
-
-bool MakeCheckBoxTight(wxCheckBox* box) {
+bool MakeTight(wxWindow* control) {
   const GtkCalls* gtk = Calls();
-  if (box == nullptr || gtk == nullptr || box->GetHandle() == nullptr || !StyleInstalled(*gtk))
+  if (control == nullptr || gtk == nullptr || control->GetHandle() == nullptr ||
+      !StyleInstalled(*gtk))
     return false;
-  void* context = gtk->widgetGetStyleContext(box->GetHandle());
+  void* context = gtk->widgetGetStyleContext(control->GetHandle());
   if (context == nullptr) return false;
   gtk->styleContextAddClass(context, kClass);
-  box->InvalidateBestSize();
+  control->InvalidateBestSize();
   return true;
 }
+
+}  // namespace
+
+bool MakeCheckBoxTight(wxCheckBox* box) { return MakeTight(box); }
+bool MakeChoiceTight(wxChoice* choice) { return MakeTight(choice); }
 
 #else
 
 bool MakeCheckBoxTight(wxCheckBox* /*box*/) { return false; }
+bool MakeChoiceTight(wxChoice* /*choice*/) { return false; }
 
 #endif
 
