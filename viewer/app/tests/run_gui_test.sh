@@ -15,10 +15,13 @@ export LSAN_OPTIONS
 TSAN_OPTIONS="ignore_noninstrumented_modules=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
 export TSAN_OPTIONS
 
-# Runs the program; when it ended on an X protocol error of Mesa's GLX context set-up
-# (seen now and then on a loaded machine: the software renderer falls back to an indirect
-# context that Xvfb refuses, and the toolkit ends the program), it runs once more and says
-# so. Any other failure counts at once.
+# Runs the program, and once more (saying so) when it failed for one of two reasons
+# outside the program, seen now and then on a loaded machine:
+# - an X protocol error of Mesa's GLX context set-up: the software renderer falls back to
+#   an indirect context that Xvfb refuses, and the toolkit ends the program;
+# - LeakSanitizer's own thread crashed while stopping the program's threads for the leak
+#   check at exit ("encountered a fatal error"; a leak is reported differently).
+# Any other failure counts at once.
 run() {
   errfile="$(mktemp)"
   "$@" 2>"$errfile"
@@ -26,6 +29,11 @@ run() {
   cat "$errfile" >&2
   if [ "$status" -ne 0 ] && grep -q "request_code [0-9]* (GLX)" "$errfile"; then
     echo "run_gui_test.sh: the X server refused a GL context; running once more" >&2
+    "$@"
+    status=$?
+  elif [ "$status" -ne 0 ] && grep -q "LeakSanitizer has encountered a fatal error" "$errfile" &&
+    ! grep -q "LeakSanitizer: detected memory leaks" "$errfile"; then
+    echo "run_gui_test.sh: the leak checker itself failed; running once more" >&2
     "$@"
     status=$?
   fi
