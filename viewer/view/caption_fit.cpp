@@ -51,6 +51,18 @@ int TextWidthAt(const wxWindow* control, const wxString& text, const wxFont& fon
   return w;
 }
 
+// Gives a control whose best width `bestWidth` shows `text` a smaller font, from half a
+// point below its own, at which that text fits `width` (what the control draws besides
+// the text stays as it is).
+void ShrinkFontToFit(wxWindow* control, const wxString& text, int bestWidth, int width) {
+  const int overhead = bestWidth - control->GetTextExtent(text).x;
+  wxFont font = control->GetFont();
+  font.SetFractionalPointSize(
+      PointsThatFit(font.GetFractionalPointSize() - 0.5, overhead, width,
+                    [&](double p) { return TextWidthAt(control, text, font, p); }));
+  control->SetFont(font);
+}
+
 // The rectangles of the siblings a caption must not grow into, and the right edge of the
 // space it lives in (the group box around it, else the parent's client area).
 struct Surroundings {
@@ -89,14 +101,7 @@ void FitCaption(wxWindow* parent, wxWindow* control) {
       rect.width = std::min(best.x, RightLimit(rect, s.neighbours, s.bound) - rect.x);
     }
     if (best.x > rect.width) {
-      const wxString caption = control->GetLabel();
-      const int overhead = best.x - control->GetTextExtent(caption).x;
-      wxFont font = control->GetFont();
-      const double points =
-          PointsThatFit(font.GetFractionalPointSize() - 0.5, overhead, rect.width,
-                        [&](double p) { return TextWidthAt(control, caption, font, p); });
-      font.SetFractionalPointSize(points);
-      control->SetFont(font);
+      ShrinkFontToFit(control, control->GetLabel(), best.x, rect.width);
       control->InvalidateBestSize();
     }
   }
@@ -131,15 +136,7 @@ void FitChoice(wxWindow* parent, wxChoice* choice) {
   if (best.x <= rect.width) return;
   const Surroundings s = SurroundingsOf(parent, choice);
   rect.width = std::min(best.x, RightLimit(rect, s.neighbours, s.bound) - rect.x);
-  if (best.x > rect.width) {
-    const wxString widest = WidestItem(choice);
-    const int overhead = best.x - choice->GetTextExtent(widest).x;
-    wxFont font = choice->GetFont();
-    font.SetFractionalPointSize(
-        PointsThatFit(font.GetFractionalPointSize() - 0.5, overhead, rect.width,
-                      [&](double p) { return TextWidthAt(choice, widest, font, p); }));
-    choice->SetFont(font);
-  }
+  if (best.x > rect.width) ShrinkFontToFit(choice, WidestItem(choice), best.x, rect.width);
   choice->SetSize(rect);
 }
 

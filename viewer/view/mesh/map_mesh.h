@@ -19,7 +19,8 @@ class MapMesh {
   // (re)allocated.
   void Allocate(size_t floatCount);
   // The source grids the arrays were sized for, in order. Without them (or when they do
-  // not match the arrays) the map draws the triangles' outlines instead of its edge list.
+  // not match the arrays) the map draws the triangles in line mode instead of its edge
+  // list.
   void SetGrids(std::span<const MeshGrid> grids) { grids_.assign(grids.begin(), grids.end()); }
   std::span<const MeshGrid> Grids() const { return grids_; }
 
