@@ -29,7 +29,9 @@ namespace pelorin {
 namespace {
 
 // Collects what is written to descriptor 2 (where GLib prints its warnings) between
-// construction and Stop().
+// construction and Stop(). When the program exits while capturing (the toolkit exits
+// on an X error), what was captured goes to the real descriptor 2, where the test
+// runner looks for the errors it runs a test again for.
 class StderrCapture {
  public:
   StderrCapture() {
@@ -37,12 +39,16 @@ class StderrCapture {
     file_ = std::tmpfile();
     saved_ = dup(2);
     if (file_ != nullptr && saved_ >= 0) dup2(fileno(file_), 2);
+    static const bool registered = std::atexit(&ReleaseAtExit) == 0;
+    (void)registered;
+    active_ = this;
   }
   ~StderrCapture() { Stop(); }
   StderrCapture(const StderrCapture&) = delete;
   StderrCapture& operator=(const StderrCapture&) = delete;
 
   std::string Stop() {
+    if (active_ == this) active_ = nullptr;
     if (file_ == nullptr) return text_;
     std::fflush(stderr);
     if (saved_ >= 0) {
@@ -59,6 +65,13 @@ class StderrCapture {
   }
 
  private:
+  static void ReleaseAtExit() {
+    if (active_ == nullptr) return;
+    const std::string text = active_->Stop();
+    std::fputs(text.c_str(), stderr);
+  }
+
+  static inline StderrCapture* active_ = nullptr;
   std::FILE* file_ = nullptr;
   int saved_ = -1;
   std::string text_;
