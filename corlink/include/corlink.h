@@ -61,6 +61,14 @@ enum {
   CORLINK_DEV_USB_BRG_EP1 = 14
 };
 
+/* Results of the int-typed commands. */
+enum {
+  CORLINK_OK = 0,
+  CORLINK_ERR_FAILED = -1,  /* failure, or a device type without that command */
+  CORLINK_ERR_RETRIES = -2, /* retries used up, or the chip kept refusing */
+  CORLINK_ERR_REFUSED = -3  /* a Z3 chip refusing with reason 1 */
+};
+
 /* One device of the hub list (1036 bytes). Strings are terminated; a number not known
  * is -1. */
 typedef struct CorlinkHubDevice {
