@@ -10,6 +10,7 @@ namespace pelorin {
 
 wxBEGIN_EVENT_TABLE(CMultiSourceDlg, wxDialog)
   EVT_BUTTON(wxID_OK, CMultiSourceDlg::OnOk)
+  EVT_CHAR_HOOK(CMultiSourceDlg::OnKey)
 wxEND_EVENT_TABLE()
 
 CMultiSourceDlg::CMultiSourceDlg(wxWindow* parent)
@@ -21,6 +22,9 @@ CMultiSourceDlg::CMultiSourceDlg(wxWindow* parent)
       CreateControl(this, {res::IDC_SOURCE_COMBO, ControlKind::DropDownList, "", 48, 18, 100, 80}));
   CreateControl(this, {wxID_OK, ControlKind::PushButton, "Ok", 160, 18, 40, 18});
   comboFont_ = wxFont(wxFontInfo(wxSize(0, 24)).Family(wxFONTFAMILY_SWISS).FaceName("Arial"));
+  // Without a Cancel button wx would take the close button and Escape for "Ok" and hand
+  // an unconfirmed choice to the caller; both cancel instead.
+  SetEscapeId(wxID_CANCEL);
 }
 
 void CMultiSourceDlg::Preset(int sourceType) {
@@ -44,6 +48,14 @@ bool CMultiSourceDlg::TransferDataToWindow() {
 void CMultiSourceDlg::Confirm() {
   const int index = combo_->GetSelection();  // wxNOT_FOUND (-1) when nothing is chosen
   selection_ = mode_ == 0 ? index + 1 : index;
+}
+
+void CMultiSourceDlg::OnKey(wxKeyEvent& event) {
+  if (event.GetKeyCode() == WXK_ESCAPE && IsModal()) {
+    EndModal(wxID_CANCEL);
+    return;
+  }
+  event.Skip();
 }
 
 void CMultiSourceDlg::OnOk(wxCommandEvent& /*event*/) {

@@ -30,6 +30,7 @@ class CMultiSourceDlg : public wxDialog {
 
  private:
   void OnOk(wxCommandEvent& event);
+  void OnKey(wxKeyEvent& event);
 
   wxChoice* combo_ = nullptr;
   wxFont comboFont_;  // lives as long as the dialog

@@ -24,6 +24,13 @@ std::optional<wxRect> ScaleMapArea(const wxRect& area, const wxSize& oldSize,
                 static_cast<int>(bottom - top));
 }
 
+std::optional<wxRect> MapAreaFollower::Follow(const wxRect& area, const wxSize& pageSize) {
+  const std::optional<wxSize> before = last_;
+  last_ = pageSize;
+  if (!before) return std::nullopt;
+  return ScaleMapArea(area, *before, pageSize);
+}
+
 std::optional<wxRect> MapRectInPage(const wxRect& area, const wxSize& page) {
   if (page.x < 1 || page.y < 1) return std::nullopt;
   const wxRect cut = area.Intersect(wxRect(wxPoint(0, 0), page));
@@ -65,16 +72,12 @@ void CShowDialog::FitMapToPage(const wxSize& page) {
 }
 
 void CShowDialog::OnSize(wxSizeEvent& event) {
-  // The first size is only recorded; later ones move the area in proportion. The size is
-  // recorded every time, so a page that started at 0 x 0 follows from its first real size.
-  const wxSize now = event.GetSize();
-  if (lastSize_ && mapArea_ != nullptr) {
-    if (auto area = ScaleMapArea(mapArea_->GetRect(), *lastSize_, now)) {
-      mapArea_->SetSize(*area);
-      mapArea_->Raise();
-    }
+  // Sizes count from the page's creation on; before InitPage there is no area to move.
+  const wxRect before = mapArea_ != nullptr ? mapArea_->GetRect() : wxRect();
+  if (const auto area = follower_.Follow(before, event.GetSize()); area && mapArea_ != nullptr) {
+    mapArea_->SetSize(*area);
+    mapArea_->Raise();
   }
-  lastSize_ = now;
   FitMapToPage(GetClientSize());
   event.Skip();
 }

@@ -21,6 +21,17 @@ class COpenGLControl;
 std::optional<wxRect> ScaleMapArea(const wxRect& area, const wxSize& oldSize,
                                    const wxSize& newSize);
 
+// The map page's resize rule over a run of page sizes: the first size is only recorded;
+// each later one gives the area scaled from the size before it (ScaleMapArea). Every size
+// is recorded, so a page that started at 0 x 0 follows from its first real size on.
+class MapAreaFollower {
+ public:
+  std::optional<wxRect> Follow(const wxRect& area, const wxSize& pageSize);
+
+ private:
+  std::optional<wxSize> last_;
+};
+
 // The map window's rectangle for a page of the given client size: the map area cut to
 // the page, so that the right-hand legend and the lower part of the map stay in view
 // where the template's area is larger than the page. None while the page has no size or
@@ -51,7 +62,7 @@ class CShowDialog : public wxPanel {
   COpenGLControl* map_ = nullptr;
   MapViewState view_;
   MapDataState& data_;
-  std::optional<wxSize> lastSize_;
+  MapAreaFollower follower_;
   wxRect mapRect_;  // where the map window was made
   wxDECLARE_EVENT_TABLE();
 };
