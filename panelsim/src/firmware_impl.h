@@ -28,7 +28,8 @@ struct Z3Result {
   bool value_big_endian = false;
   std::vector<uint8_t> data;
   bool emit_update_result = false;  // finish: send the update result afterwards
-  bool fault_applied = false;       // the command already took its fault (a refused frame)
+  bool fault_applied = false;       // the command took its fault itself (data frames)
+  std::optional<Fault> fault;       // ... and this is it
 };
 
 struct Firmware::Impl {

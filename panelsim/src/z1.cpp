@@ -83,15 +83,19 @@ void Firmware::Impl::Z1Write(int chip, uint8_t command, const uint8_t* p, size_t
       if (n >= 14 && CrcOk(p, 14)) {
         // A refused frame is not kept; the refusal names the frame the chip waits for, so
         // the host sends it again. A frame with no update to go to names none (FF FF).
-        if (faults->Take(command, FaultKind::Nack)) {
+        r.fault = TakeFault(command);
+        if (r.fault && r.fault->kind == FaultKind::Nack) {
           const uint16_t want = ExpectedFrame(chip);
           r.bytes = {0x00, 0x40, static_cast<uint8_t>(want >> 8), static_cast<uint8_t>(want)};
+          r.fault.reset();
           chips[static_cast<size_t>(chip)].pending = std::move(r);
           return;
         }
         const std::optional<uint16_t> id = AddUpdateFrame(chip, p, 12);
         if (id) r.bytes = {0x00, 0x80, static_cast<uint8_t>(*id >> 8), static_cast<uint8_t>(*id)};
         else r.bytes = {0x00, 0x40, 0xFF, 0xFF};
+        chips[static_cast<size_t>(chip)].pending = std::move(r);
+        return;
       } else {
         r.bytes = kNack;
       }

@@ -53,9 +53,11 @@ Z3Result Firmware::Impl::Z3Execute(int chip, uint8_t cmd, const uint8_t* p, size
     case 0x84: {
       // Words with their bytes reversed. HID-over-I2C packets are always whole, so a frame
       // there is the full 52 bytes; the end of the segment cuts the padding off.
-      if (faults->Take(cmd, FaultKind::Nack)) {  // refused: not kept
+      r.fault_applied = true;
+      r.fault = TakeFault(cmd);
+      if (r.fault && r.fault->kind == FaultKind::Nack) {  // refused: not kept
         r.refused = true;
-        r.fault_applied = true;
+        r.fault.reset();
         break;
       }
       const size_t len = i2c ? kMaxData : std::min<size_t>(n, kMaxData);
@@ -191,8 +193,8 @@ Outcome Firmware::Impl::HandleZ3(const Request& req) {
         out.unplug = true;
         return out;
       }
-    } else if (!r.fault_applied) {
-      fault = TakeFault(icmd);
+    } else {
+      fault = r.fault_applied ? r.fault : TakeFault(icmd);
     }
     if (fault && fault->kind == FaultKind::WrongLength) {
       master_status(true);  // the master acknowledges for itself
@@ -251,7 +253,7 @@ Outcome Firmware::Impl::HandleZ3(const Request& req) {
       out.answers.push_back(frame(0x81, update_result(0), 0, 0, std::nullopt));
     return out;
   }
-  std::optional<Fault> fault = r.fault_applied ? std::nullopt : TakeFault(cmd);
+  std::optional<Fault> fault = r.fault_applied ? r.fault : TakeFault(cmd);
   if (bad) {
     Z3Result refused;
     refused.refused = true;
