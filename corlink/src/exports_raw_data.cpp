@@ -16,17 +16,17 @@ bool IO_ReportToOS(int handle, bool enable, bool skipConfirm) {
 }
 
 int IO_SetRawMode(int handle, int mode) {
-  return Guarded(-1, [&] { return corlink::commands::SetRawMode(State().device_type, handle, mode); });
+  return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&] { return corlink::commands::SetRawMode(State().device_type, handle, mode); });
 }
 
 int IO_ReadData(int handle, uint32_t address, uint8_t* buffer, uint32_t* count) {
-  if (buffer == nullptr || count == nullptr) return -1;
-  return Guarded(-1, [&] { return corlink::commands::ReadData(State().device_type, handle, address, buffer, count); });
+  if (buffer == nullptr || count == nullptr) return CORLINK_ERR_FAILED;
+  return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&] { return corlink::commands::ReadData(State().device_type, handle, address, buffer, count); });
 }
 
 int IO_BurstReadData(int handle, uint32_t address, uint32_t length, uint8_t* buffer, uint32_t* count) {
-  if (buffer == nullptr || count == nullptr) return -1;
-  return Guarded(-1, [&] {
+  if (buffer == nullptr || count == nullptr) return CORLINK_ERR_FAILED;
+  return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&] {
     return corlink::commands::BurstReadData(State().device_type, handle, address, length, buffer, count);
   });
 }

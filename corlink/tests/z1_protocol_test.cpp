@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 
+#include "support/feature_chip.h"
 #include "support/scripted_peer.h"
 #include "support/transport_fixture.h"
 #include "transport/feature_channel.h"
@@ -16,68 +17,12 @@ namespace corlink::transport {
 namespace {
 
 using corlink::testing::Bytes;
+using corlink::testing::FeatureChip;
 using corlink::testing::FeatureReport;
 using corlink::testing::HostEvent;
 using corlink::testing::RecordedSleeps;
 using corlink::testing::ScriptedPeer;
 using corlink::testing::TransportTest;
-
-// The firmware side of the feature channel: status polls show ready, and each response
-// request (0xDD) is answered with the next scripted response.
-class FeatureChip {
- public:
-  explicit FeatureChip(ScriptedPeer& peer) : peer_(peer) {
-    peer.Start([this](ScriptedPeer& p, const HostEvent& ev) { Handle(p, ev); });
-  }
-  ~FeatureChip() { peer_.Stop(); }  // the peer thread calls into this object
-  void QueueResponse(std::vector<uint8_t> r) {
-    std::lock_guard<std::mutex> lock(m_);
-    responses_.push_back(std::move(r));
-  }
-  bool never_ready = false;   // status polls never show the ready pattern
-  bool first_d8_idle = false; // the first 0xD8 answer lacks the ready pattern
-
- private:
-  void Handle(ScriptedPeer& p, const HostEvent& ev) {
-    std::lock_guard<std::mutex> lock(m_);
-    if (ev.type == UHID_SET_REPORT) {
-      if (ev.data.size() > 1 && ev.data[1] == 0xDD) {
-        phase_ = 1;
-        current_ = responses_.empty() ? std::vector<uint8_t>{} : responses_.front();
-        if (!responses_.empty()) responses_.pop_front();
-      }
-      p.SendSetReply(ev.request_id, 0);
-      return;
-    }
-    if (ev.type != UHID_GET_REPORT) return;
-    std::vector<uint8_t> r;
-    if (never_ready) {
-      r = FeatureReport(0xDC, {0x02, 0x00, 0x00});
-    } else if (phase_ == 1) {  // first 0xD8 after a request
-      r = first_d8_idle ? FeatureReport(0xD8, {0x00}) : FeatureReport(0xD8, {0x02, 0xAB, 0xCD});
-      phase_ = first_d8_idle ? 0 : 2;
-    } else if (phase_ == 2) {  // the 0xDB poll
-      r = FeatureReport(0xDB, {0x02, 0xAB, 0xCD});
-      phase_ = 3;
-    } else if (phase_ == 3) {  // the response
-      std::vector<uint8_t> body{static_cast<uint8_t>(current_.size())};
-      body.insert(body.end(), current_.begin(), current_.end());
-      r = FeatureReport(0xD8, body);
-      r.resize(std::max<size_t>(r.size(), 20));
-      phase_ = 0;
-    } else {
-      r = FeatureReport(0xDC, {0x02, 0xAB, 0xCD});
-    }
-    if (r.size() > 20) r.resize(20);
-    p.SendGetReply(ev.request_id, 0, r.data(), r.size());
-  }
-
-  ScriptedPeer& peer_;
-  std::mutex m_;
-  std::deque<std::vector<uint8_t>> responses_;
-  std::vector<uint8_t> current_;
-  int phase_ = 0;
-};
 
 std::vector<uint8_t> WithCrc(std::vector<uint8_t> data) {
   uint16_t crc = Crc16(data.data(), data.size());

@@ -15,6 +15,7 @@ const struct {
     {FaultKind::Nack, "nack"},           {FaultKind::NackReason1, "nack-reason1"},
     {FaultKind::WrongLength, "wrong-length"}, {FaultKind::Garbage, "garbage"},
     {FaultKind::Unplug, "unplug"},       {FaultKind::NeverReady, "never-ready"},
+    {FaultKind::UpdateFailed, "update-failed"},
 };
 
 bool ParseInt(const std::string& text, long lo, long hi, int* out) {
@@ -86,6 +87,8 @@ std::optional<Fault> FaultPlan::Take(int command, std::optional<FaultKind> only)
   for (auto& a : armed_) {
     if (a.fault.kind == FaultKind::NeverReady) continue;
     if (only && a.fault.kind != *only) continue;
+    // An update result is spoiled only where the result is given.
+    if (!only && a.fault.kind == FaultKind::UpdateFailed) continue;
     if (a.fault.command != -1 && a.fault.command != command) continue;
     if (a.fault.count != -1 && a.used >= a.fault.count) continue;
     if (a.skipped < a.fault.skip) {

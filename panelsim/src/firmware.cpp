@@ -71,10 +71,13 @@ std::vector<uint8_t> Firmware::Impl::ReadMemory(int chip, uint32_t address, int 
     }
     return out;
   }
-  const auto& mem = chips[static_cast<size_t>(chip)].memory;
+  // Memory words written by the host, else the flash, else 0.
+  const Chip& c = chips[static_cast<size_t>(chip)];
   for (size_t i = 0; i < out.size(); ++i) {
-    auto it = mem.find(address + static_cast<uint32_t>(i));
-    if (it != mem.end()) out[i] = it->second;
+    const uint32_t a = address + static_cast<uint32_t>(i);
+    auto it = c.memory.find(a);
+    if (it != c.memory.end()) out[i] = it->second;
+    else out[i] = c.flash.Read(a);
   }
   return out;
 }
@@ -116,24 +119,66 @@ void Firmware::Impl::SetMode(int chip, uint16_t word) {
   }
 }
 
-void Firmware::Impl::StartUpdate(uint32_t address, uint32_t length) {
-  update_active = true;
-  state.update_address = address;
-  state.update_length = length;
-  state.update_bytes = 0;
-  state.update_frames = 0;
-  state.update_finished = false;
+bool Firmware::Impl::StartUpdate(int chip, uint32_t address, uint32_t length) {
+  Chip& c = chips[static_cast<size_t>(chip)];
+  UpdateSession& u = c.update;
+  if (!u.open || u.done) u = UpdateSession{};
+  u.open = true;
+  if (u.active && u.written < u.length) u.failed = true;  // the last segment was left short
+  if (length == 0 || !c.flash.Contains(address, length)) {
+    u.active = false;
+    u.failed = true;
+    MirrorUpdate(chip);
+    return false;
+  }
+  c.flash.Erase(address, length);
+  u.active = true;
+  u.address = address;
+  u.length = length;
+  u.written = 0;
+  u.next_frame = 0;
+  MirrorUpdate(chip);
+  return true;
 }
 
-uint16_t Firmware::Impl::AddUpdateFrame(uint32_t bytes) {
-  uint16_t id = static_cast<uint16_t>(state.update_frames);
-  ++state.update_frames;
-  state.update_bytes += bytes;
+std::optional<uint16_t> Firmware::Impl::AddUpdateFrame(int chip, const uint8_t* data, size_t n) {
+  Chip& c = chips[static_cast<size_t>(chip)];
+  UpdateSession& u = c.update;
+  if (!u.active || u.written >= u.length) return std::nullopt;
+  // The last frame of a segment is padded by the host: what lies past the end is dropped.
+  const size_t take = std::min<size_t>(n, u.length - u.written);
+  c.flash.Program(u.address + u.written, data, take);
+  u.written += static_cast<uint32_t>(take);
+  u.total += static_cast<uint32_t>(take);
+  const uint16_t id = u.next_frame++;
+  MirrorUpdate(chip);
   return id;
 }
 
-bool Firmware::Impl::UpdateSucceeded() const {
-  return !update_active || state.update_bytes >= state.update_length;
+uint16_t Firmware::Impl::ExpectedFrame(int chip) const { return chips[static_cast<size_t>(chip)].update.next_frame; }
+
+void Firmware::Impl::FinishUpdate(int chip) {
+  UpdateSession& u = chips[static_cast<size_t>(chip)].update;
+  if (u.open) u.done = true;
+  MirrorUpdate(chip);
+  if (chip == 0) state.update_finished = true;
+}
+
+bool Firmware::Impl::UpdateSucceeded(int chip, int command) {
+  UpdateSession& u = chips[static_cast<size_t>(chip)].update;
+  if (faults->Take(command, FaultKind::UpdateFailed)) return false;
+  if (!u.open) return true;  // nothing was updated: nothing failed
+  u.done = true;
+  return !u.failed && (!u.active || u.written >= u.length);
+}
+
+void Firmware::Impl::MirrorUpdate(int chip) {
+  if (chip != 0) return;
+  const UpdateSession& u = chips[0].update;
+  state.update_address = u.address;
+  state.update_length = u.length;
+  state.update_bytes = u.total;
+  state.update_frames = u.next_frame;
 }
 
 std::optional<Fault> Firmware::Impl::TakeFault(int command) { return faults->Take(command); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "panelsim/firmware.h"
+#include "panelsim/flash.h"
 
 namespace panelsim {
 
@@ -27,10 +28,25 @@ struct Z3Result {
   bool value_big_endian = false;
   std::vector<uint8_t> data;
   bool emit_update_result = false;  // finish: send the update result afterwards
+  bool fault_applied = false;       // the command took its fault itself (data frames)
+  std::optional<Fault> fault;       // ... and this is it
 };
 
 struct Firmware::Impl {
+  // One firmware update: information commands announce segments (address, length), data
+  // frames fill the current one in order, wait ready reports whether every segment was
+  // filled. A new update begins with the first information after a finish or a report.
+  struct UpdateSession {
+    bool open = false;      // an update is under way
+    bool active = false;    // a segment was announced
+    bool failed = false;    // a segment was left short, or a frame did not fit
+    bool done = false;      // finished or reported: the next information begins anew
+    uint32_t address = 0, length = 0, written = 0, total = 0;
+    uint16_t next_frame = 0;
+  };
   struct Chip {
+    Flash flash;
+    UpdateSession update;
     std::map<uint32_t, uint8_t> memory;  // bytes written by memory commands
     uint16_t mode_word = 0;
     int power_mode = 0;
@@ -47,7 +63,6 @@ struct Firmware::Impl {
   std::vector<Chip> chips;
   int ready_polls = 0;
   uint64_t garbage_state = 0x1234567;
-  bool update_active = false;
 
   FeaturePhase phase = FeaturePhase::Idle;
   int response_gets = 0;
@@ -68,9 +83,16 @@ struct Firmware::Impl {
   void SetMode(int chip, uint16_t word);
   int ChipOfSlaveIndex(int index) const;  // -1 when no such slave
   bool Ready() const;
-  bool UpdateSucceeded() const;
-  void StartUpdate(uint32_t address, uint32_t length);
-  uint16_t AddUpdateFrame(uint32_t bytes);
+  // Firmware update of one chip. StartUpdate refuses a segment outside the flash;
+  // AddUpdateFrame refuses a frame before any information or past the segment's end and
+  // otherwise programs it and gives its frame id (0, 1, 2 ... within the segment).
+  bool StartUpdate(int chip, uint32_t address, uint32_t length);
+  std::optional<uint16_t> AddUpdateFrame(int chip, const uint8_t* data, size_t n);
+  uint16_t ExpectedFrame(int chip) const;
+  void FinishUpdate(int chip);
+  // The result wait ready reports; `command` is the code a UpdateFailed fault must match.
+  bool UpdateSucceeded(int chip, int command);
+  void MirrorUpdate(int chip);
   uint32_t MemoryOp(int chip, uint32_t address, uint32_t word2, uint32_t word3);
   int PowerMode(int chip, int requested);
 

@@ -72,16 +72,30 @@ void Firmware::Impl::Z1Write(int chip, uint8_t command, const uint8_t* p, size_t
       break;
     case 0x83:
       if (n >= 8 && CrcOk(p, 8)) {
-        StartUpdate(Be32(p), (static_cast<uint32_t>(p[4]) << 8) | p[5]);
-        r.bytes = kAckFfff;
+        // A segment the flash cannot hold is refused with an id other than FF FF.
+        const bool ok = StartUpdate(chip, Be32(p), (static_cast<uint32_t>(p[4]) << 8) | p[5]);
+        r.bytes = ok ? kAckFfff : std::vector<uint8_t>{0x00, 0x40, 0x00, 0x00};
       } else {
         r.bytes = kNack;
       }
       break;
     case 0x84:
       if (n >= 14 && CrcOk(p, 14)) {
-        uint16_t id = AddUpdateFrame(12);
-        r.bytes = {0x00, 0x80, static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id)};
+        // A refused frame is not kept; the refusal names the frame the chip waits for, so
+        // the host sends it again. A frame with no update to go to names none (FF FF).
+        r.fault = TakeFault(command);
+        if (r.fault && r.fault->kind == FaultKind::Nack) {
+          const uint16_t want = ExpectedFrame(chip);
+          r.bytes = {0x00, 0x40, static_cast<uint8_t>(want >> 8), static_cast<uint8_t>(want)};
+          r.fault.reset();
+          chips[static_cast<size_t>(chip)].pending = std::move(r);
+          return;
+        }
+        const std::optional<uint16_t> id = AddUpdateFrame(chip, p, 12);
+        if (id) r.bytes = {0x00, 0x80, static_cast<uint8_t>(*id >> 8), static_cast<uint8_t>(*id)};
+        else r.bytes = {0x00, 0x40, 0xFF, 0xFF};
+        chips[static_cast<size_t>(chip)].pending = std::move(r);
+        return;
       } else {
         r.bytes = kNack;
       }
@@ -140,9 +154,11 @@ Z1Response Firmware::Impl::Z1Read(int chip, uint8_t command, bool feature_carrie
       r.bytes = kAckMode;
       break;
     case 0x04:
-      if (update_active) state.update_finished = true;
+      // A chip that never gets ready has nothing to say; the host keeps asking.
+      if (faults->NeverReady()) break;
+      FinishUpdate(chip);
       r.bytes = {0x00, 0x80, 0xFF, 0xFF, 0xFF, 0xFF};
-      if (!UpdateSucceeded()) r.bytes[4] = 0xDE, r.bytes[5] = 0xAD;
+      if (!UpdateSucceeded(chip, command)) r.bytes[4] = 0xDE, r.bytes[5] = 0xAD;
       break;
     case 0x89:
       r.bytes = {0x00, 0x00, 0x00, 0x01};

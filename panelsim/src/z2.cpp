@@ -57,7 +57,7 @@ Outcome Firmware::Impl::HandleZ2(const Request& req) {
     case '-': {
       ++state.commands;
       if (in[2] != 0 || in[3] != 0) {  // firmware information: length, address
-        StartUpdate(Le32(in + 4), static_cast<uint32_t>(in[2] | (in[3] << 8)));
+        StartUpdate(0, Le32(in + 4), static_cast<uint32_t>(in[2] | (in[3] << 8)));
         break;
       }
       uint32_t v = MemoryOp(0, Le32(in + 4), Le32(in + 8), Le32(in + 12));
@@ -68,16 +68,30 @@ Outcome Firmware::Impl::HandleZ2(const Request& req) {
     }
     case '<':
       ++state.commands;
-      AddUpdateFrame(16);
+    {
+      // Four words with their bytes reversed: bytes 0..14 in report bytes 4..18, the
+      // sixteenth in byte 3. Nothing is answered; a frame that fits nowhere fails the update.
+      uint8_t reversed[16];
+      std::copy_n(in + 4, 15, reversed);
+      reversed[15] = in[3];
+      uint8_t data[16];
+      for (int i = 0; i < 16; ++i) data[i] = reversed[(i / 4) * 4 + 3 - i % 4];
+      if (!AddUpdateFrame(0, data, 16)) chips[0].update.failed = chips[0].update.open;
       break;
+    }
     case 'K': {
       ++state.commands;
       if (in[2] != 'Z') {  // finish
-        state.update_finished = true;
+        FinishUpdate(0);
         break;
       }
+      if (faults->NeverReady()) {  // not ready yet: neither result word
+        Deliver(std::move(a), std::nullopt, out);
+        return out;
+      }
       auto fault = TakeFault(code);
-      bool ok = UpdateSucceeded() && !(fault && (fault->kind == FaultKind::Nack || fault->kind == FaultKind::NackReason1));
+      bool ok = UpdateSucceeded(0, code) &&
+                !(fault && (fault->kind == FaultKind::Nack || fault->kind == FaultKind::NackReason1));
       a.data[2] = ok ? 0xBE : 0xDE;
       a.data[3] = ok ? 0xEF : 0xAD;
       Deliver(std::move(a), fault, out);

@@ -49,14 +49,27 @@ Z3Result Firmware::Impl::Z3Execute(int chip, uint8_t cmd, const uint8_t* p, size
       break;
     case 0x87: ++state.recalibrations; break;
     case 0x83:
-    case 0x73: StartUpdate(Le32(buf), Le16(buf + 4)); break;
+    case 0x73: r.refused = !StartUpdate(chip, Le32(buf), Le16(buf + 4)); break;
     case 0x84: {
-      // Words with their bytes reversed; the bytes are not kept, only counted.
-      r.value = AddUpdateFrame(static_cast<uint32_t>(i2c ? kMaxData : std::min<size_t>(n, kMaxData)));
+      // Words with their bytes reversed. HID-over-I2C packets are always whole, so a frame
+      // there is the full 52 bytes; the end of the segment cuts the padding off.
+      r.fault_applied = true;
+      r.fault = TakeFault(cmd);
+      if (r.fault && r.fault->kind == FaultKind::Nack) {  // refused: not kept
+        r.refused = true;
+        r.fault.reset();
+        break;
+      }
+      const size_t len = i2c ? kMaxData : std::min<size_t>(n, kMaxData);
+      uint8_t data[kMaxData] = {};
+      for (size_t i = 0; i < len; ++i) data[i] = buf[(i / 4) * 4 + 3 - i % 4];
+      const std::optional<uint16_t> id = AddUpdateFrame(chip, data, len);
+      if (id) r.value = *id;
+      else r.refused = true;
       break;
     }
     case 0x81:
-      state.update_finished = true;
+      FinishUpdate(chip);
       r.answer = false;
       r.emit_update_result = true;
       break;
@@ -145,9 +158,9 @@ Outcome Firmware::Impl::HandleZ3(const Request& req) {
     return a;
   };
 
-  auto update_result = [&]() {
+  auto update_result = [&](int chip) {
     Z3Result r;
-    r.refused = !UpdateSucceeded();
+    r.refused = !UpdateSucceeded(chip, 0x81);
     return r;
   };
 
@@ -181,7 +194,7 @@ Outcome Firmware::Impl::HandleZ3(const Request& req) {
         return out;
       }
     } else {
-      fault = TakeFault(icmd);
+      fault = r.fault_applied ? r.fault : TakeFault(icmd);
     }
     if (fault && fault->kind == FaultKind::WrongLength) {
       master_status(true);  // the master acknowledges for itself
@@ -216,7 +229,8 @@ Outcome Firmware::Impl::HandleZ3(const Request& req) {
       return a;
     };
     if (r.emit_update_result) {
-      out.answers.push_back(tunnel_frame(update_result(), 0, 0));
+      // A chip that never gets ready never reports the result.
+      if (!faults->NeverReady()) out.answers.push_back(tunnel_frame(update_result(chip), 0, 0));
       return out;
     }
     if (!r.answer) return out;
@@ -235,10 +249,11 @@ Outcome Firmware::Impl::HandleZ3(const Request& req) {
   if (!bad && (r.emit_update_result || !r.answer)) {
     // Silent commands: only an unplug fault can touch them.
     if (faults->Take(cmd, FaultKind::Unplug)) out.unplug = true;
-    else if (r.emit_update_result) out.answers.push_back(frame(0x81, update_result(), 0, 0, std::nullopt));
+    else if (r.emit_update_result && !faults->NeverReady())
+      out.answers.push_back(frame(0x81, update_result(0), 0, 0, std::nullopt));
     return out;
   }
-  std::optional<Fault> fault = TakeFault(cmd);
+  std::optional<Fault> fault = r.fault_applied ? r.fault : TakeFault(cmd);
   if (bad) {
     Z3Result refused;
     refused.refused = true;

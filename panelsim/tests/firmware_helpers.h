@@ -4,6 +4,11 @@
 #include <optional>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "packets.h"
 #include "panelsim/firmware.h"
 
 namespace panelsim::test {
@@ -50,6 +55,35 @@ inline FirmwareConfig ConfigOf(DeviceType type, int chips = 3) {
   c.panel.overlap = 2;
   c.panel.seed = 7;
   return c;
+}
+
+// --- Z1 on the feature channel ---
+
+// Write a command, then fetch its response the way a host does (request, two status
+// gets, the response get). Returns the response bytes.
+inline std::vector<uint8_t> Response(Firmware& fw, uint8_t query = 0) {
+  EXPECT_EQ(SetFeature(fw, FeatureRequest(query)), 0);
+  for (int i = 0; i < 2; ++i) {
+    auto s = GetFeature(fw);
+    EXPECT_TRUE(s && (*s)[2] == 0x02 && (*s)[3] == 0xAB && (*s)[4] == 0xCD);
+  }
+  auto r = GetFeature(fw);
+  if (!r) return {};
+  return std::vector<uint8_t>(r->begin() + 3, r->begin() + 3 + std::min<int>((*r)[2], 17));
+}
+
+inline std::vector<uint8_t> Command(Firmware& fw, uint8_t command, std::vector<uint8_t> payload) {
+  EXPECT_EQ(SetFeature(fw, FeatureWrite(command, payload)), 0);
+  auto s = GetFeature(fw);
+  EXPECT_TRUE(s && (*s)[2] == 0x02 && (*s)[3] == 0xAB && (*s)[4] == 0xCD);
+  return Response(fw);
+}
+
+inline std::vector<uint8_t> WithCrc(std::vector<uint8_t> v) {
+  uint16_t crc = Crc16(v.data(), v.size());
+  v.push_back(static_cast<uint8_t>(crc >> 8));
+  v.push_back(static_cast<uint8_t>(crc));
+  return v;
 }
 
 }  // namespace panelsim::test

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands/raw_data.h"
+#include "corlink.h"
 #include "device_type.h"
 #include "library_state.h"
 #include "transport/feature_channel.h"
@@ -40,7 +41,7 @@ int Z3SetMode(int32_t type, int fd, uint16_t mode) {
     case DEV_USB_Z7SLAVE:
       return transport::Z7Exchange(fd, State().z7_slave_index, kSetMode, payload, sizeof payload, nullptr);
     default:
-      return -1;
+      return CORLINK_ERR_FAILED;
   }
 }
 
@@ -58,7 +59,7 @@ int Ep1SetMode(int fd, int mode) {
     return Z1SetMode(DEV_USB_BRG_EP1, fd, 0);
   }
   int result = Z1SetMode(DEV_USB_BRG_EP1, fd, static_cast<uint8_t>(mode));
-  if (!FeatureGetOpcode(fd, kOpConfirmResume, report)) return -1;
+  if (!FeatureGetOpcode(fd, kOpConfirmResume, report)) return CORLINK_ERR_FAILED;
   return result;
 }
 
@@ -68,14 +69,14 @@ int Z1SetMode(int32_t type, int fd, uint8_t mode) {
   const Z1Link link = LinkFor(type, fd);
   transport::Z1LoopPolicy policy{0};  // no tries allowed: nothing to do
   return transport::RunZ1Loop(policy, [&](bool) -> Z1Step {
-    if (!transport::Z1Send(link, kSetMode, &mode, 1)) return {Z1Next::kDone, -1};
+    if (!transport::Z1Send(link, kSetMode, &mode, 1)) return {Z1Next::kDone, CORLINK_ERR_FAILED};
     uint16_t id = 0;
     bool acked = transport::Z1ReadAck(link, transport::kZ1ModeAckId, &id);
     if (id != transport::kZ1ModeAckId) {
       std::printf("The ack of 0x85 cmd is 0x%x not 0x5a31!\n", id);
-      return {Z1Next::kDone, -1};
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    return acked ? Z1Step{Z1Next::kDone, 0} : Z1Step{Z1Next::kRetry, -2};
+    return acked ? Z1Step{Z1Next::kDone, 0} : Z1Step{Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
 }
 
@@ -96,7 +97,7 @@ int SetRawMode(int32_t type, int fd, int mode) {
     case DEV_Z2_USB:
       return Z2SetMode(fd, static_cast<uint8_t>(mode));
     default:
-      return -1;
+      return CORLINK_ERR_FAILED;
   }
 }
 

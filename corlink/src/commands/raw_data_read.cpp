@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "commands/raw_data.h"
+#include "corlink.h"
 #include "device_type.h"
 #include "hid/hid_port.h"
 #include "library_state.h"
@@ -26,7 +27,7 @@ constexpr int kBurstWriteTries = 3;
 // returns up to 15 bytes (09 55 10 n data...).
 int Ep1ReadData(int fd, uint8_t* buffer, uint32_t* count) {
   uint8_t report[transport::kFeatureReportSize];
-  if (!FeatureGetOpcode(fd, kOpBufferedData, report) || report[2] != 16) return -1;
+  if (!FeatureGetOpcode(fd, kOpBufferedData, report) || report[2] != 16) return CORLINK_ERR_FAILED;
   const uint32_t n = std::min<uint32_t>(report[3], 15);
   std::memcpy(buffer, report + 4, n);
   *count = n;
@@ -114,7 +115,7 @@ int ReadData(int32_t type, int fd, uint32_t address, uint8_t* buffer, uint32_t* 
     case DEV_USB_BRG_EP1:
       return Ep1ReadData(fd, buffer, count);
     default:
-      return -1;
+      return CORLINK_ERR_FAILED;
   }
 }
 
@@ -127,21 +128,21 @@ int BurstReadData(int32_t type, int fd, uint32_t address, uint32_t length, uint8
     case DEV_USB_Z7SLAVE:
       break;
     default:
-      return -1;
+      return CORLINK_ERR_FAILED;
   }
   // The request carries a 16-bit length: a longer read could never be answered in full.
-  if (address == 0 || length > 0xFFFF) return -1;
+  if (address == 0 || length > 0xFFFF) return CORLINK_ERR_FAILED;
   // Nothing to ask for; a request for 0 bytes would leave an answer nobody reads.
   if (length == 0) return 0;
   const BurstCarrier carrier{type, fd};
-  if (!carrier.Send(address, static_cast<uint16_t>(length))) return -1;
+  if (!carrier.Send(address, static_cast<uint16_t>(length))) return CORLINK_ERR_FAILED;
   uint32_t gathered = 0;
   while (gathered < length) {
     const uint8_t* data = nullptr;
     size_t n = 0;
     int r = carrier.Next(&data, &n);
     // An answer without data makes no progress: waiting for more could go on for ever.
-    if (r == 0 && n == 0) r = -2;
+    if (r == 0 && n == 0) r = CORLINK_ERR_RETRIES;
     if (r != 0) {
       // The chip may still be sending the rest: the next command must not take it for its
       // own answer.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "corlink.h"
 #include "transport/crc.h"
 #include "transport/z2_channel.h"
 #include "transport/z3_protocol.h"
@@ -27,22 +28,22 @@ int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t
   if (address == 0) {
     bool ok = Z1Receive(link, 0, buffer, &len);
     *count = static_cast<uint32_t>(len);
-    return ok ? 0 : -1;
+    return ok ? 0 : CORLINK_ERR_FAILED;
   }
   uint8_t payload[6];
   Z1ReadPayload(address, payload);
-  Z1LoopPolicy policy{-2};
+  Z1LoopPolicy policy{CORLINK_ERR_RETRIES};
   return RunZ1Loop(policy, [&](bool later) -> Z1Step {
     Z1Exchange ex = Z1SendAndReceive(link, kReadMemory, payload, sizeof payload, later, buffer, &len);
     *count = static_cast<uint32_t>(len);
-    if (ex == Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, -1};
+    if (ex == Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (Z1IsNack(buffer, len)) {
         std::printf("NACK/RETRY!!\n");
-        return {Z1Next::kRetry, -2};
+        return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
       }
       std::printf("Ack unknown format!\n");
-      return {Z1Next::kRetry, -1};
+      return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
     if (len == 14) {
       uint16_t crc = Crc16(buffer, 12);
@@ -51,16 +52,16 @@ int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t
         return {Z1Next::kDone, 0};
       }
       std::printf("CRC check failed!\n");
-      return {Z1Next::kRetry, -1};
+      return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
     std::printf("Wrong response format!\n");
-    return {Z1Next::kRetry, -1};
+    return {Z1Next::kRetry, CORLINK_ERR_FAILED};
   });
 }
 
 int Z3ReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
   *count = 0;
-  if (address == 0) return -1;
+  if (address == 0) return CORLINK_ERR_FAILED;
   uint8_t payload[6];
   Z3ReadPayload(address, kMemoryReadMax, payload);
   int r = Z3Exchange(fd, kReadMemory, payload, sizeof payload, {3000, 3000}, nullptr);
@@ -73,7 +74,7 @@ int Z3ReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
 
 int HidOverI2cReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
   *count = 0;
-  if (address == 0) return -1;
+  if (address == 0) return CORLINK_ERR_FAILED;
   uint8_t payload[6];
   Z3ReadPayload(address, kMemoryReadMax, payload);
   int r = HidOverI2cExchange(fd, kReadMemory, payload, sizeof payload, {200, 200}, nullptr);
@@ -84,7 +85,7 @@ int HidOverI2cReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* co
 
 int Z7ReadMemory(int fd, uint8_t slave, uint32_t address, uint8_t* buffer, uint32_t* count) {
   *count = 0;
-  if (address == 0) return -1;
+  if (address == 0) return CORLINK_ERR_FAILED;
   uint8_t payload[6];
   Z3ReadPayload(address, kMemoryReadMax, payload);
   int r = Z7Exchange(fd, slave, kReadMemory, payload, sizeof payload, nullptr);
@@ -104,7 +105,7 @@ int Z2ReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
     r[7] = static_cast<uint8_t>(address >> 24);
   }
   uint8_t answer[kZ2ReportSize];
-  if (Z2CommandRead(fd, r, answer) != 0) return -1;
+  if (Z2CommandRead(fd, r, answer) != 0) return CORLINK_ERR_FAILED;
   size_t len = std::min<size_t>(answer[2], 16);
   std::memcpy(buffer, answer + 4, std::min<size_t>(len, 15));
   if (len == 16) buffer[15] = answer[3];

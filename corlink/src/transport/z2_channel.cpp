@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "corlink.h"
 #include "library_state.h"
 #include "transport/log.h"
 #include "transport/report_carrier.h"
@@ -48,12 +49,12 @@ int Z2Command(int fd, const uint8_t* report) {
     if (Z2WriteOnce(fd, report)) return 0;
     if (i + 1 < kZ2Tries) SleepMs(RetryDelay());
   }
-  return -1;
+  return CORLINK_ERR_FAILED;
 }
 
 int Z2CommandRead(int fd, const uint8_t* report, uint8_t* answer) {
-  if (!Z2WriteOnce(fd, report)) return -1;
-  return ReadAnswer(fd, answer, true) ? 0 : -1;
+  if (!Z2WriteOnce(fd, report)) return CORLINK_ERR_FAILED;
+  return ReadAnswer(fd, answer, true) ? 0 : CORLINK_ERR_FAILED;
 }
 
 bool Z2SlaveWrite(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "corlink.h"
 #include "library_state.h"
 #include "transport/crc.h"
 #include "transport/log.h"
@@ -49,12 +50,12 @@ bool AnswerCrcOk(const uint8_t* buf) {
 
 template <class Write, class Status>
 int RunAttempts(const Z3Timing& t, unsigned delay_ms, Write&& write, Status&& status) {
-  int result = -1;
+  int result = CORLINK_ERR_FAILED;
   for (int a = 0; a < t.attempts; ++a) {
     if (write()) {
       if (t.pause_before_status_ms > 0) SleepMs(static_cast<unsigned>(t.pause_before_status_ms));
       result = status();
-      if (result != -2) return result;
+      if (result != CORLINK_ERR_RETRIES) return result;
     }
     if (a + 1 < t.attempts) SleepMs(delay_ms);
   }
@@ -92,16 +93,16 @@ int Z3StatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write)
     bool ok = ReportRead(Z3UsbFamily(), fd, g_z3, kZ3ReportSize, read_timeout_ms, after_write);
     if (ok) DumpPacketShort("R: ", g_z3, kZ3ReportSize);
     if (ok && g_z3[0] == 0x0A) {
-      if (!AnswerCrcOk(g_z3)) return -2;
+      if (!AnswerCrcOk(g_z3)) return CORLINK_ERR_RETRIES;
       if (IsAck(g_z3 + 4)) {
         if (value) *value = static_cast<uint16_t>(g_z3[6] | g_z3[7] << 8);
         return 0;
       }
-      if (IsRefusal(g_z3 + 4)) return g_z3[6] == 1 ? -3 : -1;
+      if (IsRefusal(g_z3 + 4)) return g_z3[6] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
     }
     if (i == 0) SleepMs(read_timeout_ms == 20 ? 20u : Retry(kRetryZ3Usb).delay_ms);
   }
-  return -2;
+  return CORLINK_ERR_RETRIES;
 }
 
 }  // namespace
@@ -109,7 +110,7 @@ int Z3StatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write)
 int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value) { return Z3StatusRead(fd, read_timeout_ms, value, false); }
 
 int Z3Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing, uint16_t* value) {
-  if (Z3Build(command, payload, n) == 0) return -1;
+  if (Z3Build(command, payload, n) == 0) return CORLINK_ERR_FAILED;
   return RunAttempts(
       timing, Retry(kRetryZ3Usb).delay_ms, [&] { return Z3Write(fd, timing.write_ms); },
       [&] { return Z3StatusRead(fd, timing.read_ms, value, true); });
@@ -146,17 +147,17 @@ int HidOverI2cStatusRead(int fd, int read_timeout_ms, uint16_t* value, bool afte
       uint8_t predict = Crc8(g_hoi, 2, kHidOverI2cReportSize);
       if (predict != g_hoi[1]) {
         PrintMismatch(predict, g_hoi[1]);
-        return -2;
+        return CORLINK_ERR_RETRIES;
       }
       if (IsAck(g_hoi + 2)) {
         if (value) *value = static_cast<uint16_t>(g_hoi[4] | g_hoi[5] << 8);
         return 0;
       }
-      if (IsRefusal(g_hoi + 2)) return g_hoi[4] == 1 ? -3 : -1;
+      if (IsRefusal(g_hoi + 2)) return g_hoi[4] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
     }
     if (i == 0) SleepMs(Retry(kRetryHidOverI2c).delay_ms);
   }
-  return -2;
+  return CORLINK_ERR_RETRIES;
 }
 
 }  // namespace
@@ -167,7 +168,7 @@ int HidOverI2cReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
 
 int HidOverI2cExchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing,
                        uint16_t* value) {
-  if (HidOverI2cBuild(command, payload, n) == 0) return -1;
+  if (HidOverI2cBuild(command, payload, n) == 0) return CORLINK_ERR_FAILED;
   return RunAttempts(
       timing, Retry(kRetryHidOverI2c).delay_ms, [&] { return HidOverI2cWrite(fd, timing.write_ms); },
       [&] { return HidOverI2cStatusRead(fd, timing.read_ms, value, true); });
@@ -211,34 +212,34 @@ int Z7StatusRead(int fd, uint16_t* value, bool after_write) {
     bool ok = ReportRead(Z7TunnelFamily(), fd, g_z3, kZ3ReportSize, kZ7TimeoutMs, after_write);
     if (ok) DumpPacketShort("R: ", g_z3, kZ3ReportSize);
     if (!ok || g_z3[0] != 0x0A) continue;  // a failed read, or not an answer (our own id 09 included)
-    if (!AnswerCrcOk(g_z3)) return -2;
+    if (!AnswerCrcOk(g_z3)) return CORLINK_ERR_RETRIES;
     size_t len = static_cast<size_t>(g_z3[1]) + 1;
     if (len < 12) {
       // The master answered for itself: the slave never saw the command.
       if (IsAck(g_z3 + 4)) {
         std::printf("slave cmd ack length error\n");
-        return -1;
+        return CORLINK_ERR_FAILED;
       }
-      if (IsRefusal(g_z3 + 4)) return -1;
+      if (IsRefusal(g_z3 + 4)) return CORLINK_ERR_FAILED;
       continue;
     }
     size_t inner_len = static_cast<size_t>(g_z3[4] | g_z3[5] << 8);
     if (4 + inner_len > kZ3ReportSize) {
       PrintMismatch(Crc8(g_z3, 8, kZ3ReportSize), g_z3[7]);
-      return -2;
+      return CORLINK_ERR_RETRIES;
     }
     uint8_t predict = Crc8(g_z3, 8, 4 + inner_len);
     if (predict != g_z3[7]) {
       PrintMismatch(predict, g_z3[7]);
-      return -2;
+      return CORLINK_ERR_RETRIES;
     }
     if (IsAck(g_z3 + 8)) {
       if (value) *value = static_cast<uint16_t>(g_z3[10] | g_z3[11] << 8);
       return 0;
     }
-    if (IsRefusal(g_z3 + 8)) return (g_z3[10] == 0x00 && g_z3[11] == 0x01) ? -3 : -1;
+    if (IsRefusal(g_z3 + 8)) return (g_z3[10] == 0x00 && g_z3[11] == 0x01) ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
   }
-  return -2;
+  return CORLINK_ERR_RETRIES;
 }
 
 }  // namespace
@@ -246,8 +247,8 @@ int Z7StatusRead(int fd, uint16_t* value, bool after_write) {
 int Z7ReadStatus(int fd, uint16_t* value) { return Z7StatusRead(fd, value, false); }
 
 int Z7Exchange(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n, uint16_t* value) {
-  if (Z7Build(slave, command, payload, n) == 0) return -1;
-  if (!Z7Write(fd)) return -1;
+  if (Z7Build(slave, command, payload, n) == 0) return CORLINK_ERR_FAILED;
+  if (!Z7Write(fd)) return CORLINK_ERR_FAILED;
   return Z7StatusRead(fd, value, true);
 }
 

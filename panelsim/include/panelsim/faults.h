@@ -28,8 +28,11 @@
 //   Garbage      the answer keeps its report id; every other byte is pseudo-random.
 //   Unplug       the device disconnects on receiving the request (sockets closed, socket
 //                file removed), before answering.
-//   NeverReady   the firmware-ready flag at 0x50000000 stays 0 (command and counts are
-//                ignored; it lasts until cleared).
+//   NeverReady   the firmware-ready flag at 0x50000000 stays 0 and a firmware update
+//                never reports its result (command and counts are ignored; it lasts
+//                until cleared).
+//   UpdateFailed the wait-ready answer reports a failed update ("DE AD"), whatever
+//                arrived (Z1: 0x04; Z2: 'K'; Z3: 0x81, the finish that sends the result).
 #pragma once
 
 #include <cstdint>
@@ -51,6 +54,7 @@ enum class FaultKind {
   Garbage,
   Unplug,
   NeverReady,
+  UpdateFailed,
 };
 
 struct Fault {

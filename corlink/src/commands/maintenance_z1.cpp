@@ -1,0 +1,273 @@
+// Maintenance commands of the Z1 protocol, on the feature channel or through the Z6
+// tunnel of a Z2 master. Numbers are big-endian; payloads end with their CRC-16.
+#include <cstdio>
+#include <cstring>
+
+#include "commands/maintenance.h"
+#include "corlink.h"
+#include "transport/crc.h"
+#include "transport/z1_protocol.h"
+
+namespace corlink::commands {
+
+namespace {
+
+using transport::RunZ1Loop;
+using transport::Z1Link;
+using transport::Z1LinkFor;
+using transport::Z1LoopPolicy;
+using transport::Z1Next;
+using transport::Z1Step;
+
+constexpr size_t kZ1FrameBytes = 12;
+
+void PutBe32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v >> 24);
+  p[1] = static_cast<uint8_t>(v >> 16);
+  p[2] = static_cast<uint8_t>(v >> 8);
+  p[3] = static_cast<uint8_t>(v);
+}
+
+uint32_t Be32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+// True when the n bytes before the last two carry that CRC (big-endian).
+bool TailCrcOk(const uint8_t* r, size_t len) {
+  if (len < 2) return false;
+  const uint16_t crc = transport::Crc16(r, len - 2);
+  return r[len - 2] == (crc >> 8) && r[len - 1] == (crc & 0xFF);
+}
+
+bool IsAck4(const uint8_t* r, size_t len) { return len == 4 && r[0] == 0x00 && r[1] == 0x80; }
+
+int Reset(int fd) {
+  const Z1Link link = Z1LinkFor(fd);
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    if (!transport::Z1Receive(link, kCmdReset, r, &len)) len = 0;
+    if (IsAck4(r, len)) {
+      if (r[2] == 0xFF && r[3] == 0xFF) {
+        std::printf("reset ack correctly!\n");
+        return {Z1Next::kDone, CORLINK_OK};
+      }
+      std::printf("reset ack unknown format!\n");
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    std::printf("x");
+    return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+  });
+}
+
+int Recalibrate(int fd) {
+  const Z1Link link = Z1LinkFor(fd);
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    if (!transport::Z1Receive(link, kCmdRecalibrate, r, &len)) len = 0;
+    if (len != 4) {
+      std::printf("Z1 calibration byte cnt error!\n");
+      return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+    }
+    if (IsAck4(r, len)) {
+      if (r[2] == 'Z' && r[3] == '1') {
+        std::printf("Z1 calibration ack correctly!\n");
+        return {Z1Next::kDone, CORLINK_OK};
+      }
+      std::printf("Z1 calibration ack unknown format!\n");
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    if (r[0] == 0x00 && r[1] == 0x40) std::printf("Z1 calibration NACK/RETRY!!\n");
+    return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+  });
+}
+
+int WaitReady(int fd) {
+  const Z1Link link = Z1LinkFor(fd);
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    if (!transport::Z1Receive(link, kCmdWaitReady, r, &len)) len = 0;
+    if (len != 6) return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+    if (r[0] != 0x00 || r[1] != 0x80) {
+      std::printf("Wrong response format! line %d\n", 884);
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    if (r[2] == 0xFF && r[3] == 0xFF && r[4] == 0xFF && r[5] == 0xFF) {
+      std::printf("\nupdate rom success!\n");
+      return {Z1Next::kDone, CORLINK_OK};
+    }
+    if (r[2] == 0xFF && r[3] == 0xFF && r[4] == 0xDE && r[5] == 0xAD) {
+      std::printf("\nupdate rom failed!\n");
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    std::printf("\nUnknown report\n");
+    return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+  });
+}
+
+// Info and data frames are answered by an acknowledgement; an attempt whose send failed
+// counts as used, and the loop's last word depends on whether anything was refused.
+struct AckLoop {
+  bool refused = false;
+  int attempt = 0;
+
+  Z1Step Retry() {
+    std::printf("R%d", attempt);
+    return {Z1Next::kRetry, refused ? CORLINK_ERR_RETRIES : CORLINK_ERR_FAILED};
+  }
+};
+
+int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
+  const Z1Link link = Z1LinkFor(fd);
+  uint8_t payload[8];
+  PutBe32(payload, address);
+  payload[4] = static_cast<uint8_t>(length >> 8);
+  payload[5] = static_cast<uint8_t>(length);
+  transport::AppendCrcBigEndian(payload, 6);
+  AckLoop loop;
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_OK}, [&](bool) -> Z1Step {
+    ++loop.attempt;
+    if (!transport::Z1Send(link, kCmdUpdateInfo, payload, sizeof payload)) return loop.Retry();
+    uint16_t id = 0;
+    const bool acked = transport::Z1ReadAck(link, 0xFFFF, &id);
+    if (id != 0xFFFF) {
+      std::printf("The ack of 0x83 cmd is 0x%x not 0xffff! Maybe file length too large?\n", id);
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    if (acked) return {Z1Next::kDone, CORLINK_OK};
+    loop.refused = true;
+    return loop.Retry();
+  });
+}
+
+int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
+  if (length < kZ1FrameBytes) return CORLINK_ERR_FAILED;
+  const Z1Link link = Z1LinkFor(fd);
+  uint8_t payload[kZ1FrameBytes + 2];
+  std::memcpy(payload, data, kZ1FrameBytes);
+  transport::AppendCrcBigEndian(payload, kZ1FrameBytes);
+  AckLoop loop;
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_OK}, [&](bool) -> Z1Step {
+    ++loop.attempt;
+    if (!transport::Z1Send(link, kCmdUpdateData, payload, sizeof payload)) return loop.Retry();
+    uint16_t id = 0;
+    if (transport::Z1ReadAck(link, frame_id, &id)) return {Z1Next::kDone, CORLINK_OK};
+    if (id != frame_id) {
+      std::printf("Error.. Not supported. Z1 requires an data frame id that is not current transmitting id!\n");
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    loop.refused = true;
+    return loop.Retry();
+  });
+}
+
+int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* out) {
+  const Z1Link link = Z1LinkFor(fd);
+  uint8_t payload[14];
+  PutBe32(payload, address);
+  PutBe32(payload + 4, word2);
+  PutBe32(payload + 8, word3);
+  transport::AppendCrcBigEndian(payload, 12);
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_OK}, [&](bool later) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    auto ex = transport::Z1SendAndReceive(link, kCmdMemory, payload, sizeof payload, later, r, &len);
+    if (ex == transport::Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
+    if (len == 4) {
+      if (r[0] == 0x00 && r[1] == 0x40) {
+        std::printf("Setting cmd failed with NACK\n");
+        return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+      }
+      std::printf("Setting cmd failed with strange NACK packet\n");
+      return {Z1Next::kRetry, CORLINK_ERR_FAILED};
+    }
+    if (len != 6) {
+      std::printf("Wrong response format!");
+      return {Z1Next::kRetry, CORLINK_ERR_FAILED};
+    }
+    if (!TailCrcOk(r, len)) {
+      std::printf("CRC error!!\n");
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    *out = static_cast<int32_t>(static_cast<uint32_t>(r[0]) | static_cast<uint32_t>(r[1]) << 8 |
+                                static_cast<uint32_t>(r[2]) << 16 | static_cast<uint32_t>(r[3]) << 24);
+    return {Z1Next::kDone, CORLINK_OK};
+  });
+}
+
+int PowerMode(int fd, int32_t* mode) {
+  const Z1Link link = Z1LinkFor(fd);
+  uint8_t payload[3] = {static_cast<uint8_t>(*mode)};
+  transport::AppendCrcBigEndian(payload, 1);
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    auto ex = transport::Z1SendAndReceive(link, kCmdPowerMode, payload, sizeof payload, false, r, &len);
+    if (ex == transport::Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
+    if (len != 3) {
+      std::printf("Wrong response format!\n");
+      return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+    }
+    if (!TailCrcOk(r, len)) {
+      std::printf("CRC check failed!\n");
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    *mode = r[0];
+    return {Z1Next::kDone, CORLINK_OK};
+  });
+}
+
+int ButtonMode(int fd, int32_t* status) {
+  const Z1Link link = Z1LinkFor(fd);
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    if (!transport::Z1Receive(link, kCmdButtonMode, r, &len)) len = 0;
+    if (len != 6) {
+      std::printf("Wrong response format!\n");
+      return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+    }
+    if (!TailCrcOk(r, len)) {
+      std::printf("CRC check failed!\n");
+      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+    }
+    *status = static_cast<int32_t>(Be32(r));
+    return {Z1Next::kDone, CORLINK_OK};
+  });
+}
+
+bool CmdRead(int fd, uint8_t command, uint8_t* buffer, uint8_t* count) {
+  size_t len = 0;
+  const bool ok = transport::Z1Receive(Z1LinkFor(fd), command, buffer, &len);
+  *count = static_cast<uint8_t>(len);
+  return ok;
+}
+
+bool CmdWrite(int fd, const uint8_t* packet) {
+  return transport::Z1Send(Z1LinkFor(fd), packet[0], packet + 2, packet[1]);
+}
+
+}  // namespace
+
+const MaintenanceTable& Z1MaintenanceTable() {
+  static const MaintenanceTable table{
+      .reset = Reset,
+      .recalibrate = Recalibrate,
+      .wait_ready = WaitReady,
+      .update_info = UpdateInfo,
+      .update_data = UpdateData,
+      .update_finish = nullptr,
+      .block_crc = nullptr,
+      .memory = Memory,
+      .power_mode = PowerMode,
+      .button_mode = ButtonMode,
+      .cmd_read = CmdRead,
+      .cmd_write = CmdWrite,
+  };
+  return table;
+}
+
+}  // namespace corlink::commands

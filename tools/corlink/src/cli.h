@@ -1,0 +1,24 @@
+// The `corlink` command line: parses the arguments, opens the device, runs one command and
+// prints its result as text or JSON. Everything goes through the library's C interface.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace corlink_tool {
+
+struct Console {
+  std::ostream& out;      // results (and the JSON document)
+  std::ostream& err;      // messages and errors
+  bool terminal = false;  // out is a terminal: the flash progress is a bar
+};
+
+// The --help text.
+std::string Usage();
+
+// Runs `corlink args...` (args without the program name). Returns the exit code:
+// 0 ok, 1 device error, 2 usage or bad file, 3 verify mismatch.
+int RunTool(const std::vector<std::string>& args, Console& console);
+
+}  // namespace corlink_tool
