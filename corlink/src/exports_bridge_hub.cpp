@@ -3,6 +3,7 @@
 // USB ports.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "bridge/bridge.h"
 #include "corlink.h"
@@ -90,11 +91,12 @@ void IO_GetDeviceList_ForHub(CorlinkHubDevice* out, int count) {
 
 CorlinkHubDevice* IO_GetDeviceByPath_ForHub(CorlinkHubDevice* out, const char* path) {
   if (out == nullptr) return out;
-  EmptyRecord(out);
-  if (path == nullptr) return out;
   GuardedVoid([&] {
+    // Taken before out is cleared: the path may be the one out holds from a former lookup.
+    const std::string wanted = path != nullptr ? path : "";
+    EmptyRecord(out);
     corlink::hub::HubSlot slot;
-    if (corlink::hub::ByPath(path, &slot)) FillRecord(out, slot);
+    if (!wanted.empty() && corlink::hub::ByPath(wanted, &slot)) FillRecord(out, slot);
   });
   return out;
 }
