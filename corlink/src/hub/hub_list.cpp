@@ -24,7 +24,6 @@ struct HubList {
   HubDeviceSlots slots;
   HubNameTables names;
   HubPlaces places;
-  int z5_on_ports = 0;  // Z5-mode devices the last walk met on a port
 };
 
 HubList& List() {
@@ -85,12 +84,9 @@ void WalkHub(HubList& list, const UsbTree& tree, const std::string& name, bool a
     const std::string child_name = ChildName(name, port);
     const UsbNode* child = child_name.empty() ? nullptr : tree.Find(child_name);
     if (child == nullptr) continue;  // nothing connected
-    if (child->vendor == kZ5Vendor && child->product == kZ5Product) {
-      ++list.z5_on_ports;
-      if (!auto_change) list.slots.Locate(child->key, position, index, port);
-    } else {
-      list.slots.Locate(child->key, position, index, port);
-    }
+    // A Z5-mode device is on its way to another mode while auto-change is on: no location.
+    const bool z5 = child->vendor == kZ5Vendor && child->product == kZ5Product;
+    if (!z5 || !auto_change) list.slots.Locate(child->key, position, index, port);
     if (child->hub) WalkHub(list, tree, child_name, auto_change);
   }
 }
@@ -111,7 +107,6 @@ int Refresh() {
   const std::string root = SysfsRoot(list.places);
   UsbTree tree = ReadSysfsTree(root);
   ListInterfaces(list, root, tree, auto_change);
-  list.z5_on_ports = 0;
   for (const std::string& r : tree.RootHubs()) WalkHub(list, tree, r, auto_change);
   list.names.EndWalk();
   list.slots.DropIncomplete();
