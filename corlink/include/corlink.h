@@ -138,6 +138,27 @@ CORLINK_API int IO_ReadButtonModeStatus(int handle, int32_t *status);
 
 /* ---- Bridge and hub ------------------------------------------------------------------- */
 
+/* Bridge controls work on DEV_Z2_USB_BRG and DEV_USB_BRG_EP1 only (-1 and nothing sent
+ * for any other type); 0 when the bridge took the report. */
+
+/* Target codes of IO_ChgModeToZ1orZ5_ForBridge ('I' and 'R' are the same report's new
+ * product id and reset). */
+enum {
+  CORLINK_BRIDGE_TARGET_Z1 = 0x31, /* '1' */
+  CORLINK_BRIDGE_TARGET_Z5 = 0x35  /* '5' */
+};
+
+/* The hub list ties recognised touch devices to the USB port they hang on: hub_position
+ * is the hub's place in the last refresh's walk, hub_index its place in a table that keeps
+ * it while the hub stays present, port_number the port (1 and up). driver_key_name is the
+ * sysfs path of the device's USB node (stable while it stays on its port), or
+ * "virtual:<location>" for an emulated device started with a port location.
+ * IO_Refresh_ForHub walks /sys/bus/usb/devices ($CORLINK_SYSFS_ROOT instead of /sys when
+ * set). With auto-change on (the default, selector 3) a device in the Z5 mode (vid 6b3e,
+ * pid 3a02, collection 4) is not listed: the refresh runs a mode-change program from the
+ * folder ./ChangeMode and waits for it: selector 1 ChgToZ1Mode, 2 ChangeModeNew, any
+ * other ChangeModeAny (each also tried with ".exe"). */
+
 CORLINK_API int IO_ChgModeToZ1_ForBridge(int handle);
 CORLINK_API int IO_ChgModeToZ1orZ5_ForBridge(int handle, bool toZ1);
 CORLINK_API int IO_ChgModeToAny_ForBridge(int handle, uint16_t product_id);

@@ -12,6 +12,7 @@ Firmware::Impl::Impl(const FirmwareConfig& cfg, std::shared_ptr<FaultPlan> plan)
     : config(cfg), model(cfg.panel), faults(plan ? std::move(plan) : std::make_shared<FaultPlan>()) {
   chips.resize(static_cast<size_t>(model.chip_count()));
   garbage_state ^= cfg.panel.seed;
+  state.product = cfg.product != 0 ? cfg.product : IdentityOf(cfg.type).product;
 }
 
 bool Firmware::Impl::Ready() const {

@@ -16,6 +16,24 @@ bool ToLong(const std::string& text, long lo, long hi, long* out) {
   return true;
 }
 
+// A USB device name as sysfs spells it: bus, '-', then ports from the root hub down joined
+// by '.' ("1-1.4"); numbers 1 to 255 (the bus to 999), at most seven ports.
+bool ValidPortLocation(const std::string& text) {
+  size_t i = 0, numbers = 0;
+  while (i <= text.size()) {
+    size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    const std::string digits = text.substr(start, i - start);
+    long v = 0;
+    if (digits.empty() || digits[0] == '0' || !ToLong(digits, 1, numbers == 0 ? 999 : 255, &v)) return false;
+    ++numbers;
+    if (i == text.size()) break;
+    if (text[i] != (numbers == 1 ? '-' : '.')) return false;
+    ++i;
+  }
+  return numbers >= 2 && numbers <= 8;
+}
+
 }  // namespace
 
 std::string Usage() {
@@ -39,6 +57,10 @@ Device:
   --noise N           noise amplitude in counts, 0 to 50 (default 3)
   --ready-after N     reads of the ready flag that still say "not ready" after each
                       new frame (default 0)
+  --product ID        product id to announce (hex, e.g. 3a02; default that of the type)
+  --z5-mode           a bridge in the Z5 mode: DEV_Z2_USB_BRG announced as 6b3e:3a02
+                      (four collections), the device a hub refresh hands to the
+                      mode-change program
 
 Wire:
   --folder DIR        socket folder (default $CORLINK_VIRTUAL_DIR, else
@@ -47,6 +69,8 @@ Wire:
                       e.g. panelsim-z3usb)
   --pace US           microseconds each report takes in each direction; 1000 emulates
                       full-speed USB (default 0)
+  --port LOC          USB port location to announce, as sysfs names devices (e.g. 1-1.4:
+                      port 4 of the hub on port 1 of bus 1), so hub lists place it
   --uhid              create a kernel HID device through /dev/uhid instead of a socket
                       (exit status 1 where /dev/uhid is missing)
 
@@ -151,6 +175,22 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std
     } else if (arg == "--ready-after") {
       if (!number(0, 1000000, &v)) return false;
       o.server.firmware.ready_after_polls = static_cast<int>(v);
+    } else if (arg == "--product") {
+      if (!next(&text)) return false;
+      if (!ToLong(text.rfind("0x", 0) == 0 ? text : "0x" + text, 1, 0xFFFF, &v)) {
+        *error = "bad value for --product: \"" + text + "\" (a hex product id, 1 to ffff)";
+        return false;
+      }
+      o.server.firmware.product = static_cast<uint16_t>(v);
+    } else if (arg == "--z5-mode") {
+      o.server.firmware.type = DeviceType::Z2UsbBrg;
+      o.server.firmware.product = 0x3a02;
+    } else if (arg == "--port") {
+      if (!next(&o.server.port)) return false;
+      if (!ValidPortLocation(o.server.port)) {
+        *error = "bad value for --port: \"" + o.server.port + "\" (a USB location such as 1-1.4)";
+        return false;
+      }
     } else if (arg == "--pace") {
       if (!number(0, 1000000, &v)) return false;
       o.server.pace_us = static_cast<int>(v);

@@ -234,7 +234,8 @@ struct Server::Impl {
         const int on = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);  // without it: paced from wake-up
       }
-      uhid_event create = wire::Create2(config.firmware.type, config.name);
+      uhid_event create =
+          wire::Create2(config.firmware.type, config.name, firmware->State().product, config.port);
       if (!Send(fd, create)) {
         ::close(fd);
         continue;
@@ -294,7 +295,22 @@ struct Server::Impl {
       Pace();
       if (!Send(conns[index].fd, out)) return false;
     }
+    if (outcome.reannounce) reannounce_due = true;
     return true;
+  }
+
+  // Re-enumeration: every host loses its connection (after what was sent to it); the
+  // listening socket stays, so the next connection sees the new announcement.
+  bool reannounce_due = false;  // thread only
+  void Reannounce() {
+    reannounce_due = false;
+    for (auto& c : conns) ::close(c.fd);
+    conns.clear();
+    scheduled.clear();
+    std::lock_guard<std::mutex> lock(mutex);
+    stats.open_connections = 0;
+    ++stats.reannouncements;
+    changed.notify_all();
   }
 
   void SendDue() {
@@ -364,6 +380,7 @@ struct Server::Impl {
         if (listen_fd < 0 && conns.empty()) break;  // unplugged while serving
         if (!alive && i < conns.size()) CloseConn(i);
       }
+      if (reannounce_due) Reannounce();
       if (listen_fd >= 0 && first_conn > 1 && (fds[1].revents & POLLIN)) Accept();
     }
   }

@@ -20,6 +20,13 @@ bool WriteEvent(int fd, const uhid_event& ev) {
   return n == static_cast<ssize_t>(sizeof ev);
 }
 
+uhid_event Destroy() {
+  uhid_event ev;
+  std::memset(&ev, 0, sizeof ev);
+  ev.type = UHID_DESTROY;
+  return ev;
+}
+
 }  // namespace
 
 int ServeUhid(const ServerConfig& config, const std::function<bool()>& should_stop, std::string* error,
@@ -38,7 +45,10 @@ int ServeUhid(const ServerConfig& config, const std::function<bool()>& should_st
   auto plan = std::make_shared<FaultPlan>();
   for (const Fault& f : config.faults) plan->Add(f);
   Firmware firmware(config.firmware, plan);
-  if (!WriteEvent(fd, wire::Create2(config.firmware.type, name))) {
+  auto create = [&] {
+    return wire::Create2(config.firmware.type, name, firmware.State().product, config.port);
+  };
+  if (!WriteEvent(fd, create())) {
     *error = std::string("uhid refused the device: ") + std::strerror(errno);
     ::close(fd);
     return 1;
@@ -88,11 +98,13 @@ int ServeUhid(const ServerConfig& config, const std::function<bool()>& should_st
       pace();
       WriteEvent(fd, out);
     }
+    if (outcome.reannounce) {  // re-enumerate with the ids the device has now
+      late.clear();
+      WriteEvent(fd, Destroy());
+      WriteEvent(fd, create());
+    }
   }
-  uhid_event destroy;
-  std::memset(&destroy, 0, sizeof destroy);
-  destroy.type = UHID_DESTROY;
-  WriteEvent(fd, destroy);
+  WriteEvent(fd, Destroy());
   ::close(fd);
   return 0;
 }

@@ -6,13 +6,17 @@
 namespace panelsim::wire {
 
 uhid_event Create2(DeviceType type, const std::string& name) {
+  return Create2(type, name, IdentityOf(type).product, "");
+}
+
+uhid_event Create2(DeviceType type, const std::string& name, uint16_t product, const std::string& port) {
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
   ev.type = UHID_CREATE2;
   auto& c = ev.u.create2;
   std::string full = "panelsim " + name;
   std::memcpy(c.name, full.data(), std::min(full.size(), sizeof c.name - 1));
-  std::string phys = "panelsim/" + name;
+  std::string phys = (port.empty() ? "" : "port=" + port + " ") + "panelsim/" + name;
   std::memcpy(c.phys, phys.data(), std::min(phys.size(), sizeof c.phys - 1));
   std::vector<uint8_t> rd = ReportDescriptor(type);
   c.rd_size = static_cast<uint16_t>(std::min<size_t>(rd.size(), sizeof c.rd_data));
@@ -20,7 +24,7 @@ uhid_event Create2(DeviceType type, const std::string& name) {
   c.bus = 0x03;  // BUS_USB
   UsbIdentity id = IdentityOf(type);
   c.vendor = id.vendor;
-  c.product = id.product;
+  c.product = product;
   c.version = 0x0100;
   return ev;
 }

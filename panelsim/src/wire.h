@@ -12,6 +12,9 @@ namespace panelsim::wire {
 
 // UHID_CREATE2 announcing a device of this type under this name.
 uhid_event Create2(DeviceType type, const std::string& name);
+// The same with the product id the device has now, and the USB port location it claims
+// ("1-1.4", empty: none), carried at the start of phys as "port=1-1.4 ".
+uhid_event Create2(DeviceType type, const std::string& name, uint16_t product, const std::string& port);
 
 // The request an event from the host carries, if it is one the firmware answers
 // (UHID_OUTPUT, UHID_GET_REPORT, UHID_SET_REPORT). Sizes are checked against the event.

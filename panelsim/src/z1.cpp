@@ -31,6 +31,18 @@ const std::vector<uint8_t> kAckMode = {0x00, 0x80, 0x5A, 0x31};
 const std::vector<uint8_t> kNack = {0x00, 0x40, 0x5A, 0x31};
 const std::vector<uint8_t> kAckFfff = {0x00, 0x80, 0xFF, 0xFF};
 
+// The feature-channel devices that are USB bridges (and re-enumerate after a control).
+bool IsBridge(DeviceType type) {
+  return type == DeviceType::Z2UsbBrg || type == DeviceType::UsbBrgEp1 || type == DeviceType::NotSet;
+}
+
+// A mode change: the Z1 mode is product 3a01, the Z5 mode 3a02; other targets keep it.
+void SetBridgeMode(FirmwareState& state, int target) {
+  state.bridge_mode_target = target;
+  if (target == '1') state.product = 0x3a01;
+  if (target == '5') state.product = 0x3a02;
+}
+
 // Spoils a response the way the Z1-specific faults do. Acknowledgements carry no CRC.
 void SpoilZ1(std::vector<uint8_t>& bytes, const std::optional<Fault>& fault, bool feature_carrier) {
   if (!fault) return;
@@ -120,9 +132,14 @@ void Firmware::Impl::Z1Write(int chip, uint8_t command, const uint8_t* p, size_t
       break;
     case 0x55:  // bridge control: the action code, then its arguments
       if (n >= 1) {
-        if (p[0] == 'I' && n >= 3) state.bridge_product = static_cast<uint16_t>(p[1] | (p[2] << 8));
-        else if (p[0] == 'R') ++state.bridge_resets;
-        else state.bridge_mode_target = p[0];
+        if (p[0] == 'I' && n >= 3) {
+          state.bridge_product = static_cast<uint16_t>(p[1] | (p[2] << 8));
+          state.product = state.bridge_product;
+        } else if (p[0] == 'R') {
+          ++state.bridge_resets;
+        } else {
+          SetBridgeMode(state, p[0]);
+        }
       }
       return;  // the bridge itself acts; nothing to read back
     default: r.bytes = {0x00, 0xC0, command, 0x00}; break;
@@ -194,6 +211,7 @@ Outcome Firmware::Impl::HandleFeature(const Request& req) {
         Z1Write(0, d[3], d.data() + 5, d[4]);
         // Bridge control is acted on by the bridge and polled by nobody.
         phase = d[3] == 0x55 ? FeaturePhase::Idle : FeaturePhase::WriteDone;
+        out.reannounce = d[3] == 0x55 && IsBridge(config.type);
         break;
       }
       case 0xDD:  // request the response to a command
@@ -219,8 +237,11 @@ Outcome Firmware::Impl::HandleFeature(const Request& req) {
         state.report_to_os = true;
         phase = FeaturePhase::Idle;
         break;
-      case 0xF8:  // bridge: change the chip to the Z1 model code
-        if (d.size() >= 8 && d[5] == 'Z') state.bridge_mode_target = d[6];
+      case 0xF8:  // bridge: F8 06 55 A5 50, then the model code 'Z' '1' 00
+        if (d.size() >= 8 && d[6] == 'Z') {
+          SetBridgeMode(state, d[7]);
+          out.reannounce = IsBridge(config.type);
+        }
         phase = FeaturePhase::Idle;
         break;
       default: phase = FeaturePhase::Idle; break;

@@ -31,6 +31,7 @@ void AddDevice(const RawDevice& raw, std::vector<DeviceInfo>& out) {
   info.node = raw.node;
   info.vendor_id = raw.vendor_id;
   info.product_id = raw.product_id;
+  info.port = raw.port;
   const std::string base = raw.node + IdsPart(raw);
   const size_t n = parsed.collections.size();
   if (n <= 1) {

@@ -49,6 +49,7 @@ struct RawDevice {
   uint16_t vendor_id = 0;
   uint16_t product_id = 0;
   std::vector<uint8_t> report_descriptor;
+  std::string port;  // USB port location an emulated device announces ("1-1.4"), or empty
 };
 
 // What discovery sees: one entry per top-level collection.
@@ -59,6 +60,7 @@ struct DeviceInfo {
   uint16_t product_id = 0;
   int collection = 0;  // 1-based; 0 for a single-collection device
   Collection layout;
+  std::string port;  // as RawDevice::port
 };
 
 enum class OpenError { None, NotFound, Busy, Access, Other };

@@ -8,6 +8,9 @@
 // descriptor and handed out by later reads, as the kernel's hidraw buffer would. A
 // cancelled read marks the descriptor so that answers arriving late for it are thrown
 // away before the next request goes out.
+//
+// An announcement whose phys field starts with "port=<location>" ("port=1-1.4") names the
+// USB port the emulated device claims to hang on, so that the hub list can place it.
 #include "hid/virtual.h"
 
 #include <dirent.h>
@@ -29,6 +32,7 @@
 #include <mutex>
 
 #include "hid/hid_port.h"
+#include "hub/usb_names.h"
 
 namespace corlink::hid {
 
@@ -378,6 +382,8 @@ void VirtualEnumerate(std::vector<RawDevice>& out) {
       dev.product_id = static_cast<uint16_t>(ev->u.create2.product);
       size_t rd = std::min<size_t>(ev->u.create2.rd_size, HID_MAX_DESCRIPTOR_SIZE);
       dev.report_descriptor.assign(ev->u.create2.rd_data, ev->u.create2.rd_data + rd);
+      dev.port = hub::PortFromPhys(reinterpret_cast<const char*>(ev->u.create2.phys),
+                                   sizeof ev->u.create2.phys);
       out.push_back(std::move(dev));
     }
     close(fd);

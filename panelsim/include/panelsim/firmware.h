@@ -54,6 +54,10 @@
 //   little-endian, 'R' reset, any other code a mode target; opcode 0xF8 .. 'Z' '1' gives
 //   target '1') is recorded in the state and leaves the channel idle.
 // - On the feature channel only the master can be reached.
+// - A bridge (DEV_Z2_USB_BRG, DEV_USB_BRG_EP1, NOT_SET) re-enumerates after each bridge
+//   control (Outcome::reannounce): 'I' announces the new product id, target '1' (the Z1
+//   mode) product 3a01, target '5' (the Z5 mode) product 3a02, any other target and 'R'
+//   the product it has.
 #pragma once
 
 #include <cstdint>
@@ -89,12 +93,14 @@ struct Outcome {
   bool unplug = false;  // disconnect now, before sending anything
   int command = -1;     // command code the request carried, -1 = none (polls, ...)
   int withheld = 0;     // answers a fault kept back (Drop)
+  bool reannounce = false;  // after the answers the device re-enumerates (bridge control)
 };
 
 struct FirmwareConfig {
   DeviceType type = DeviceType::Z3Usb;
   PanelConfig panel;
   int ready_after_polls = 0;  // reads of 0x50000000 that still show "not ready"
+  uint16_t product = 0;       // product id announced at start; 0: that of the type
 };
 
 struct FirmwareState {
@@ -111,6 +117,7 @@ struct FirmwareState {
   uint16_t bridge_product = 0;   // last 'I' bridge command, 0 = none
   int bridge_resets = 0;
   int bridge_mode_target = -1;   // last mode-change target code, -1 = none
+  uint16_t product = 0;          // the product id the device announces now
   int commands = 0;              // commands the firmware executed
 };
 

@@ -14,6 +14,8 @@
 //
 // Each accepted connection first receives UHID_CREATE2, then requests are answered on
 // the connection that sent them; the firmware state is shared by all connections.
+// A bridge control makes the device re-enumerate: once its answer is out every host is
+// disconnected, and later connections get the announcement with the ids it has now.
 // Every wait inside is bounded; Stop joins the thread.
 #pragma once
 
@@ -34,6 +36,8 @@ struct ServerConfig {
                         // /tmp/corlink-<uid> (created when missing)
   std::string name;     // empty: "panelsim-" + lower-case short type name
   int pace_us = 0;      // time each report takes on the wire, in each direction
+  std::string port;     // USB port location announced ("1-1.4"), so hub lists place the
+                        // device; empty: none
   std::vector<Fault> faults;
 };
 
@@ -55,6 +59,7 @@ struct ServerStats {
   int replies = 0;         // get/set replies sent
   int dropped = 0;         // answers withheld by faults
   bool unplugged = false;
+  int reannouncements = 0;  // re-enumerations after bridge controls
 };
 
 // The socket folder as the library finds it (see ServerConfig::folder).
