@@ -106,7 +106,6 @@ void AcquisitionRun::Work() {
       host_.StatusText("no MAT-file: " + recording_->mat.Error());
     }
   }
-  lastRecordedFrame_ = 0;
   clock_.Reset();
   std::vector<std::string> names;
   for (InstantModel* m : models) names.push_back(m->GetName());
@@ -178,6 +177,7 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   InstantModel& first = *models[0];
   settings_.sleepMs(first.GetDiagDelay());
   settings_.io.SetRawMode(settings_.device, kRawModeOn);
+  const int32_t countBefore = first.GetFrameCounter();
   const bool ready = WaitFirmwareReady();
   if (ready) {
     for (InstantModel* m : models) {
@@ -219,9 +219,8 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   frameRate_.store(clock_.Rate(), std::memory_order_relaxed);
 
   // A cycle whose read failed leaves the previous frame in place: it is recorded once.
-  if (recording_ && report.frameCount > lastRecordedFrame_ &&
-      IsFrameRecorded(report.frameCount, settings_.dumpInterval)) {
-    lastRecordedFrame_ = report.frameCount;
+  const bool freshFrame = report.frameCount != countBefore;
+  if (recording_ && freshFrame && IsFrameRecorded(report.frameCount, settings_.dumpInterval)) {
     Recording& rec = *recording_;
     rec.frames.resize(models.size());
     for (size_t i = 0; i < models.size(); ++i) {

@@ -158,7 +158,6 @@ class AcquisitionRun {
   int32_t lastStatus_ = -1;
   std::string lastStatusArgument_;
   std::optional<SliderPositions> lastSliders_;
-  int32_t lastRecordedFrame_ = 0;
   std::string recordingPath_;
   std::string matPath_;
 };
