@@ -15,6 +15,7 @@
 #include "data/export/png_map.h"
 #include "data/limits/limits_file.h"
 #include "data/source_range_table.h"
+#include "data/snr/panel_noise.h"
 #include "data/source_type.h"
 #include "data/status_text.h"
 
@@ -72,8 +73,10 @@ DeviceIo Watched(const DeviceIo& io, const std::shared_ptr<DeviceWatch>& watch) 
 // frame, the progress line and the messages.
 class CaptureHost : public AcquisitionHost {
  public:
-  CaptureHost(const InstantModel& model, const CaptureOptions& o, CaptureEnvironment& env)
-      : model_(model), options_(o), env_(env) {
+  // withNoise: the frames also go to the panel noise report (all of them untouched: a
+  // panel under test is not touched).
+  CaptureHost(const InstantModel& model, const CaptureOptions& o, CaptureEnvironment& env, bool withNoise)
+      : model_(model), options_(o), env_(env), noise_(withNoise ? model.Width() : 0, withNoise ? model.Height() : 0) {
     stats_.Reset(model.Width(), model.Height());
   }
 
@@ -97,6 +100,7 @@ class CaptureHost : public AcquisitionHost {
     lastNumber_ = frame->number;
     if (frame->width == stats_.Width() && frame->height == stats_.Height()) {
       stats_.Add(frame->cells.data(), frame->mask.data());
+      if (noise_.Width() > 0) noise_.AddUntouched(*frame);
     }
     Progress(report);
   }
@@ -108,6 +112,7 @@ class CaptureHost : public AcquisitionHost {
 
   // After the run.
   const CellStatistics& Stats() const { return stats_; }
+  PanelNoiseReport Noise() const { return noise_.Report(); }
   const FrameReport& Last() const { return last_; }
   int32_t ReadFailures() const { return readFailures_; }
   const std::vector<std::string>& Messages() const { return messages_; }
@@ -130,6 +135,7 @@ class CaptureHost : public AcquisitionHost {
   CaptureEnvironment& env_;
   std::mutex mutex_;
   CellStatistics stats_;
+  PanelNoiseAccumulator noise_;
   FrameReport last_;
   int32_t lastNumber_ = 0;
   int32_t readFailures_ = 0;
@@ -172,9 +178,6 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
     if (!LoadLimits(o.limits, &limits, &error)) return Usage(env, error);
     if (!limits.source.empty() && !SameSource(limits.source, o.sourceType)) {
       return Usage(env, "the limits are for " + limits.source + ", the capture reads " + s.source);
-    }
-    if (HasRules(limits, LimitKind::NoisePp) || HasRules(limits, LimitKind::NoiseRms)) {
-      return Usage(env, "noise limits need the panel noise report, which this build does not have yet");
     }
   }
   GoldenFrame golden;
@@ -220,7 +223,8 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   settings.batchMode = true;
   settings.batchFrameLimit = o.frames;
   settings.matlabDump = o.mat;
-  CaptureHost host(model, o, env);
+  const bool withNoise = HasRules(limits, LimitKind::NoisePp) || HasRules(limits, LimitKind::NoiseRms);
+  CaptureHost host(model, o, env, withNoise);
   {
     AcquisitionRun run(settings, host);
     watch->run.store(&run, std::memory_order_release);
@@ -270,7 +274,20 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
       code = Usage(env, error);
     } else {
       CheckValueLimits(stats, bounds, &s.failures);
-      if (!o.golden.empty() && !CheckGolden(stats, golden, tolerance, &s.failures, &error)) {
+      std::vector<CellBounds> pp, rms;
+      if (withNoise) {
+        if (!ResolveLimits(limits, LimitKind::NoisePp, stats.Width(), stats.Height(), &pp, &error) ||
+            !ResolveLimits(limits, LimitKind::NoiseRms, stats.Width(), stats.Height(), &rms, &error)) {
+          code = Usage(env, error);
+        } else {
+          const PanelNoiseReport report = host.Noise();
+          s.noiseChecked = true;
+          s.noisePpMax = report.noisePp.max;
+          s.noiseRmsMax = report.noiseRms.max;
+          CheckNoiseLimits(NoiseFiguresOf(report), pp, rms, &s.failures);
+        }
+      }
+      if (code == kExitOk && !o.golden.empty() && !CheckGolden(stats, golden, tolerance, &s.failures, &error)) {
         code = Usage(env, error);
       }
     }

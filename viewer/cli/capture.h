@@ -41,6 +41,8 @@ struct CaptureSummary {
   bool deviceLost = false;
   bool interrupted = false;
   bool judged = false;        // limits or golden were checked
+  bool noiseChecked = false;  // noise limits were checked, over all frames read
+  double noisePpMax = 0, noiseRmsMax = 0;
   std::vector<CellFailure> failures;
   std::vector<std::string> messages;  // what the worker reported on the way
 };

@@ -59,6 +59,9 @@ std::string SummaryText(const CaptureSummary& s) {
        std::to_string(s.recorded) + " frames\n";
   if (!s.mat.empty()) t += "MAT-file " + s.mat + "\n";
   if (!s.png.empty()) t += "picture " + s.png + "\n";
+  if (s.noiseChecked) {
+    t += "noise: peak-to-peak up to " + Format(0, s.noisePpMax) + ", RMS up to " + Format(3, s.noiseRmsMax) + "\n";
+  }
   if (s.judged) {
     if (s.failures.empty()) {
       t += "PASS\n";
@@ -102,6 +105,10 @@ std::string SummaryJson(const CaptureSummary& s) {
   field("mat", text(s.mat));
   field("png", text(s.png));
   field("deviceLost", s.deviceLost ? "true" : "false");
+  if (s.noiseChecked) {
+    field("noisePpMax", JsonNumber(s.noisePpMax));
+    field("noiseRmsMax", JsonNumber(s.noiseRmsMax));
+  }
   field("verdict", !s.judged ? "null" : s.failures.empty() ? "\"PASS\"" : "\"FAIL\"");
   std::string failures = "[";
   for (size_t i = 0; i < s.failures.size(); ++i) {

@@ -68,8 +68,9 @@ class CaptureE2e : public ::testing::Test {
     fs::remove_all(dir_);
   }
 
-  void Serve() {
+  void Serve(int fingers = 2) {
     panelsim::ServerConfig cfg;
+    cfg.firmware.panel.fingers = fingers;
     cfg.firmware.panel.chips = 3;
     cfg.firmware.panel.drive = 8;
     cfg.firmware.panel.sense = {6};
@@ -210,6 +211,23 @@ TEST_F(CaptureE2e, AGoldenRunAgainstItselfPasses) {
                              Path("golden.csv")});
   EXPECT_EQ(wrong.code, 2) << wrong.err;
   EXPECT_NE(wrong.err.find("holds Base"), std::string::npos) << wrong.err;
+}
+
+// An untouched panel's raw data carry the emulated noise of at most +-3 counts.
+TEST_F(CaptureE2e, NoiseLimitsUseThePanelNoiseReport) {
+  Serve(0);
+  std::ofstream(Path("noise.csv")) << "source, RawData\nnoise_pp, *, *, , 6\nnoise_rms, *, *, , 3.5\n";
+  Outcome o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--json", "--out", Path("n1.csv"),
+                   "--limits", Path("noise.csv")});
+  EXPECT_EQ(o.code, 0) << o.out << o.err;
+  EXPECT_NE(o.out.find("\"noisePpMax\":"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("\"verdict\":\"PASS\""), std::string::npos) << o.out;
+  // A still cell is impossible with that noise: a limit of 0 fails every cell.
+  std::ofstream(Path("still.csv")) << "noise_pp, *, *, , 0\n";
+  o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--out", Path("n2.csv"), "--limits",
+           Path("still.csv")});
+  EXPECT_EQ(o.code, 3) << o.out << o.err;
+  EXPECT_NE(o.out.find("noise_pp (0, 0): "), std::string::npos) << o.out;
 }
 
 TEST_F(CaptureE2e, UnpluggingMidCaptureExitsOneAndKeepsEveryCompletedFrame) {

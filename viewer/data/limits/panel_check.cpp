@@ -8,6 +8,7 @@
 
 #include "data/recording/recording_reader.h"
 #include "data/recording/recording_set.h"
+#include "data/snr/panel_noise.h"
 
 namespace pelorin {
 namespace {
@@ -157,6 +158,23 @@ bool CheckGolden(const CellStatistics& stats, const GoldenFrame& golden, const T
     }
   }
   return true;
+}
+
+CellNoiseFigures NoiseFiguresOf(const PanelNoiseReport& report) {
+  CellNoiseFigures n;
+  const size_t cells = size_t(std::max(report.width, 0)) * size_t(std::max(report.height, 0));
+  if (report.cells.size() != cells) return n;
+  n.width = report.width;
+  n.height = report.height;
+  n.peakToPeak.resize(cells);
+  n.rms.resize(cells);
+  n.valid.resize(cells);
+  for (size_t i = 0; i < cells; ++i) {
+    n.peakToPeak[i] = report.cells[i].noisePp;
+    n.rms[i] = report.cells[i].noiseRms;
+    n.valid[i] = report.cells[i].untouchedFrames > 0 ? 1 : 0;
+  }
+  return n;
 }
 
 void CheckNoiseLimits(const CellNoiseFigures& noise, const std::vector<CellBounds>& ppBounds,

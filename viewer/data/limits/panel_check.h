@@ -80,6 +80,10 @@ struct CellNoiseFigures {
   std::vector<double> peakToPeak, rms;
   std::vector<uint8_t> valid;  // empty = every cell
 };
+// The noise figures of a panel noise report (cells without untouched frames are left out).
+struct PanelNoiseReport;
+CellNoiseFigures NoiseFiguresOf(const PanelNoiseReport& report);
+
 // Peak-to-peak and RMS noise against the maxima (and minima) of the noise rules.
 void CheckNoiseLimits(const CellNoiseFigures& noise, const std::vector<CellBounds>& ppBounds,
                       const std::vector<CellBounds>& rmsBounds, std::vector<CellFailure>* failures);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "data/recording/recording_writer.h"
+#include "data/snr/panel_noise.h"
 
 namespace pelorin {
 namespace {
@@ -169,6 +170,30 @@ TEST(PanelCheck, NoiseFiguresAgainstTheirLimits) {
   EXPECT_EQ(DescribeFailure(failures[1]), "noise_pp (0, 1): 9 above max 8");
   EXPECT_EQ(FailuresCsv(failures),
             "check,x,y,value,limit,bound\nnoise_rms,0,0,1,1.500,min\nnoise_pp,0,1,9,8,max\n");
+}
+
+TEST(PanelCheck, NoiseLimitsJudgeThePanelNoiseReport) {
+  // Cell (0, 1) swings by 6 counts over three untouched frames, (0, 0) holds still and
+  // (1, 0) is masked throughout.
+  PanelNoiseAccumulator acc(2, 2);
+  const std::vector<uint8_t> valid = {1, 1, 0, 1};
+  ASSERT_TRUE(acc.AddUntouched({10, 20, 0, 5}, valid));
+  ASSERT_TRUE(acc.AddUntouched({10, 26, 0, 5}, valid));
+  ASSERT_TRUE(acc.AddUntouched({10, 23, 0, 5}, valid));
+  const CellNoiseFigures n = NoiseFiguresOf(acc.Report());
+  ASSERT_EQ(n.peakToPeak.size(), 4u);
+  EXPECT_EQ(n.peakToPeak[1], 6);
+  EXPECT_EQ(n.valid, (std::vector<uint8_t>{1, 1, 0, 1}));
+  LimitsFile f;
+  std::string error;
+  ASSERT_TRUE(ParseLimits("noise_pp, *, *, , 5\nnoise_rms, *, *, , 2.5\n", &f, &error));
+  std::vector<CellBounds> pp, rms;
+  ASSERT_TRUE(ResolveLimits(f, LimitKind::NoisePp, 2, 2, &pp, &error));
+  ASSERT_TRUE(ResolveLimits(f, LimitKind::NoiseRms, 2, 2, &rms, &error));
+  std::vector<CellFailure> failures;
+  CheckNoiseLimits(n, pp, rms, &failures);
+  ASSERT_EQ(failures.size(), 1u);  // RMS of 20, 26, 23 is sqrt(6) < 2.5
+  EXPECT_EQ(DescribeFailure(failures[0]), "noise_pp (0, 1): 6 above max 5");
 }
 
 }  // namespace
