@@ -1,5 +1,6 @@
 #include "data/recording/mat_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -115,11 +116,9 @@ bool MatWriter::Open(const std::string& path, int32_t width, int32_t height) {
   char when[64] = "";
   std::tm local{};
   if (localtime_r(&now, &local) != nullptr) std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", &local);
-  std::snprintf(header, 116, "MATLAB 5.0 MAT-file, Platform: GLNXA64, Created on: %s by pelorin", when);
-  // The text is padded with spaces, not ended by a NUL.
-  for (size_t i = 0; i < 116; ++i) {
-    if (header[i] == '\0') header[i] = ' ';
-  }
+  // The text is padded with spaces, not ended by a NUL, and cut at 116 bytes.
+  const std::string text = std::string("MATLAB 5.0 MAT-file, Platform: GLNXA64, Created on: ") + when + " by pelorin";
+  std::memcpy(header, text.data(), std::min<size_t>(text.size(), 116));
   std::memset(header + 116, 0, 8);
   header[124] = 0x00;
   header[125] = 0x01;
