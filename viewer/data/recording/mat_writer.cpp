@@ -81,9 +81,8 @@ std::vector<uint8_t> FramesHead(int32_t width, int32_t height, int32_t frames) {
 
 }  // namespace
 
-MatWriter::~MatWriter() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+// An unfinished file has no valid sizes; it is not left behind.
+MatWriter::~MatWriter() { Abandon(); }
 
 bool MatWriter::Fail(const std::string& what) {
   error_ = what;

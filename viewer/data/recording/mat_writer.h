@@ -21,6 +21,7 @@ inline constexpr const char* kTempMatName = "tempReport.mat";
 class MatWriter {
  public:
   MatWriter() = default;
+  // Removes a file that was not finished.
   ~MatWriter();
   MatWriter(const MatWriter&) = delete;
   MatWriter& operator=(const MatWriter&) = delete;
