@@ -12,6 +12,8 @@ PACKAGES=(
   libwxgtk3.2-dev libwxgtk-gl3.2-1 libgl-dev libglu1-mesa-dev libgl1-mesa-dri fonts-wqy-microhei
   # GUI tests and the demo on a headless machine
   xvfb xauth x11-utils
+  # pelorin-capture: PNG heat maps, and the MAT-file checks of its tests
+  libpng-dev octave python3-scipy
   # the real-kernel end-to-end test
   qemu-system-x86 busybox-static cpio kmod
 )

@@ -10,7 +10,9 @@
 
 #include <corlink.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +28,7 @@
 #include "data/frame_model.h"
 #include "data/recording/recording_reader.h"
 #include "data/recording/recording_set.h"
+#include "data/recording/mat_writer.h"
 #include "data/recording/recording_writer.h"
 #include "data/source_range_table.h"
 #include "data/status_text.h"
@@ -364,6 +367,67 @@ TEST_F(AcquisitionPanelsim, WindowReadsWhileTheWorkerWrites) {
   ASSERT_TRUE(run_->WaitFinished(20s));
   EXPECT_GT(seen, 0);
   EXPECT_FALSE(host_.Read([](RecordingHost& h) { return h.sliders.empty(); }));
+}
+
+// A cycle whose chip read fails keeps the previous frame in the model; it must not be
+// recorded again under its old number.
+TEST_F(AcquisitionPanelsim, AFailedReadRecordsNoFrameTwice) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceRawData);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.dumpEnabled = true;
+  s.batchMode = true;
+  s.batchFrameLimit = 1;
+  s.recordingName = "one.csv";
+  server_->ClearLog();
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+  // The reads of one frame, the ready poll first: spoil the next frame's first chip read
+  // on all three of its attempts.
+  const int perFrame = server_->CommandCount(0x86);
+  ASSERT_GT(perFrame, 1);
+  server_->faults().Add(panelsim::Fault{panelsim::FaultKind::Nack, 0x86, 1, 3});
+  s.batchFrameLimit = 4;
+  s.recordingName = "rest.csv";
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+  EXPECT_EQ(server_->faults().Applied(), 3);
+  const std::string text = ReadFile(std::filesystem::path(dir_) / "rest.csv");
+  EXPECT_EQ(BlockNumbers(text), (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(run_->RecordingPath(), dir_ + "/rest.csv");
+  host_.Inspect([](RecordingHost& h) {
+    EXPECT_NE(std::find(h.statuses.begin(), h.statuses.end(), "read chip data fail"), h.statuses.end());
+  });
+}
+
+TEST_F(AcquisitionPanelsim, DumpTypeMatlabWritesAMatFileBesideTheRecording) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceBase);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.dumpEnabled = true;
+  s.dumpInterval = 2;
+  s.batchMode = true;
+  s.batchFrameLimit = 5;
+  s.matlabDump = true;
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+  const std::filesystem::path csv = OnlyRecording();
+  ASSERT_EQ(run_->MatPath(), MatPathFor(csv.string()));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir_) / kTempMatName));
+  // Frames 1, 3 and 5 of 8 x 18 cells: the frames element's dimensions say so.
+  const std::string mat = ReadFile(run_->MatPath());
+  ASSERT_GT(mat.size(), 128u + 40u);
+  int32_t dims[3] = {};
+  std::memcpy(dims, mat.data() + 128 + 8 + 16 + 8, sizeof dims);
+  EXPECT_EQ(dims[0], 8);
+  EXPECT_EQ(dims[1], 18);
+  EXPECT_EQ(dims[2], 3);
+  EXPECT_EQ(BlockNumbers(ReadFile(csv)), (std::vector<int>{1, 3, 5}));
 }
 
 TEST_F(AcquisitionPanelsim, StartRefusesTheMasterOfASlavesOnlyCascade) {

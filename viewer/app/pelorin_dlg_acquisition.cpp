@@ -172,6 +172,7 @@ void CPelorinDlg::StartAcquisition() {
   s.models = live;
   s.dumpEnabled = dumpEnabled_;
   s.dumpInterval = std::max(state_.dumpInterval, 1);
+  s.matlabDump = state_.dumpType != 0;
   s.workDir = wxGetCwd().utf8_string();
   s.batchMode = state_.batchMode;
   s.batchFrameLimit = state_.batchFrameLimit;

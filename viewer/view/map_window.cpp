@@ -3,6 +3,7 @@
 #include <wx/dcclient.h>
 #include <wx/thread.h>
 
+#include "view/map_picture.h"
 #include "view/mesh/mesh_rebuild.h"
 
 namespace pelorin {
@@ -19,6 +20,7 @@ COpenGLControl* COpenGLControl::CreateGLWindow(const wxRect& rect, wxWindow* par
                                                MapViewState& view, MapDataState& data) {
   auto* window = new COpenGLControl(parent, rect, view, data);
   window->CreateDevice();
+  AddSavePictureMenu(*window);
   return window;
 }
 

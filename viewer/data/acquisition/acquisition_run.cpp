@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <ctime>
 
+#include "data/recording/mat_writer.h"
 #include "data/recording/recording_writer.h"
 #include "data/source_type.h"
 #include "data/status_text.h"
@@ -45,6 +47,7 @@ struct AcquisitionRun::Recording {
   DumpFile file;
   std::vector<DumpSource> sources;
   std::vector<std::shared_ptr<const LiveFrame>> frames;
+  MatWriter mat;  // open only with the dump type "MATLAB"
 };
 
 AcquisitionRun::AcquisitionRun(AcquisitionSettings settings, AcquisitionHost& host)
@@ -97,6 +100,10 @@ void AcquisitionRun::Work() {
     if (!OpenDump(recording_->file, settings_.workDir, recording_->sources)) {
       ShowStatus(kStatusCantOpenFile, recording_->file.TempPath());
       recording_.reset();
+    } else if (settings_.matlabDump &&
+               !recording_->mat.Open(settings_.workDir + "/" + kTempMatName, models[0]->Width(),
+                                     models[0]->Height())) {
+      host_.StatusText("no MAT-file: " + recording_->mat.Error());
     }
   }
   clock_.Reset();
@@ -115,9 +122,15 @@ void AcquisitionRun::Work() {
   if (recording_) {
     const int32_t frames = models.empty() ? 0 : models[0]->GetFrameCounter();
     const std::string batchName = settings_.batchMode ? settings_.batchName : std::string();
-    const std::string name = FinalDumpName(batchName, models[0]->GetName(), std::time(nullptr));
+    const std::string name = !settings_.recordingName.empty()
+                                 ? settings_.recordingName
+                                 : FinalDumpName(batchName, models[0]->GetName(), std::time(nullptr));
     if (!FinishDump(recording_->file, frames, std::max(settings_.dumpInterval, 1), name)) {
       host_.StatusText("can't write file at " + settings_.workDir + "/" + name);
+      recording_->mat.Abandon();
+    } else {
+      recordingPath_ = recording_->file.FinalPath();
+      FinishMat(*models[0]);
     }
     recording_.reset();
   }
@@ -127,6 +140,24 @@ void AcquisitionRun::Work() {
     finished_.store(true, std::memory_order_release);
   }
   finishedCv_.notify_all();
+}
+
+void AcquisitionRun::FinishMat(const InstantModel& first) {
+  MatWriter& mat = recording_->mat;
+  if (!mat.IsOpen()) return;
+  std::vector<int32_t> indices;
+  for (const ChipInfo& chip : first.GetActiveSet().chips) indices.push_back(chip.chipIndex);
+  const std::vector<uint8_t>& mask = first.FrameMask();
+  const bool maskFits = mask.size() == size_t(first.Width()) * size_t(first.Height());
+  const std::string target = MatPathFor(recordingPath_);
+  if (!mat.Finish(maskFits ? mask.data() : nullptr, first.GetName(),
+                  ChipOrderText(indices, first.GetCascadeMode()))) {
+    host_.StatusText("no MAT-file: " + mat.Error());
+  } else if (std::rename(mat.Path().c_str(), target.c_str()) != 0) {
+    host_.StatusText("no MAT-file: can't rename " + mat.Path() + " to " + target);
+  } else {
+    matPath_ = target;
+  }
 }
 
 bool AcquisitionRun::WaitFirmwareReady() {
@@ -146,6 +177,7 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   InstantModel& first = *models[0];
   settings_.sleepMs(first.GetDiagDelay());
   settings_.io.SetRawMode(settings_.device, kRawModeOn);
+  const int32_t countBefore = first.GetFrameCounter();
   const bool ready = WaitFirmwareReady();
   if (ready) {
     for (InstantModel* m : models) {
@@ -186,7 +218,9 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   const uint32_t elapsed = clock_.Tick(settings_.tickMs(), report.frameCount);
   frameRate_.store(clock_.Rate(), std::memory_order_relaxed);
 
-  if (recording_ && IsFrameRecorded(report.frameCount, settings_.dumpInterval)) {
+  // A cycle whose read failed leaves the previous frame in place: it is recorded once.
+  const bool freshFrame = report.frameCount != countBefore;
+  if (recording_ && freshFrame && IsFrameRecorded(report.frameCount, settings_.dumpInterval)) {
     Recording& rec = *recording_;
     rec.frames.resize(models.size());
     for (size_t i = 0; i < models.size(); ++i) {
@@ -207,6 +241,10 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
       recording_.reset();
     } else {
       framesRecorded_.fetch_add(1, std::memory_order_relaxed);
+      if (rec.mat.IsOpen() && !rec.mat.AppendFrame(rec.sources[0].cells, elapsed)) {
+        host_.StatusText("MAT-file stopped: " + rec.mat.Error());
+        rec.mat.Abandon();
+      }
       rec.frames.clear();
     }
   }

@@ -88,6 +88,10 @@ struct AcquisitionSettings {
   bool batchMode = false;
   int32_t batchFrameLimit = 0;
   std::string batchName;              // the recording's name in batch mode
+  // The recording's exact file name in workDir; empty: the usual name with a time stamp.
+  std::string recordingName;
+  // Dump type "MATLAB": a MAT-file of the first source is written next to the recording.
+  bool matlabDump = false;
   int32_t displayRangeShift = 5;
   bool autoCenter = false;
   SnrPins pins;
@@ -121,6 +125,9 @@ class AcquisitionRun {
   float StandardDeviation() const { return standardDeviation_.load(std::memory_order_relaxed); }
   // Frames appended to the recording so far.
   int32_t FramesRecorded() const { return framesRecorded_.load(std::memory_order_relaxed); }
+  // After WaitFinished: the recording and MAT-file written, empty when there is none.
+  const std::string& RecordingPath() const { return recordingPath_; }
+  const std::string& MatPath() const { return matPath_; }
 
  private:
   void Work();
@@ -128,6 +135,8 @@ class AcquisitionRun {
   bool WaitFirmwareReady();
   void FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b);
   void ShowStatus(int32_t code, const std::string& argument = {});
+  // Completes the MAT-file beside the finished recording.
+  void FinishMat(const InstantModel& first);
 
   AcquisitionSettings settings_;
   AcquisitionHost& host_;
@@ -149,6 +158,8 @@ class AcquisitionRun {
   int32_t lastStatus_ = -1;
   std::string lastStatusArgument_;
   std::optional<SliderPositions> lastSliders_;
+  std::string recordingPath_;
+  std::string matPath_;
 };
 
 }  // namespace pelorin

@@ -1,9 +1,11 @@
 // The map window on a real GL context (Mesa under Xvfb): colours at known screen points,
 // the zoom picking, the keyboard, and a window without a context.
 #include <GL/glu.h>
+#include <png.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include <wx/utils.h>
 
 #include "view/gl_text.h"
+#include "view/map_picture.h"
 #include "view/map_window.h"
 #include "view/mesh/levels.h"
 #include "view/mesh/mesh_rebuild.h"
@@ -326,6 +329,30 @@ TEST_F(MapWindowTest, KeysReachTheTableAndOthersPassOn) {
   EXPECT_TRUE(press(WXK_F9));
   EXPECT_EQ(map_->Orientation().viewPoint, 1);
   EXPECT_FALSE(press(WXK_F12));
+}
+
+// "Save picture" keeps what the window shows: the read-back picture, top row first,
+// matches the painted frame, and the PNG holds it.
+TEST_F(MapWindowTest, SavedPictureIsWhatTheMapShows) {
+  ASSERT_TRUE(map_->HasContext());
+  LoadFlatFrame(200, DrawStyle::Style2);
+  Render();
+  const RgbImage picture = ReadMapPicture(*map_);
+  ASSERT_EQ(picture.width, kWidth);
+  ASSERT_EQ(picture.height, kHeight);
+  for (const auto& [x, y] : {std::pair{10, 10}, {kWidth / 2, kHeight / 2}, {1240, 1000}, {1240, 20}}) {
+    const uint8_t* p = picture.At(x, kHeight - 1 - y);
+    EXPECT_TRUE(Is({p[0], p[1], p[2]}, At(x, y))) << x << ", " << y;
+  }
+  const std::string path = testing::TempDir() + "pelorin_map_picture.png";
+  std::string error;
+  ASSERT_TRUE(SaveMapPicture(*map_, path, &error)) << error;
+  png_image back{};
+  back.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&back, path.c_str()));
+  EXPECT_EQ(back.width, static_cast<png_uint_32>(kWidth));
+  png_image_free(&back);
+  std::remove(path.c_str());
 }
 
 TEST(MapWindowNoContext, PaintsWithoutCrashing) {

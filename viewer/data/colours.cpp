@@ -1,4 +1,4 @@
-#include "view/mesh/colours.h"
+#include "data/colours.h"
 
 #include <algorithm>
 

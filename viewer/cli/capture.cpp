@@ -1,0 +1,333 @@
+#include "cli/capture.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+
+#include "data/acquisition/acquisition_run.h"
+#include "data/acquisition/acquisition_start.h"
+#include "data/export/png_map.h"
+#include "data/limits/limits_file.h"
+#include "data/source_range_table.h"
+#include "data/snr/panel_noise.h"
+#include "data/source_type.h"
+#include "data/status_text.h"
+
+namespace pelorin {
+namespace {
+
+// Failed device calls in a row after which the device counts as lost although its
+// handle still looks open (a controller that answers nothing but errors).
+constexpr int32_t kFailuresBeforeLost = 300;
+
+bool HandleHungUp(int32_t handle) {
+  pollfd p{handle, 0, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+// Watches every device call of the run: a failure asks whether the device is gone, and
+// a lost device stops the worker (which would otherwise poll it for ever, as the viewer
+// does until Stop).
+struct DeviceWatch {
+  std::function<bool(int32_t)> gone;
+  std::atomic<bool> lost{false};
+  std::atomic<int32_t> failuresInARow{0};
+  std::atomic<AcquisitionRun*> run{nullptr};
+
+  void Result(int32_t handle, bool ok) {
+    if (ok) {
+      failuresInARow.store(0, std::memory_order_relaxed);
+      return;
+    }
+    const int32_t n = failuresInARow.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (lost.load(std::memory_order_relaxed)) return;
+    if ((handle > 0 && gone(handle)) || n >= kFailuresBeforeLost) {
+      lost.store(true, std::memory_order_release);
+      if (AcquisitionRun* r = run.load(std::memory_order_acquire)) r->RequestStop();
+    }
+  }
+};
+
+DeviceIo Watched(const DeviceIo& io, const std::shared_ptr<DeviceWatch>& watch) {
+  DeviceIo w = io;
+  w.ReadData = [io, watch](int handle, uint32_t address, uint8_t* buffer, uint32_t* count) {
+    const int r = io.ReadData(handle, address, buffer, count);
+    watch->Result(handle, r == 0);
+    return r;
+  };
+  w.SetRawMode = [io, watch](int handle, int mode) {
+    const int r = io.SetRawMode(handle, mode);
+    watch->Result(handle, r == 0);
+    return r;
+  };
+  return w;
+}
+
+// Receives the worker's reports on its own thread: the per-cell figures of every new
+// frame, the progress line and the messages.
+class CaptureHost : public AcquisitionHost {
+ public:
+  // withNoise: the frames also go to the panel noise report (all of them untouched: a
+  // panel under test is not touched).
+  CaptureHost(const InstantModel& model, const CaptureOptions& o, CaptureEnvironment& env, bool withNoise)
+      : model_(model), options_(o), env_(env), noise_(withNoise ? model.Width() : 0, withNoise ? model.Height() : 0) {
+    stats_.Reset(model.Width(), model.Height());
+  }
+
+  void SourceNames(std::vector<std::string>) override {}
+  void Status(int32_t code, std::string argument) override {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(StatusMessageText(code, argument));
+  }
+  void StatusText(std::string text) override {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(std::move(text));
+  }
+  void Frame(const FrameReport& report) override {
+    const std::shared_ptr<const LiveFrame> frame = model_.CurrentFrame();
+    std::lock_guard lock(mutex_);
+    last_ = report;
+    if (!frame || frame->number <= lastNumber_) {
+      ++readFailures_;  // the read failed: the previous frame is still in place
+      return;
+    }
+    lastNumber_ = frame->number;
+    if (frame->width == stats_.Width() && frame->height == stats_.Height()) {
+      stats_.Add(frame->cells.data(), frame->mask.data());
+      if (noise_.Width() > 0) noise_.AddUntouched(*frame);
+    }
+    Progress(report);
+  }
+  void MoveRangeSliders(SliderPositions) override {}
+  void BatchLimitReached() override {}
+  void RunEnded() override {
+    if (!options_.quiet && env_.progressIsTerminal && env_.err != nullptr) *env_.err << "\n";
+  }
+
+  // After the run.
+  const CellStatistics& Stats() const { return stats_; }
+  PanelNoiseReport Noise() const { return noise_.Report(); }
+  const FrameReport& Last() const { return last_; }
+  int32_t ReadFailures() const { return readFailures_; }
+  const std::vector<std::string>& Messages() const { return messages_; }
+
+ private:
+  void Progress(const FrameReport& r) {
+    if (options_.quiet || env_.err == nullptr) return;
+    const int32_t n = r.frameCount, total = options_.frames;
+    char line[128];
+    std::snprintf(line, sizeof line, "frame %d/%d  %.1f frames/s", n, total, double(r.frameRate));
+    if (env_.progressIsTerminal) {
+      *env_.err << "\r" << line << std::flush;
+    } else if (n == 1 || n == total || (total >= 10 && n % (total / 10) == 0)) {
+      *env_.err << line << "\n" << std::flush;
+    }
+  }
+
+  const InstantModel& model_;
+  const CaptureOptions& options_;
+  CaptureEnvironment& env_;
+  std::mutex mutex_;
+  CellStatistics stats_;
+  PanelNoiseAccumulator noise_;
+  FrameReport last_;
+  int32_t lastNumber_ = 0;
+  int32_t readFailures_ = 0;
+  std::vector<std::string> messages_;
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Whether a source name of a limits file or a golden recording names the capture's type.
+bool SameSource(const std::string& name, int32_t type) {
+  const std::string n = Lower(name);
+  return n == Lower(std::string(SourceModelName(type))) || n == Lower(std::string(SourceCaption(type)));
+}
+
+int Usage(CaptureEnvironment& env, const std::string& message) {
+  if (env.err != nullptr) *env.err << "pelorin-capture: " << message << "\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
+int RunCapture(const CaptureOptions& options, CaptureEnvironment& env) {
+  CaptureSummary summary;
+  return RunCapture(options, env, &summary);
+}
+
+int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary* summary) {
+  CaptureSummary& s = *summary;
+  s = CaptureSummary{};
+  s.requested = o.frames;
+  s.source = std::string(SourceModelName(o.sourceType));
+
+  // Everything that can be wrong with the command line is found before the device opens.
+  LimitsFile limits;
+  std::string error;
+  if (!o.limits.empty()) {
+    if (!LoadLimits(o.limits, &limits, &error)) return Usage(env, error);
+    if (!limits.source.empty() && !SameSource(limits.source, o.sourceType)) {
+      return Usage(env, "the limits are for " + limits.source + ", the capture reads " + s.source);
+    }
+  }
+  GoldenFrame golden;
+  Tolerance tolerance;
+  if (!o.golden.empty()) {
+    if (!LoadGolden(o.golden, &golden, &error)) return Usage(env, error);
+    if (!SameSource(golden.source, o.sourceType)) {
+      return Usage(env, "the golden recording holds " + golden.source + ", the capture reads " + s.source);
+    }
+  }
+  if (!ParseTolerance(o.tolerance, &tolerance)) return Usage(env, "bad tolerance \"" + o.tolerance + "\"");
+  const std::filesystem::path outPath = o.out.empty() ? std::filesystem::path() : std::filesystem::path(o.out);
+  const std::string workDir = outPath.has_parent_path() ? outPath.parent_path().string() : std::string(".");
+  if (::access(workDir.c_str(), W_OK) != 0) return Usage(env, "can't write in " + workDir);
+  if (!o.out.empty() && std::filesystem::exists(outPath)) return Usage(env, o.out + " exists already");
+
+  auto watch = std::make_shared<DeviceWatch>();
+  watch->gone = env.deviceGone ? env.deviceGone : HandleHungUp;
+  const DeviceIo io = Watched(env.io, watch);
+  InstantModel model(io);
+  model.SetSourceType(o.sourceType);
+  ApplySourceType(model, o.sourceType, SourceRangeTable{});
+  model.SetDiagDelay(o.delayMs);
+  model.SetSelectedChip(o.chip);
+  int32_t handle = 0;
+  const StartOutcome start = PrepareAcquisition(io, {&model}, o.order, handle, CloseDeviceHandle);
+  if (!start.ok) {
+    if (env.err != nullptr) *env.err << "pelorin-capture: " << StatusMessageText(start.statusCode, start.argument) << "\n";
+    CloseDeviceHandle(handle);
+    return start.statusCode == kStatusIllegalSelection ? kExitUsage : kExitDeviceError;
+  }
+  s.width = model.Width();
+  s.height = model.Height();
+
+  AcquisitionSettings settings;
+  settings.io = io;
+  settings.device = handle;
+  settings.models = {&model};
+  settings.dumpEnabled = true;
+  settings.dumpInterval = o.every;
+  settings.workDir = workDir;
+  settings.recordingName = outPath.filename().string();
+  settings.batchMode = true;
+  settings.batchFrameLimit = o.frames;
+  settings.matlabDump = o.mat;
+  const bool withNoise = HasRules(limits, LimitKind::NoisePp) || HasRules(limits, LimitKind::NoiseRms);
+  CaptureHost host(model, o, env, withNoise);
+  {
+    AcquisitionRun run(settings, host);
+    watch->run.store(&run, std::memory_order_release);
+    run.Start();
+    while (!run.WaitFinished(std::chrono::milliseconds(100))) {
+      if (env.interrupted != nullptr && env.interrupted->load()) {
+        s.interrupted = true;
+        run.RequestStop();
+      }
+    }
+    watch->run.store(nullptr, std::memory_order_release);
+    s.recording = run.RecordingPath();
+    s.mat = run.MatPath();
+    s.recorded = run.FramesRecorded();
+    s.frameRate = run.FrameRate();
+    s.standardDeviation = run.StandardDeviation();
+    s.flatness = run.Flatness();
+  }
+  // Normal touch reporting back, as the viewer does when it closes.
+  if (!watch->lost.load()) io.ReportToOS(handle, true, false);
+  CloseDeviceHandle(handle);
+
+  s.deviceLost = watch->lost.load();
+  s.frames = model.GetFrameCounter();
+  s.readFailures = host.ReadFailures();
+  s.messages = host.Messages();
+  const FrameReport& last = host.Last();
+  s.average = last.average;
+  s.frameMax = last.frameMax;
+  s.overallMax = last.overallMax;
+  s.frameMin = last.frameMin;
+  s.overallMin = last.overallMin;
+
+  int code = kExitOk;
+  if (s.deviceLost || s.interrupted || s.frames < o.frames) {
+    if (s.deviceLost) s.messages.push_back("the device was lost after " + std::to_string(s.frames) + " frames");
+    code = kExitDeviceError;
+  } else if (s.recording.empty() || (o.mat && s.mat.empty())) {
+    s.messages.push_back("the recording could not be completed");
+    code = kExitDeviceError;
+  }
+  const CellStatistics& stats = host.Stats();
+
+  if (code == kExitOk && (!o.limits.empty() || !o.golden.empty())) {
+    std::vector<CellBounds> bounds;
+    if (!ResolveLimits(limits, LimitKind::Value, stats.Width(), stats.Height(), &bounds, &error)) {
+      code = Usage(env, error);
+    } else {
+      CheckValueLimits(stats, bounds, &s.failures);
+      std::vector<CellBounds> pp, rms;
+      if (withNoise) {
+        if (!ResolveLimits(limits, LimitKind::NoisePp, stats.Width(), stats.Height(), &pp, &error) ||
+            !ResolveLimits(limits, LimitKind::NoiseRms, stats.Width(), stats.Height(), &rms, &error)) {
+          code = Usage(env, error);
+        } else {
+          const PanelNoiseReport report = host.Noise();
+          s.noiseChecked = true;
+          s.noisePpMax = report.noisePp.max;
+          s.noiseRmsMax = report.noiseRms.max;
+          CheckNoiseLimits(NoiseFiguresOf(report), pp, rms, &s.failures);
+        }
+      }
+      if (code == kExitOk && !o.golden.empty() && !CheckGolden(stats, golden, tolerance, &s.failures, &error)) {
+        code = Usage(env, error);
+      }
+    }
+    if (code == kExitOk) {
+      s.judged = true;
+      if (!s.failures.empty()) {
+        code = kExitLimitsFailed;
+        s.failuresCsv = !o.failures.empty() ? o.failures
+                        : !s.recording.empty() ? std::filesystem::path(s.recording).replace_extension().string() + "_failures.csv"
+                                               : std::string("pelorin_failures.csv");
+        std::ofstream csv(s.failuresCsv, std::ios::binary | std::ios::trunc);
+        csv << FailuresCsv(s.failures);
+        if (!csv.flush()) {
+          s.messages.push_back("can't write " + s.failuresCsv);
+          s.failuresCsv.clear();
+        }
+      }
+    }
+  }
+
+  if (!o.png.empty() && stats.Frames() > 0) {
+    HeatMap map;
+    map.width = stats.Width();
+    map.height = stats.Height();
+    map.cells = stats.MeanFrame();
+    map.valid = stats.SeenMask();
+    map.rangeMin = o.range ? o.range->first : model.GetRangeMin();
+    map.rangeMax = o.range ? o.range->second : model.GetRangeMax();
+    if (WritePng(o.png, RenderHeatMap(map), &error)) {
+      s.png = o.png;
+    } else {
+      s.messages.push_back(error);
+      if (code == kExitOk) code = kExitUsage;
+    }
+  }
+
+  if (env.out != nullptr) *env.out << (o.json ? SummaryJson(s) : SummaryText(s)) << std::flush;
+  return code;
+}
+
+}  // namespace pelorin

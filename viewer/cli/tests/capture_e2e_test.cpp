@@ -1,0 +1,298 @@
+// pelorin-capture as a user runs it, against panelsim over the socket backend: the
+// recording, the panel judgement and its exit codes, a device pulled mid-capture, and
+// the MAT-file as scipy and Octave read it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/recording/recording_reader.h"
+#include "data/recording/recording_set.h"
+#include "panelsim/server.h"
+
+extern char** environ;
+
+namespace pelorin {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Outcome {
+  int code = -1;
+  std::string out, err;
+};
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Frame numbers of the block headers of a recording, in file order.
+std::vector<int> BlockNumbers(const std::string& text) {
+  std::vector<int> numbers;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("No , ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
+  }
+  return numbers;
+}
+
+bool Runs(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+class CaptureE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/pelorin-capture-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    setenv("CORLINK_VIRTUAL_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (server_) server_->Stop();
+    unsetenv("CORLINK_VIRTUAL_DIR");
+    fs::remove_all(dir_);
+  }
+
+  void Serve(int fingers = 2) {
+    panelsim::ServerConfig cfg;
+    cfg.firmware.panel.fingers = fingers;
+    cfg.firmware.panel.chips = 3;
+    cfg.firmware.panel.drive = 8;
+    cfg.firmware.panel.sense = {6};
+    cfg.folder = dir_.string();
+    std::string err;
+    server_ = panelsim::Server::Start(cfg, &err);
+    ASSERT_TRUE(server_) << err;
+  }
+
+  pid_t Spawn(const std::vector<std::string>& args, int tag) {
+    std::vector<std::string> all = {PELORIN_CAPTURE_BIN};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string out = (dir_ / ("out" + std::to_string(tag))).string();
+    const std::string err = (dir_ / ("err" + std::to_string(tag))).string();
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  Outcome Finish(pid_t pid, int tag) {
+    Outcome o;
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    o.out = ReadText(dir_ / ("out" + std::to_string(tag)));
+    o.err = ReadText(dir_ / ("err" + std::to_string(tag)));
+    return o;
+  }
+
+  Outcome Run(const std::vector<std::string>& args) {
+    const int tag = ++runs_;
+    return Finish(Spawn(args, tag), tag);
+  }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // A Base capture of `frames` frames into name; the test stops when it fails.
+  void CaptureBase(const std::string& name, int frames, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"--source", "base", "--frames", std::to_string(frames), "--delay", "0",
+                                     "--quiet", "--out", Path(name)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const Outcome o = Run(args);
+    ASSERT_EQ(o.code, 0) << o.out << o.err;
+  }
+
+  fs::path dir_;
+  std::unique_ptr<panelsim::Server> server_;
+  int runs_ = 0;
+};
+
+TEST_F(CaptureE2e, FiftyBaseFramesMakeARecordingTheViewerLoadsAndAPicture) {
+  Serve();
+  const Outcome o = Run({"--source", "base", "--frames", "50", "--delay", "0", "--quiet", "--json", "--out",
+                         Path("base.csv"), "--png", Path("base.png")});
+  ASSERT_EQ(o.code, 0) << o.out << o.err;
+  EXPECT_NE(o.out.find("\"frames\":50,\"recorded\":50"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("\"verdict\":null"), std::string::npos) << o.out;
+  RecordingSet set;
+  ASSERT_TRUE(LoadRecordingFile(set, Path("base.csv"))) << set.LastError();
+  ASSERT_EQ(set.Count(), 1);
+  EXPECT_EQ(set.GetFrameCount(0), 50);
+  EXPECT_EQ(set.GetWidth(0), 8);
+  EXPECT_EQ(set.GetHeight(0), 18);
+  EXPECT_EQ(BlockNumbers(ReadText(Path("base.csv"))).back(), 50);
+  EXPECT_FALSE(fs::exists(dir_ / "tempReport.csv"));
+
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, Path("base.png").c_str()));
+  EXPECT_GT(image.width, 8u * 18u);
+  png_image_free(&image);
+}
+
+TEST_F(CaptureE2e, LimitsThePanelMeetsPassAndOneCountTooTightOnOneCellFails) {
+  Serve();
+  ASSERT_NO_FATAL_FAILURE(CaptureBase("ref.csv", 5));
+  RecordingSet set;
+  ASSERT_TRUE(LoadRecordingFile(set, Path("ref.csv")));
+  const PlayerModel& ref = *set.GetModel(0);
+  // Per-cell limits at exactly what the panel showed.
+  std::string limits = "source, Base\nvalue, *, *, 0, 255\n";
+  std::string tight = limits;
+  int32_t lowAt35 = 0;
+  for (int32_t x = 0; x < ref.Width(); ++x) {
+    for (int32_t y = 0; y < ref.Height(); ++y) {
+      int32_t lo = 1 << 30, hi = -(1 << 30);
+      for (int32_t f = 0; f < ref.LoadedFrameCount(); ++f) {
+        lo = std::min(lo, ref.Frame(f)->Cell(x, y));
+        hi = std::max(hi, ref.Frame(f)->Cell(x, y));
+      }
+      const std::string xy = std::to_string(x) + ", " + std::to_string(y) + ", ";
+      limits += "value, " + xy + std::to_string(lo) + ", " + std::to_string(hi) + "\n";
+      if (x == 3 && y == 5) lowAt35 = lo;
+      // The cell's minimum one count above its lowest value (a Base panel at rest
+      // holds still, so its maximum is left open).
+      tight += "value, " + xy + (x == 3 && y == 5 ? std::to_string(lo + 1) + ", " : std::to_string(lo) + ", " +
+                                                                                    std::to_string(hi)) + "\n";
+    }
+  }
+  std::ofstream(Path("limits.csv")) << limits;
+  std::ofstream(Path("tight.csv")) << tight;
+
+  Outcome pass = Run({"--source", "base", "--frames", "5", "--delay", "0", "--quiet", "--out", Path("a.csv"),
+                      "--limits", Path("limits.csv")});
+  EXPECT_EQ(pass.code, 0) << pass.out << pass.err;
+  EXPECT_NE(pass.out.find("PASS"), std::string::npos) << pass.out;
+
+  Outcome fail = Run({"--source", "base", "--frames", "5", "--delay", "0", "--quiet", "--out", Path("b.csv"),
+                      "--limits", Path("tight.csv"), "--failures", Path("failing.csv")});
+  EXPECT_EQ(fail.code, 3) << fail.out << fail.err;
+  EXPECT_NE(fail.out.find("FAIL: 1 failing cell checks"), std::string::npos) << fail.out;
+  EXPECT_NE(fail.out.find("value (3, 5): " + std::to_string(lowAt35) + " below min " + std::to_string(lowAt35 + 1)),
+            std::string::npos)
+      << fail.out;
+  EXPECT_EQ(ReadText(Path("failing.csv")), "check,x,y,value,limit,bound\nvalue,3,5," + std::to_string(lowAt35) +
+                                                "," + std::to_string(lowAt35 + 1) + ",min\n");
+  // The recording of a failed panel is kept.
+  EXPECT_TRUE(fs::exists(Path("b.csv")));
+}
+
+TEST_F(CaptureE2e, AGoldenRunAgainstItselfPasses) {
+  Serve();
+  ASSERT_NO_FATAL_FAILURE(CaptureBase("golden.csv", 10));
+  const Outcome o = Run({"--source", "base", "--frames", "10", "--delay", "0", "--quiet", "--out", Path("again.csv"),
+                         "--golden", Path("golden.csv")});
+  EXPECT_EQ(o.code, 0) << o.out << o.err;
+  EXPECT_NE(o.out.find("PASS"), std::string::npos) << o.out;
+  // A golden of another source type is a usage error.
+  const Outcome wrong = Run({"--source", "diff", "--frames", "1", "--quiet", "--out", Path("d.csv"), "--golden",
+                             Path("golden.csv")});
+  EXPECT_EQ(wrong.code, 2) << wrong.err;
+  EXPECT_NE(wrong.err.find("holds Base"), std::string::npos) << wrong.err;
+}
+
+// An untouched panel's raw data carry the emulated noise of at most +-3 counts.
+TEST_F(CaptureE2e, NoiseLimitsUseThePanelNoiseReport) {
+  Serve(0);
+  std::ofstream(Path("noise.csv")) << "source, RawData\nnoise_pp, *, *, , 6\nnoise_rms, *, *, , 3.5\n";
+  Outcome o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--json", "--out", Path("n1.csv"),
+                   "--limits", Path("noise.csv")});
+  EXPECT_EQ(o.code, 0) << o.out << o.err;
+  EXPECT_NE(o.out.find("\"noisePpMax\":"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("\"verdict\":\"PASS\""), std::string::npos) << o.out;
+  // A still cell is impossible with that noise: a limit of 0 fails every cell.
+  std::ofstream(Path("still.csv")) << "noise_pp, *, *, , 0\n";
+  o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--out", Path("n2.csv"), "--limits",
+           Path("still.csv")});
+  EXPECT_EQ(o.code, 3) << o.out << o.err;
+  EXPECT_NE(o.out.find("noise_pp (0, 0): "), std::string::npos) << o.out;
+}
+
+TEST_F(CaptureE2e, UnpluggingMidCaptureExitsOneAndKeepsEveryCompletedFrame) {
+  Serve();
+  const int tag = ++runs_;
+  const pid_t pid = Spawn({"--source", "raw", "--frames", "1000000", "--delay", "0", "--quiet", "--json", "--out",
+                           Path("cut.csv")},
+                          tag);
+  // Pull the device once a few frames are in the recording.
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (BlockNumbers(ReadText(dir_ / "tempReport.csv")).size() < 5 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(2ms);
+  }
+  server_->Unplug();
+  const Outcome o = Finish(pid, tag);
+  EXPECT_EQ(o.code, 1) << o.out << o.err;
+  EXPECT_NE(o.out.find("\"deviceLost\":true"), std::string::npos) << o.out;
+  const std::vector<int> numbers = BlockNumbers(ReadText(Path("cut.csv")));
+  ASSERT_GE(numbers.size(), 5u);
+  for (size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], int(i) + 1);  // none lost, none twice
+  EXPECT_NE(o.out.find("\"recorded\":" + std::to_string(numbers.size()) + ","), std::string::npos) << o.out;
+  RecordingSet set;
+  ASSERT_TRUE(LoadRecordingFile(set, Path("cut.csv"))) << set.LastError();
+  EXPECT_EQ(set.GetFrameCount(0), int32_t(numbers.size()));
+}
+
+TEST_F(CaptureE2e, BadInputExitsTwoAndNoDeviceExitsOne) {
+  std::ofstream(Path("bad.csv")) << "value, *, *, 1, 2\nvalue, 9, x, 1, 2\n";
+  Outcome o = Run({"--source", "base", "--frames", "1", "--limits", Path("bad.csv")});
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("line 2: y must be"), std::string::npos) << o.err;
+  o = Run({"--source", "base"});
+  EXPECT_EQ(o.code, 2);
+  EXPECT_NE(o.err.find("--frames is required"), std::string::npos) << o.err;
+  // Nothing serves the folder: the viewer's own status text, and a device error.
+  o = Run({"--source", "base", "--frames", "1", "--out", Path("none.csv")});
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("open device error!"), std::string::npos) << o.err;
+}
+
+TEST_F(CaptureE2e, TheMatFileLoadsInScipyAndOctave) {
+  // Debian's own interpreter first: a python3 earlier on PATH may lack the packages.
+  std::string python = "/usr/bin/python3";
+  if (!Runs(python + " -c 'import scipy.io'")) python = "python3";
+  const bool scipy = Runs(python + " -c 'import scipy.io'");
+  const bool octave = Runs("octave-cli --version");
+  if (!scipy && !octave) GTEST_SKIP() << "neither scipy (python3-scipy) nor Octave is installed";
+  Serve();
+  ASSERT_NO_FATAL_FAILURE(CaptureBase("m.csv", 4, {"--format", "mat", "--order", "213"}));
+  ASSERT_TRUE(fs::exists(Path("m.mat")));
+  EXPECT_FALSE(fs::exists(dir_ / "tempReport.mat"));
+  // Both checkers compare the MAT-file with the recording beside it.
+  if (scipy) {
+    EXPECT_TRUE(Runs(python + " " + MAT_CHECK_PY + " " + Path("m.mat") + " " + Path("m.csv") + " 213"));
+  } else {
+    std::cout << "scipy is not installed (python3-scipy): its check is skipped\n";
+  }
+  if (octave) {
+    const std::string dir = fs::path(MAT_CHECK_M).parent_path().string();
+    EXPECT_TRUE(Runs("octave-cli --no-window-system --quiet --eval \"addpath('" + dir + "'); check_mat('" +
+                     Path("m.mat") + "', '" + Path("m.csv") + "')\""));
+  } else {
+    std::cout << "Octave is not installed: its check is skipped\n";
+  }
+}
+
+}  // namespace
+}  // namespace pelorin
