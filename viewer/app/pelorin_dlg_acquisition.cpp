@@ -121,7 +121,6 @@ void CPelorinDlg::StartAcquisition() {
   }
   acquisition_.reset();
   ++acquisitionGeneration_;
-  runMode_ = RunMode::Live;
 
   const std::vector<InstantModel*> live = LiveModels();
   if (live.empty() || live.size() != models_.size()) {
@@ -177,6 +176,8 @@ void CPelorinDlg::StartAcquisition() {
   acquisitionHost_ = std::make_shared<AcquisitionWindowHost>(this, acquisitionGeneration_);
   acquisition_ = std::make_unique<AcquisitionRun>(std::move(s), *acquisitionHost_);
   acquisition_->Start();
+  // Only a run that started is live: a refused Start leaves the window as it was.
+  runMode_ = RunMode::Live;
 
   hideButtonLockedBeforeRun_ = !hideButtonCheck_->IsEnabled();
   FindWindow(IDC_START)->Disable();

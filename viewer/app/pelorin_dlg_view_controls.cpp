@@ -264,6 +264,9 @@ void CPelorinDlg::EnterFullScreen() {
   if (fullScreen_) return;
   restoreRect_ = GetRect();
   ShowFullScreen(true, wxFULLSCREEN_ALL);
+  // Where no window manager takes the request, the toolkit resizes the window behind
+  // GTK's back, and GTK would later see nothing to undo: it is told the screen size too.
+  SetSize(wxRect(wxPoint(0, 0), wxGetDisplaySize()));
   for (wxWindow* child : GetChildren()) {
     if (!child->IsTopLevel() && child->GetId() != IDC_TAB) child->Hide();
   }
