@@ -11,6 +11,7 @@ inline constexpr int IDD_SHOW_DIALOG = 130;
 inline constexpr int IDD_SNR_DIALOG = 131;
 inline constexpr int IDD_ADDITIONAL_DIALOG = 140;
 inline constexpr int IDD_MULTI_SOURCE_DIALOG = 145;
+inline constexpr int IDD_FILTER_DIALOG = 146;
 
 // Other resources.
 inline constexpr int IDS_ABOUTBOX = 101;  // the About entry's text
@@ -101,6 +102,20 @@ inline constexpr int IDC_SNR_Y2_INDEX = 1076;
 
 // Source selection dialog (template 145).
 inline constexpr int IDC_SOURCE_COMBO = 1097;
+
+// Filter dialog (template 146): the kernel's edits in reading order, then the types.
+inline constexpr int IDC_KERNEL_00 = 1108;
+inline constexpr int IDC_KERNEL_01 = 1109;
+inline constexpr int IDC_KERNEL_02 = 1110;
+inline constexpr int IDC_KERNEL_10 = 1111;
+inline constexpr int IDC_KERNEL_11 = 1112;
+inline constexpr int IDC_KERNEL_12 = 1113;
+inline constexpr int IDC_KERNEL_20 = 1114;
+inline constexpr int IDC_KERNEL_21 = 1115;
+inline constexpr int IDC_KERNEL_22 = 1116;
+inline constexpr int IDC_FILTER_WEIGHT = 1105;
+inline constexpr int IDC_FILTER_HIGH_PASS = 1106;
+inline constexpr int IDC_FILTER_CUSTOMIZE = 1107;
 
 // Labels without a handler or a lookup share one id, as dialog editors do.
 inline constexpr int IDC_STATIC = -1;
