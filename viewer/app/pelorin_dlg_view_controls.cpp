@@ -15,6 +15,7 @@
 #include "app/main_window_view_controls.h"
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
+#include "view/filter_dlg.h"
 #include "view/map_window.h"
 #include "view/multi_source_dlg.h"
 #include "view/resource.h"
@@ -204,7 +205,15 @@ void MainWindowViewControls::OnWheel(wxMouseEvent& event) {
   event.Skip();
 }
 
-void MainWindowViewControls::OnFilterButton() {}
+void MainWindowViewControls::OnFilterButton() {
+  // The live worker filters with the kernel; the button is disabled while it runs.
+  if (dlg_.runMode_ == RunMode::Live || dlg_.models_.empty()) return;
+  PelorinModel& first = *dlg_.models_[0];
+  CFilterDlg dialog(&dlg_, first.GetFilterType(), first.Kernel());
+  if (dialog.ShowModal() != wxID_OK) return;
+  first.Kernel() = dialog.EditedKernel();
+  first.SetFilterType(dialog.SelectedType());
+}
 
 // --- The window's own actions ----------------------------------------------------------
 

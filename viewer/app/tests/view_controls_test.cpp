@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
+#include <wx/radiobut.h>
 #include <wx/choice.h>
 #include <wx/slider.h>
 #include <wx/textctrl.h>
@@ -23,6 +25,7 @@
 #include "data/live_model.h"
 #include "gui_support.h"
 #include "panelsim/server.h"
+#include "view/filter_dlg.h"
 #include "view/map_window.h"
 #include "view/multi_source_dlg.h"
 #include "view/resource.h"
@@ -104,6 +107,52 @@ std::string WriteRecording(const std::string& name, int frames) {
   }
   out << "\n";
   return name;
+}
+
+// Runs `answer` on the modal dialog of type D that the button `opener` shows, once it is
+// up; false when no such dialog came up.
+template <typename D>
+bool AnswerModal(const Window& win, int opener, std::function<void(D&)> answer) {
+  struct Look {
+    std::function<void(D&)> answer;
+    bool waiting = true;
+    bool found = false;
+  };
+  auto state = std::make_shared<Look>(Look{std::move(answer)});
+  CPelorinDlg* dlg = &*win;
+  // Looks again at every turn of the event loop until the dialog runs or the click ends.
+  std::function<void()> look;
+  look = [state, dlg, &look] {
+    if (!state->waiting) return;
+    for (wxWindow* top : wxTopLevelWindows) {
+      auto* dialog = dynamic_cast<D*>(top);
+      if (dialog == nullptr || !dialog->IsModal()) continue;
+      state->waiting = false;
+      state->found = true;
+      state->answer(*dialog);
+      return;
+    }
+    dlg->CallAfter(look);
+  };
+  dlg->CallAfter(look);
+  Click(win, opener);
+  state->waiting = false;
+  return state->found;
+}
+
+void PressButton(wxWindow& dialog, int id) {
+  wxCommandEvent event(wxEVT_BUTTON, id);
+  event.SetEventObject(&dialog);
+  dialog.GetEventHandler()->ProcessEvent(event);
+}
+
+void PickRadio(CFilterDlg& dialog, FilterType type) {
+  wxRadioButton* radio = dialog.Radio(type);
+  radio->SetValue(true);
+  wxCommandEvent event(wxEVT_RADIOBUTTON, radio->GetId());
+  event.SetEventObject(radio);
+  event.SetInt(1);
+  radio->GetEventHandler()->ProcessEvent(event);
 }
 
 class ViewControls : public ::testing::Test {
@@ -202,28 +251,57 @@ TEST_F(ViewControls, SourceButtonsChangeCaptionsAndTheSecondModelComesAndGoes) {
 
 TEST_F(ViewControls, TheRealSourceDialogAnswersTheButton) {
   Window& win = Open();
-  // Once the modal dialog runs, pick "Diff" and press its Ok button.
-  bool answered = false;
-  std::function<void()> answer = [&] {
-    for (wxWindow* top : wxTopLevelWindows) {
-      auto* dialog = dynamic_cast<CMultiSourceDlg*>(top);
-      if (dialog == nullptr || !dialog->IsModal()) continue;
-      EXPECT_EQ(dialog->Combo()->GetSelection(), 0);  // preset: no second source, "None"
-      dialog->Combo()->SetSelection(6);
-      wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-      ok.SetEventObject(dialog);
-      dialog->GetEventHandler()->ProcessEvent(ok);
-      answered = true;
-      return;
-    }
-    win->CallAfter(answer);
-  };
-  win->CallAfter(answer);
-  Click(win, IDC_SECOND_SOURCE);
-  EXPECT_TRUE(answered);
+  EXPECT_TRUE(AnswerModal<CMultiSourceDlg>(win, IDC_SECOND_SOURCE, [](CMultiSourceDlg& d) {
+    EXPECT_EQ(d.Combo()->GetSelection(), 0);  // preset: no second source, "None"
+    d.Combo()->SetSelection(6);  // "Diff"
+    PressButton(d, wxID_OK);
+  }));
   ASSERT_EQ(win->Models().size(), 2u);
   EXPECT_EQ(win->Models()[1]->GetSourceType(), 6);
   EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nDiff");
+  // Closed without OK: nothing changes.
+  EXPECT_TRUE(AnswerModal<CMultiSourceDlg>(win, IDC_SECOND_SOURCE, [](CMultiSourceDlg& d) {
+    EXPECT_EQ(d.Combo()->GetSelection(), 6);
+    d.Combo()->SetSelection(0);
+    d.EndModal(wxID_CANCEL);
+  }));
+  EXPECT_EQ(win->Models().size(), 2u);
+}
+
+TEST_F(ViewControls, FilterDialogOkGivesModelZeroTheKernelAndCancelNothing) {
+  Window& win = Open();
+  PelorinModel& first = *win->Models()[0];
+  const FilterKernel ones{{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}};
+  ASSERT_EQ(first.Kernel(), ones);
+
+  // An empty edit keeps the dialog open; Cancel then changes nothing.
+  EXPECT_TRUE(AnswerModal<CFilterDlg>(win, IDC_FILTER, [](CFilterDlg& d) {
+    PickRadio(d, FilterType::Customize);
+    d.Edit(4)->SetValue("");
+    PressButton(d, wxID_OK);
+    EXPECT_TRUE(d.IsModal());
+    d.EndModal(wxID_CANCEL);
+  }));
+  EXPECT_EQ(first.Kernel(), ones);
+  EXPECT_EQ(first.GetFilterType(), 0);
+
+  EXPECT_TRUE(AnswerModal<CFilterDlg>(win, IDC_FILTER, [](CFilterDlg& d) {
+    EXPECT_EQ(d.Edit(0)->GetValue(), "1");  // the model's kernel
+    PickRadio(d, FilterType::HighPass);
+    PressButton(d, wxID_OK);
+  }));
+  const FilterKernel highPass{{{-1, -1, -1}, {-1, 8, -1}, {-1, -1, -1}}};
+  EXPECT_EQ(first.Kernel(), highPass);
+  EXPECT_EQ(first.GetFilterType(), 1);
+
+  EXPECT_TRUE(AnswerModal<CFilterDlg>(win, IDC_FILTER, [](CFilterDlg& d) {
+    PickRadio(d, FilterType::Customize);
+    d.Edit(8)->SetValue("7");
+    PressButton(d, wxID_OK);
+  }));
+  EXPECT_EQ(first.Kernel()[2][2], 7);
+  EXPECT_EQ(first.Kernel()[1][1], 8);
+  EXPECT_EQ(first.GetFilterType(), 2);
 }
 
 TEST_F(ViewControls, CheckBoxesAndListsReachModelZeroAndTheMap) {
