@@ -30,27 +30,37 @@ MainWindowViewControls::MainWindowViewControls(CPelorinDlg& dlg) : dlg_(dlg), co
 void MainWindowViewControls::BindControls() {
   // wx reports a slider the user moved, not every repaint; a repaint without a move
   // would apply the range it already shows.
-  dlg_.Bind(wxEVT_SLIDER, [this](wxCommandEvent& e) {
-    controller_.OnRangeSlider(RangeEnd::Max, e.GetInt());
-  }, IDC_MAX_SLIDER);
-  dlg_.Bind(wxEVT_SLIDER, [this](wxCommandEvent& e) {
-    controller_.OnRangeSlider(RangeEnd::Min, e.GetInt());
-  }, IDC_MIN_SLIDER);
+  dlg_.Bind(
+      wxEVT_SLIDER,
+      [this](wxCommandEvent& e) { controller_.OnRangeSlider(RangeEnd::Max, e.GetInt()); },
+      IDC_MAX_SLIDER);
+  dlg_.Bind(
+      wxEVT_SLIDER,
+      [this](wxCommandEvent& e) { controller_.OnRangeSlider(RangeEnd::Min, e.GetInt()); },
+      IDC_MIN_SLIDER);
 
   for (int id : {IDC_REVERSE, IDC_TURN_OVER, IDC_HIDE_OVERLAP, IDC_HIDE_BUTTON, IDC_ENABLE_FILTER,
                  IDC_MOUSE_ZOOM, IDC_AUTO_CENTER, IDC_HIDE_FIRST, IDC_HIDE_SECOND})
     dlg_.Bind(wxEVT_CHECKBOX, &MainWindowViewControls::OnCheckBox, this, id);
 
-  dlg_.Bind(wxEVT_CHOICE, [this](wxCommandEvent& e) {
-    if (InstantModel* first = dlg_.LiveModel(0)) first->SetSelectedChip(ChipIndexForItem(e.GetInt()));
-  }, IDC_CHIP_SELECT);
-  dlg_.Bind(wxEVT_CHOICE, [this](wxCommandEvent& e) {
-    dlg_.state_.dumpType = e.GetInt() != 0 ? 1 : 0;
-  }, IDC_DUMP_TYPE);
+  dlg_.Bind(
+      wxEVT_CHOICE,
+      [this](wxCommandEvent& e) {
+        if (InstantModel* first = dlg_.LiveModel(0))
+          first->SetSelectedChip(ChipIndexForItem(e.GetInt()));
+      },
+      IDC_CHIP_SELECT);
+  dlg_.Bind(
+      wxEVT_CHOICE, [this](wxCommandEvent& e) { dlg_.state_.dumpType = e.GetInt() != 0 ? 1 : 0; },
+      IDC_DUMP_TYPE);
 
-  dlg_.Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseSource(SourceSlot::First); }, IDC_FIRST_SOURCE);
-  dlg_.Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseSource(SourceSlot::Second); }, IDC_SECOND_SOURCE);
-  dlg_.Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnFilterButton(); }, IDC_FILTER);
+  dlg_.Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseSource(SourceSlot::First); }, IDC_FIRST_SOURCE);
+  dlg_.Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseSource(SourceSlot::Second); },
+      IDC_SECOND_SOURCE);
+  dlg_.Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { OnFilterButton(); }, IDC_FILTER);
 
   // Every key reaches the window before its controls.
   dlg_.Bind(wxEVT_CHAR_HOOK, &MainWindowViewControls::OnCharHook, this);
@@ -64,8 +74,10 @@ void MainWindowViewControls::BindControls() {
 void MainWindowViewControls::BindMapWindow() {
   // GTK gives the wheel to the window under the cursor: the page and the map report it
   // to the same handler, which decides by the cursor's place on the screen.
-  if (dlg_.mapPage_ != nullptr) dlg_.mapPage_->Bind(wxEVT_MOUSEWHEEL, &MainWindowViewControls::OnWheel, this);
-  if (COpenGLControl* map = dlg_.MapWindow()) map->Bind(wxEVT_MOUSEWHEEL, &MainWindowViewControls::OnWheel, this);
+  if (dlg_.mapPage_ != nullptr)
+    dlg_.mapPage_->Bind(wxEVT_MOUSEWHEEL, &MainWindowViewControls::OnWheel, this);
+  if (COpenGLControl* map = dlg_.MapWindow())
+    map->Bind(wxEVT_MOUSEWHEEL, &MainWindowViewControls::OnWheel, this);
 }
 
 // --- ViewControlHost -------------------------------------------------------------------
@@ -149,11 +161,19 @@ void MainWindowViewControls::OnCheckBox(wxCommandEvent& event) {
   PelorinModel& first = *dlg_.models_[0];
   InstantModel* live = dlg_.LiveModel(0);
   switch (event.GetId()) {
-    case IDC_REVERSE: if (live) live->SetReverse(checked); break;
-    case IDC_TURN_OVER: if (live) live->SetTurnOver(checked); break;
+    case IDC_REVERSE:
+      if (live) live->SetReverse(checked);
+      break;
+    case IDC_TURN_OVER:
+      if (live) live->SetTurnOver(checked);
+      break;
     // Both take effect when the next acquisition lays out its frame.
-    case IDC_HIDE_OVERLAP: if (live) live->SetHideOverlap(checked); break;
-    case IDC_HIDE_BUTTON: if (live) live->SetHideOn(checked); break;
+    case IDC_HIDE_OVERLAP:
+      if (live) live->SetHideOverlap(checked);
+      break;
+    case IDC_HIDE_BUTTON:
+      if (live) live->SetHideOn(checked);
+      break;
     case IDC_ENABLE_FILTER: first.SetFilterEnabled(checked); break;
     case IDC_MOUSE_ZOOM:
       if (COpenGLControl* map = dlg_.MapWindow()) map->SetMouseZoom(checked);
@@ -173,6 +193,9 @@ void MainWindowViewControls::OnHideSource(int index, bool hidden) {
   const bool visible = !hidden;
   RecordingSet& recorded = dlg_.recordings_;
   if (recorded.Count() > index) recorded.SetVisible(index, visible);
+  // The first source's live model follows in every state, the second only where the
+  // live mesh is rebuilt for it.
+  if (index == 0 && !dlg_.models_.empty()) dlg_.models_[0]->SetVisible(visible);
   if (dlg_.runMode_ != RunMode::Live && dlg_.runMode_ != RunMode::Idle) {
     // The player's worker rebuilds the recorded mesh under the same lock.
     std::lock_guard<std::mutex> lock(dlg_.m_mutex);
@@ -180,7 +203,7 @@ void MainWindowViewControls::OnHideSource(int index, bool hidden) {
     dlg_.RebuildPlaybackMeshOnMap(recorded.GetCurrentIndex(0));
   } else {
     if (index >= static_cast<int>(dlg_.models_.size())) return;
-    dlg_.models_[static_cast<size_t>(index)]->SetVisible(visible);
+    if (index == 1) dlg_.models_[1]->SetVisible(visible);
     dlg_.SizeLiveMeshOnMap();
     dlg_.RebuildLiveMeshOnMap();
   }
@@ -190,16 +213,19 @@ void MainWindowViewControls::OnHideSource(int index, bool hidden) {
 void MainWindowViewControls::OnCharHook(wxKeyEvent& event) {
   const int key = MapVirtualKey(event.GetKeyCode());
   const bool typing = dynamic_cast<wxTextEntry*>(wxWindow::FindFocus()) != nullptr;
-  if (key < 0 || !controller_.OnKey({key, event.ShiftDown(), event.ControlDown(), typing})) event.Skip();
+  if (key < 0 || !controller_.OnKey({key, event.ShiftDown(), event.ControlDown(), typing}))
+    event.Skip();
 }
 
 void MainWindowViewControls::OnWheel(wxMouseEvent& event) {
   auto* source = dynamic_cast<wxWindow*>(event.GetEventObject());
   const wxPoint screen = (source != nullptr ? source : &dlg_)->ClientToScreen(event.GetPosition());
   std::optional<std::pair<float, float>> inMap;
-  if (COpenGLControl* map = dlg_.MapWindow(); map != nullptr && map->GetScreenRect().Contains(screen)) {
+  if (COpenGLControl* map = dlg_.MapWindow();
+      map != nullptr && map->GetScreenRect().Contains(screen)) {
     const wxPoint corner = map->GetScreenPosition();
-    inMap = std::pair{static_cast<float>(screen.x - corner.x), static_cast<float>(screen.y - corner.y)};
+    inMap =
+        std::pair{static_cast<float>(screen.x - corner.x), static_cast<float>(screen.y - corner.y)};
   }
   controller_.OnWheel(event.GetWheelRotation(), inMap);
   event.Skip();
@@ -240,8 +266,7 @@ void CPelorinDlg::ChooseSource(SourceSlot slot) {
   using Kind = SourceChange::Kind;
   wxWindow* button = FindWindow(first ? IDC_FIRST_SOURCE : IDC_SECOND_SOURCE);
   switch (change.kind) {
-    case Kind::Nothing:
-      return;
+    case Kind::Nothing: return;
     case Kind::SetFirst: {
       PelorinModel& model = *models_[0];
       model.SetSourceType(change.type);
@@ -253,14 +278,9 @@ void CPelorinDlg::ChooseSource(SourceSlot slot) {
           {MaxSliderPosition(model.GetRangeMax()), MinSliderPosition(model.GetRangeMin())});
       return;
     }
-    case Kind::RemoveSecond:
-      models_.erase(models_.begin() + 1);
-      break;
-    case Kind::CaptionOnly:
-      break;
-    case Kind::AddSecond:
-      models_.push_back(std::make_unique<InstantModel>());
-      [[fallthrough]];
+    case Kind::RemoveSecond: models_.erase(models_.begin() + 1); break;
+    case Kind::CaptionOnly: break;
+    case Kind::AddSecond: models_.push_back(std::make_unique<InstantModel>()); [[fallthrough]];
     case Kind::SetSecond:
       models_[1]->SetSourceType(change.type);
       ApplySourceType(*models_[1], change.type, sourceRanges_);

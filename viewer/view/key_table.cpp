@@ -86,20 +86,28 @@ const KeyBinding* FindKeyBinding(int virtualKey, bool shift, bool ctrl) {
 
 bool IsMapViewAction(KeyAction action) {
   switch (action) {
-    case A::RotateX: case A::RotateY: case A::RotateZ:
-    case A::ZoomOut: case A::ZoomIn: case A::ViewPreset:
-      return true;
-    default:
-      return false;
+    case A::RotateX:
+    case A::RotateY:
+    case A::RotateZ:
+    case A::ZoomOut:
+    case A::ZoomIn:
+    case A::ViewPreset: return true;
+    default: return false;
   }
 }
 
 void ApplyMapViewAction(const KeyBinding& b, MapOrientation& view, MapCamera& camera) {
   const bool free = IsFreeView(view.viewPoint);
   switch (b.action) {
-    case A::RotateX: if (free) Turn(view.rotX, b.argument); break;
-    case A::RotateY: if (free) Turn(view.rotY, b.argument); break;
-    case A::RotateZ: if (free) Turn(view.rotZ, b.argument); break;
+    case A::RotateX:
+      if (free) Turn(view.rotX, b.argument);
+      break;
+    case A::RotateY:
+      if (free) Turn(view.rotY, b.argument);
+      break;
+    case A::RotateZ:
+      if (free) Turn(view.rotZ, b.argument);
+      break;
     case A::ZoomOut:
       if (free && camera.TotalScale() > 1.0f)
         camera.RequestZoom(kKeyboardZoomPoint, kKeyboardZoomPoint, false);
@@ -112,8 +120,7 @@ void ApplyMapViewAction(const KeyBinding& b, MapOrientation& view, MapCamera& ca
       view = PresetOrientation(static_cast<ViewPoint>(b.argument));
       camera.ResetView();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

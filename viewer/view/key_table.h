@@ -13,21 +13,21 @@ namespace pelorin {
 
 // Virtual-key numbers of the keys outside the map's own set (see vk in map_camera.h).
 namespace vk {
-inline constexpr int kSpace = 0x20, kDigit1 = 0x31, kDigit6 = 0x36, kLetterS = 0x53,
-                     kF2 = 0x71, kF3 = 0x72;
+inline constexpr int kSpace = 0x20, kDigit1 = 0x31, kDigit6 = 0x36, kLetterS = 0x53, kF2 = 0x71,
+                     kF3 = 0x72;
 }  // namespace vk
 
 enum class KeyAction {
-  None,            // consumed without effect
-  StepRangeMax,    // argument: +1 / -1 slider position
+  None,          // consumed without effect
+  StepRangeMax,  // argument: +1 / -1 slider position
   StepRangeMin,
-  RotateX,         // argument: +1 / -1 degree, in the free views only
+  RotateX,  // argument: +1 / -1 degree, in the free views only
   RotateY,
   RotateZ,
-  ZoomOut,         // in the free views, when zoomed in
-  ZoomIn,          // in the free views, below zoomLimit
-  ViewPreset,      // argument: the view point
-  StartOrStop,     // Stop while live, Start when idle or paused
+  ZoomOut,      // in the free views, when zoomed in
+  ZoomIn,       // in the free views, below zoomLimit
+  ViewPreset,   // argument: the view point
+  StartOrStop,  // Stop while live, Start when idle or paused
   ChooseFirstSource,
   ChooseSecondSource,
   FirstSourceType,  // argument: the source type; idle or paused only

@@ -71,11 +71,8 @@ void ViewController::RunAction(const KeyBinding& b) {
     case KeyAction::FirstSourceType:
       if (IsAtRest(mode)) host_.SetFirstSourceType(b.argument);
       break;
-    case KeyAction::ToggleFullScreen:
-      host_.SetFullScreen(!host_.FullScreen());
-      break;
-    case KeyAction::None:
-      break;
+    case KeyAction::ToggleFullScreen: host_.SetFullScreen(!host_.FullScreen()); break;
+    case KeyAction::None: break;
     default:
       if (IsMapViewAction(b.action)) {
         MapCamera* camera = host_.Camera();

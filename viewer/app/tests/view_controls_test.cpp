@@ -4,6 +4,7 @@
 // TurnOver against panelsim. Every wait is for a condition, with a time limit.
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -54,7 +55,9 @@ void Drag(const Window& win, int id, int position) {
   slider->GetEventHandler()->ProcessEvent(event);
 }
 
-int SliderAt(const Window& win, int id) { return static_cast<wxSlider*>(win->FindWindow(id))->GetValue(); }
+int SliderAt(const Window& win, int id) {
+  return static_cast<wxSlider*>(win->FindWindow(id))->GetValue();
+}
 
 void SetCheck(const Window& win, int id, bool checked) {
   auto* box = static_cast<wxCheckBox*>(win->FindWindow(id));
@@ -155,6 +158,25 @@ void PickRadio(CFilterDlg& dialog, FilterType type) {
   radio->GetEventHandler()->ProcessEvent(event);
 }
 
+// Two 3 x 3 sources, RawData and Diff, frame f holding 40 * f + 10 everywhere.
+std::string WriteTwoSourceRecording(const std::string& name, int frames) {
+  std::ofstream out(name, std::ios::binary);
+  out << "Pelorin\nFrameCount, " << frames << "\nWidth, 3,3\nHeight, 3,3\nType, RawData,Diff\n";
+  for (int f = 0; f < frames; ++f) {
+    for (int source = 0; source < 2; ++source) {
+      out << "\nNo , " << f + 1 << ",          0ms, Read Error Times , 0\n";
+      for (int x = 0; x < 3; ++x) out << 40 * f + 10 << "," << 40 * f + 10 << "," << 40 * f + 10 << ",\n";
+    }
+  }
+  out << "\n";
+  return name;
+}
+
+std::vector<float> ColoursOf(COpenGLControl* map) {
+  const auto colours = map->Mesh().Colours();
+  return {colours.begin(), colours.end()};
+}
+
 class ViewControls : public ::testing::Test {
  protected:
   Window& Open(const std::string& settings = test::DefaultSettings()) {
@@ -170,7 +192,8 @@ class ViewControls : public ::testing::Test {
 
 TEST_F(ViewControls, EachSliderMovesItsLabelTheLegendAndEveryRange) {
   // A second live source and a loaded recording take the range too.
-  Window& win = Open(test::Replace(test::DefaultSettings(), "SECOND_SOURCE_TYPE=0", "SECOND_SOURCE_TYPE=6"));
+  Window& win =
+      Open(test::Replace(test::DefaultSettings(), "SECOND_SOURCE_TYPE=0", "SECOND_SOURCE_TYPE=6"));
   ASSERT_EQ(win->Models().size(), 2u);
   ASSERT_TRUE(win->LoadRecording(WriteRecording("three.csv", 3)));
   ASSERT_EQ(win->Mode(), RunMode::Paused);
@@ -205,6 +228,47 @@ TEST_F(ViewControls, EachSliderMovesItsLabelTheLegendAndEveryRange) {
   expectRange(230, -100);
 }
 
+TEST_F(ViewControls, SlidersRebuildThePausedRecordingWithTheNewRange) {
+  Window& win = Open();
+  ASSERT_TRUE(win->LoadRecording(WriteRecording("three.csv", 3)));
+  const std::vector<float> before = ColoursOf(MapOf(win));
+  ASSERT_FALSE(before.empty());
+  Drag(win, IDC_MAX_SLIDER, 110);  // range 10 .. -40: every cell at the top of the ramp
+  EXPECT_NE(ColoursOf(MapOf(win)), before);
+  Drag(win, IDC_MAX_SLIDER, 350);
+  Drag(win, IDC_MIN_SLIDER, 200);
+  EXPECT_EQ(ColoursOf(MapOf(win)), before);
+}
+
+TEST_F(ViewControls, HideCheckBoxesTakeRecordedSourcesOffTheMap) {
+  Window& win = Open();
+  ASSERT_TRUE(win->LoadRecording(WriteTwoSourceRecording("two.csv", 4)));
+  ASSERT_EQ(win->Recordings().Count(), 2);
+  COpenGLControl* map = MapOf(win);
+  const int32_t both = map->Mesh().VertexCount();
+  ASSERT_GT(both, 0);
+
+  SetCheck(win, IDC_HIDE_FIRST, true);
+  EXPECT_FALSE(win->Recordings().GetVisible(0));
+  EXPECT_FALSE(win->Models()[0]->GetVisible());
+  EXPECT_EQ(map->Mesh().VertexCount(), both / 2);
+  SetCheck(win, IDC_HIDE_SECOND, true);
+  EXPECT_FALSE(win->Recordings().GetVisible(1));
+  EXPECT_EQ(map->Mesh().VertexCount(), 0);
+  SetCheck(win, IDC_HIDE_FIRST, false);
+  SetCheck(win, IDC_HIDE_SECOND, false);
+  EXPECT_EQ(map->Mesh().VertexCount(), both);
+
+  // While the recording plays, under the player's lock.
+  win->SetPlaybackStepTime(std::chrono::milliseconds(20));
+  Click(win, IDC_PLAY);
+  ASSERT_EQ(win->Mode(), RunMode::Playing);
+  SetCheck(win, IDC_HIDE_SECOND, true);
+  EXPECT_EQ(map->Mesh().VertexCount(), both / 2);
+  EXPECT_TRUE(PumpUntil([&] { return win->Mode() == RunMode::Paused; }, kWaitMs));
+  EXPECT_EQ(map->Mesh().VertexCount(), both / 2);
+}
+
 TEST_F(ViewControls, SourceButtonsChangeCaptionsAndTheSecondModelComesAndGoes) {
   Window& win = Open();
   std::vector<std::pair<int, int>> asked;  // (mode, preset)
@@ -221,7 +285,8 @@ TEST_F(ViewControls, SourceButtonsChangeCaptionsAndTheSecondModelComesAndGoes) {
   EXPECT_EQ(win->Models()[0]->GetName(), "RawData");
   EXPECT_EQ(SliderAt(win, IDC_MAX_SLIDER), 350);  // the RawData range, 250 / 0
   // Cancel, and a dialog that returns nothing valid, change nothing.
-  for (std::optional<int> nothing : {std::optional<int>{}, std::optional<int>{0}, std::optional<int>{9}}) {
+  for (std::optional<int> nothing :
+       {std::optional<int>{}, std::optional<int>{0}, std::optional<int>{9}}) {
     answer = nothing;
     Click(win, IDC_FIRST_SOURCE);
     EXPECT_EQ(Label(*win, IDC_FIRST_SOURCE), "1st-Source\nRaw Data");
@@ -245,7 +310,8 @@ TEST_F(ViewControls, SourceButtonsChangeCaptionsAndTheSecondModelComesAndGoes) {
   Click(win, IDC_SECOND_SOURCE);  // None again: only the caption
   EXPECT_EQ(win->Models().size(), 1u);
 
-  const std::vector<std::pair<int, int>> expected{{0, 3}, {0, 4}, {0, 4}, {0, 4}, {1, 0}, {1, 5}, {1, 5}, {1, 0}};
+  const std::vector<std::pair<int, int>> expected{{0, 3}, {0, 4}, {0, 4}, {0, 4},
+                                                  {1, 0}, {1, 5}, {1, 5}, {1, 0}};
   EXPECT_EQ(asked, expected);
 }
 
@@ -253,7 +319,7 @@ TEST_F(ViewControls, TheRealSourceDialogAnswersTheButton) {
   Window& win = Open();
   EXPECT_TRUE(AnswerModal<CMultiSourceDlg>(win, IDC_SECOND_SOURCE, [](CMultiSourceDlg& d) {
     EXPECT_EQ(d.Combo()->GetSelection(), 0);  // preset: no second source, "None"
-    d.Combo()->SetSelection(6);  // "Diff"
+    d.Combo()->SetSelection(6);               // "Diff"
     PressButton(d, wxID_OK);
   }));
   ASSERT_EQ(win->Models().size(), 2u);
@@ -453,6 +519,14 @@ TEST_F(ViewControls, AWheelStepOverTheMapZoomsAndOneOutsideDoesNot) {
   const wxSize size = map->GetClientSize();
   ASSERT_GT(size.x, 10);
 
+  // A click on the map gives it the keyboard.
+  win->FindWindow(IDC_START)->SetFocus();
+  wxMouseEvent down(wxEVT_LEFT_DOWN);
+  down.SetPosition(wxPoint(size.x / 2, size.y / 2));
+  down.SetEventObject(map);
+  map->GetEventHandler()->ProcessEvent(down);
+  EXPECT_TRUE(PumpUntil([&] { return wxWindow::FindFocus() == map; }));
+
   // Over the dialog, away from the map.
   Wheel(&*win, wxPoint(2, 2), 120);
   EXPECT_FALSE(camera.zoomPending);
@@ -500,10 +574,12 @@ class ViewControlsLive : public ViewControls {
   std::shared_ptr<const LiveFrame> FrameAfter(int32_t after) {
     const InstantModel& first = *(*win_)->LiveModel(0);
     std::shared_ptr<const LiveFrame> frame;
-    PumpUntil([&] {
-      frame = first.CurrentFrame();
-      return frame && frame->number > after;
-    }, kWaitMs);
+    PumpUntil(
+        [&] {
+          frame = first.CurrentFrame();
+          return frame && frame->number > after;
+        },
+        kWaitMs);
     return frame && frame->number > after ? frame : nullptr;
   }
 
@@ -542,7 +618,8 @@ TEST_F(ViewControlsLive, ReverseAndTurnOverMirrorTheLiveFrame) {
   auto turned = FrameAfter(win->LiveModel(0)->GetFrameCounter() + 1);
   ASSERT_NE(turned, nullptr);
   for (int32_t x = 0; x < w; ++x) {
-    for (int32_t y = 0; y < h; ++y) ASSERT_EQ(turned->Cell(x, y), plain->Cell(w - 1 - x, y)) << x << "," << y;
+    for (int32_t y = 0; y < h; ++y)
+      ASSERT_EQ(turned->Cell(x, y), plain->Cell(w - 1 - x, y)) << x << "," << y;
   }
 
   // S stops the run.

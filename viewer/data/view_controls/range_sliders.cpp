@@ -14,9 +14,11 @@ RangeSliders CoupleRangeSliders(RangeSliders s, RangeEnd moved) {
   // The two encodings differ by 100, so a gap of 50 in values is a gap of 50 the other
   // way round in positions: the minimum's position may not exceed the maximum's + 50.
   if (moved == RangeEnd::Max) {
-    if (s.maxPosition < s.minPosition - kRangeSliderGap) s.minPosition = s.maxPosition + kRangeSliderGap;
+    if (s.maxPosition < s.minPosition - kRangeSliderGap)
+      s.minPosition = s.maxPosition + kRangeSliderGap;
   } else {
-    if (s.minPosition >= s.maxPosition + kRangeSliderGap) s.maxPosition = s.minPosition - kRangeSliderGap;
+    if (s.minPosition >= s.maxPosition + kRangeSliderGap)
+      s.maxPosition = s.minPosition - kRangeSliderGap;
   }
   return s;
 }

@@ -37,7 +37,9 @@ class FakeHost : public ViewControlHost {
   void ChooseSource(SourceSlot slot) override {
     calls.push_back(slot == SourceSlot::First ? "first source" : "second source");
   }
-  void SetFirstSourceType(int32_t type) override { calls.push_back("type " + std::to_string(type)); }
+  void SetFirstSourceType(int32_t type) override {
+    calls.push_back("type " + std::to_string(type));
+  }
   bool FullScreen() const override { return fullScreen; }
   void SetFullScreen(bool on) override {
     fullScreen = on;
@@ -55,7 +57,9 @@ class FakeHost : public ViewControlHost {
   int refreshes = 0;
 };
 
-KeyPress Key(int virtualKey, bool shift = false, bool ctrl = false) { return {virtualKey, shift, ctrl, false}; }
+KeyPress Key(int virtualKey, bool shift = false, bool ctrl = false) {
+  return {virtualKey, shift, ctrl, false};
+}
 
 TEST(RangeSliderRules, MovingOneEndPushesTheOtherToExactlyFiftyApart) {
   // Maximum dragged to 120 (value 20) with the minimum at 200 (value 0).
@@ -193,7 +197,9 @@ TEST(KeyRules, ZoomKeysKeepToTheirLimits) {
 
 TEST(KeyRules, SStartsOrStopsByRunMode) {
   const std::vector<std::pair<RunMode, std::vector<std::string>>> cases{
-      {RunMode::Live, {"stop"}}, {RunMode::Idle, {"start"}}, {RunMode::Playing, {}},
+      {RunMode::Live, {"stop"}},
+      {RunMode::Idle, {"start"}},
+      {RunMode::Playing, {}},
       {RunMode::Paused, {"start"}}};
   for (const auto& [mode, expected] : cases) {
     FakeHost host;
@@ -213,7 +219,8 @@ TEST(KeyRules, DigitsChooseTheFirstSourceOnlyWhenIdleOrPaused) {
     EXPECT_FALSE(c.OnKey(Key('7')));
     EXPECT_FALSE(c.OnKey(Key('0')));
     const std::vector<std::string> all{"type 1", "type 2", "type 3", "type 4", "type 5", "type 6"};
-    EXPECT_EQ(host.calls, IsAtRest(mode) ? all : std::vector<std::string>{}) << static_cast<int>(mode);
+    EXPECT_EQ(host.calls, IsAtRest(mode) ? all : std::vector<std::string>{})
+        << static_cast<int>(mode);
   }
 }
 
