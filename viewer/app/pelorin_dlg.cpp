@@ -13,8 +13,9 @@
 #include <wx/stattext.h>
 
 #include "app/help_book.h"
-#include "app/live_model_stand_in.h"
 #include "app/main_template.h"
+#include "app/main_window_view_controls.h"
+#include "data/live_model.h"
 #include "data/status_text.h"
 #include "view/about_dlg.h"
 #include "view/caption_fit.h"
@@ -55,7 +56,8 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
     : wxDialog(parent, IDD_PELORIN_DIALOG, kMainTemplateCaption, wxDefaultPosition,
                wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxMAXIMIZE_BOX | wxCLOSE_BOX),
       auxDialog_(this),
-      args_(std::move(args)) {
+      args_(std::move(args)),
+      viewControls_(std::make_unique<MainWindowViewControls>(*this)) {
   SetFont(DialogFont());
   // The template gives the client size. SetSize rather than SetClientSize: GTK applies a
   // client size only once the window is shown, which would undo the screen fit.
@@ -79,6 +81,7 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
   wxAcceleratorEntry help(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
   SetAcceleratorTable(wxAcceleratorTable(1, &help));
   BindPlayerEvents();
+  viewControls_->BindControls();
 }
 
 CPelorinDlg::~CPelorinDlg() {
@@ -140,6 +143,7 @@ bool CPelorinDlg::OnInitDialog() {
 
   mapPage_->InitPage();
   snrPage_->InitPage();
+  viewControls_->BindMapWindow();
   SelectPage(0);
 
   drawStyle_->Clear();
@@ -158,7 +162,7 @@ bool CPelorinDlg::OnInitDialog() {
   minSlider_->SetRange(0, kRangeSliderLimit);
   minSlider_->SetValue(0);
 
-  models_.push_back(std::make_unique<LiveModelStandIn>());
+  models_.push_back(std::make_unique<InstantModel>());
 
   LoadSettings();
 
@@ -169,13 +173,13 @@ bool CPelorinDlg::OnInitDialog() {
   playerStopped_ = true;
   mapRefreshOff_ = false;
   snrRefreshOff_ = true;
-  runMode_ = 1;
+  runMode_ = RunMode::Idle;
   state_.flatness = 0.0f;
   state_.standardDeviation = 0.0f;
 
   SetTitle(wxString("Pelorin - ") + PELORIN_VERSION_TEXT);
 
-  FindWindow(IDC_FIRST_SOURCE)->SetLabel("1st-Source\n" + wxString(models_[0]->GetName()));
+  FindWindow(IDC_FIRST_SOURCE)->SetLabel(FirstSourceCaptionForName(models_[0]->GetName()));
   FindWindow(IDC_SECOND_SOURCE)
       ->SetLabel(models_.size() > 1 ? "2st-Source\n" + wxString(models_[1]->GetName())
                                     : wxString("2st-Source\nNone"));
@@ -183,7 +187,7 @@ bool CPelorinDlg::OnInitDialog() {
   mouseZoomCheck_->SetValue(true);
   autoCenterCheck_->SetValue(autoCenter_);
 
-  if (LiveModelStandIn* live = LiveModel(0); live != nullptr && live->GetHideShow()) {
+  if (InstantModel* live = LiveModel(0); live != nullptr && live->GetHideShow()) {
     hideButtonCheck_->SetValue(true);
     live->SetHideOn(true);
     hideButtonCheck_->Disable();
@@ -212,8 +216,8 @@ void CPelorinDlg::FitToScreen() {
   FitCaptionsAndTracks(this, childIds_);
 }
 
-LiveModelStandIn* CPelorinDlg::LiveModel(size_t index) const {
-  return index < models_.size() ? dynamic_cast<LiveModelStandIn*>(models_[index].get())
+InstantModel* CPelorinDlg::LiveModel(size_t index) const {
+  return index < models_.size() ? dynamic_cast<InstantModel*>(models_[index].get())
                                 : nullptr;
 }
 
@@ -236,18 +240,10 @@ void CPelorinDlg::UpdateStatistics(int frameCount, float frameRate, float averag
 }
 
 void CPelorinDlg::ApplyViewPoint(int viewPoint) {
-  struct Rotation {
-    double x, y, z;
-  };
-  static constexpr Rotation kRotations[] = {{-50, 15, 107}, {-90, 0, 0}, {-90, 0, 90}, {0, 0, 0}};
   const int vp = viewPoint >= 1 && viewPoint <= 3 ? viewPoint : 0;
   state_.viewPoint = vp;
   if (mapPage_ != nullptr) {
-    MapViewState& view = mapPage_->View();
-    view.viewPoint = vp;
-    view.rotX = kRotations[vp].x;
-    view.rotY = kRotations[vp].y;
-    view.rotZ = kRotations[vp].z;
+    static_cast<MapOrientation&>(mapPage_->View()) = PresetOrientation(static_cast<ViewPoint>(vp));
     if (COpenGLControl* map = MapWindow()) map->ResetView();
     mapPage_->RefreshMap();
   }

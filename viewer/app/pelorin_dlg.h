@@ -25,6 +25,8 @@
 #include "data/frame_model.h"
 #include "data/settings_store.h"
 #include "data/source_range_table.h"
+#include "data/view_controls/run_mode.h"
+#include "data/view_controls/source_controls.h"
 #include "view/additional_dlg.h"
 #include "view/map_view_state.h"
 #include "view/mesh/map_mesh.h"
@@ -41,8 +43,10 @@ namespace pelorin {
 class COpenGLControl;
 class CShowDialog;
 class CSNRDialog;
-class LiveModelStandIn;
+class InstantModel;
 class AcquisitionWindowHost;
+class MainWindowViewControls;
+class ViewController;
 
 // Values of the run that the window, the worker and the player all read.
 struct ViewerState {
@@ -86,6 +90,22 @@ class CPelorinDlg : public wxDialog {
   // View-point actions of the X-axis, Y-axis, Z-axis and Default buttons.
   void ApplyViewPoint(int viewPoint);
 
+  // The view controls (pelorin_dlg_view_controls.cpp): their rules, which the sliders,
+  // the keys and the wheel reach through.
+  ViewController& ViewControls();
+  // Asks the user for a source type in a source dialog (mode 0 first source, 1 second
+  // source), preset with a type; nothing when the dialog is cancelled. Tests answer it
+  // in place of the dialog.
+  using SourceDialogFn = std::function<std::optional<int>(int mode, int presetType)>;
+  void SetSourceDialogHandler(SourceDialogFn fn) { sourceDialog_ = std::move(fn); }
+  // The 1st-Source and 2nd-Source actions.
+  void ChooseSource(SourceSlot slot);
+  // The map fills the screen: only the tab control stays; Leave brings back the window's
+  // place, size, caption and every control.
+  void EnterFullScreen();
+  void LeaveFullScreen();
+  bool FullScreen() const { return fullScreen_; }
+
   // Everything the window owns is released here; runs once, on the close request.
   void RunCloseSequence();
 
@@ -115,7 +135,7 @@ class CPelorinDlg : public wxDialog {
 
   // Read access for the views and the tests.
   const std::vector<std::unique_ptr<PelorinModel>>& Models() const { return models_; }
-  LiveModelStandIn* LiveModel(size_t index) const;
+  InstantModel* LiveModel(size_t index) const;
   const SourceRangeTable& SourceRanges() const { return sourceRanges_; }
   const ViewerState& State() const { return state_; }
   const std::vector<int>& ChildIds() const { return childIds_; }
@@ -125,7 +145,7 @@ class CPelorinDlg : public wxDialog {
   const std::string& SettingsPath() const { return settingsPath_; }
   bool HasSettingsStore() const { return settingsStore_ != nullptr; }
   bool DumpEnabled() const { return dumpEnabled_; }
-  int RunMode() const { return runMode_; }
+  RunMode Mode() const { return runMode_; }
   bool AutoCenter() const { return autoCenter_; }
   int DisplayRangeShift() const { return displayRangeShift_; }
   bool Closed() const { return closed_; }
@@ -175,6 +195,7 @@ class CPelorinDlg : public wxDialog {
   void OnDrawStyle(wxCommandEvent& event);
 
   void BindAcquisition();
+  friend class MainWindowViewControls;
   std::vector<InstantModel*> LiveModels() const;
   // The map's live mesh: sized at Start, rebuilt by timer 1 from the frames published last.
   void SizeLiveMeshOnMap();
@@ -259,7 +280,7 @@ class CPelorinDlg : public wxDialog {
   SnrPlotSize snrPlotSize_;
   bool hideButtonLockedBeforeRun_ = false;
 
-  int runMode_ = 1;
+  RunMode runMode_ = RunMode::Idle;
   int displayRangeShift_ = 5;
   bool dumpEnabled_ = false;
   PlayerStopFlag playerStopped_{true};
@@ -267,6 +288,8 @@ class CPelorinDlg : public wxDialog {
   bool snrRefreshOff_ = true;
   bool autoCenter_ = false;
   bool fullScreen_ = false;
+  SourceDialogFn sourceDialog_;
+  std::unique_ptr<MainWindowViewControls> viewControls_;
   bool initialised_ = false;
   bool dropDownsFitted_ = false;  // once, at the first show (see FitDropDownLists)
   bool closed_ = false;

@@ -13,11 +13,12 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "app/live_model_stand_in.h"
 #include "app/pelorin_dlg.h"
+#include "data/live_model.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/status_text.h"
 #include "view/map_window.h"
+#include "view/view_controller.h"
 #include "view/mesh/live_model_mesh_sources.h"
 #include "view/resource.h"
 #include "view/show_dialog.h"
@@ -34,13 +35,6 @@ namespace {
 // by the device's own time-outs.
 constexpr std::chrono::milliseconds kDrainWait{10000};
 constexpr std::chrono::milliseconds kCloseWait{2000};
-
-// Chip selector entries: All, Master, Slave1 .. Slave7.
-int32_t SelectedChipValue(int index) {
-  if (index <= 0) return -1;
-  if (index == 1) return 1;
-  return index + 3;
-}
 
 }  // namespace
 
@@ -127,14 +121,13 @@ void CPelorinDlg::StartAcquisition() {
   }
   acquisition_.reset();
   ++acquisitionGeneration_;
-  runMode_ = 0;
 
   const std::vector<InstantModel*> live = LiveModels();
   if (live.empty() || live.size() != models_.size()) {
     ShowStatusMessage(kStatusPrepareFrameBufFail);
     return;
   }
-  live[0]->SetSelectedChip(SelectedChipValue(chipSelect_->GetSelection()));
+  live[0]->SetSelectedChip(ChipIndexForItem(chipSelect_->GetSelection()));
   auto* order = static_cast<wxTextCtrl*>(FindWindow(IDC_CHIP_ORDER));
   const std::string orderText = order != nullptr ? order->GetValue().utf8_string() : std::string();
   const StartOutcome started =
@@ -184,6 +177,8 @@ void CPelorinDlg::StartAcquisition() {
   acquisitionHost_ = std::make_shared<AcquisitionWindowHost>(this, acquisitionGeneration_);
   acquisition_ = std::make_unique<AcquisitionRun>(std::move(s), *acquisitionHost_);
   acquisition_->Start();
+  // Only a run that started is live: a refused Start leaves the window as it was.
+  runMode_ = RunMode::Live;
 
   hideButtonLockedBeforeRun_ = !hideButtonCheck_->IsEnabled();
   FindWindow(IDC_START)->Disable();
@@ -200,7 +195,7 @@ void CPelorinDlg::StartAcquisition() {
 void CPelorinDlg::StopAcquisition() {
   // The worker ends its current cycle on its own; Start waits for it if need be.
   if (acquisition_) acquisition_->RequestStop();
-  runMode_ = 1;
+  runMode_ = RunMode::Idle;
   // The SNR evaluation of a Diff run reads edgeTrackers_ (Untouched, Touched) here.
 
   FindWindow(IDC_START)->Enable();
@@ -222,10 +217,8 @@ namespace {
 std::vector<LiveMeshModel> MeshModelsOf(const std::vector<std::unique_ptr<PelorinModel>>& models) {
   std::vector<LiveMeshModel> live;
   for (const auto& m : models) {
-    if (const auto* model = dynamic_cast<const InstantModel*>(m.get())) {
-      const auto* standIn = dynamic_cast<const LiveModelStandIn*>(model);
-      live.push_back({model, standIn != nullptr && standIn->GetMaskOn()});
-    }
+    if (const auto* model = dynamic_cast<const InstantModel*>(m.get()))
+      live.push_back({model, model->GetMaskOn()});
   }
   return live;
 }
@@ -275,21 +268,8 @@ void CPelorinDlg::ShowFrameReport(const FrameReport& r) {
 }
 
 void CPelorinDlg::MoveRangeSliders(int maxPosition, int minPosition) {
-  maxSlider_->SetValue(maxPosition);
-  minSlider_->SetValue(minPosition);
   // What the sliders' own notifications do: the models and the map take the new range.
-  const int rangeMax = maxSlider_->GetValue() - 100;
-  const int rangeMin = minSlider_->GetValue() - 200;
-  FindWindow(IDC_MAX_LABEL)->SetLabel(wxString::Format("Max:%d", rangeMax));
-  FindWindow(IDC_MIN_LABEL)->SetLabel(wxString::Format("Min:%d", rangeMin));
-  for (const auto& m : models_) {
-    m->SetRangeMax(rangeMax);
-    m->SetRangeMin(rangeMin);
-  }
-  if (mapPage_ != nullptr) {
-    mapPage_->View().rangeMax = rangeMax;
-    mapPage_->View().rangeMin = rangeMin;
-  }
+  ViewControls().OnRangeSliders({maxPosition, minPosition});
 }
 
 void CPelorinDlg::OnAcquisitionEnded() {

@@ -137,7 +137,7 @@ bool CPelorinDlg::LoadRecordingNow(const std::string& path) {
   std::snprintf(text, sizeof text, "Height : %d", recordings_.GetHeight(0));
   FindWindow(IDC_HEIGHT)->SetLabel(text);
 
-  runMode_ = 4;
+  runMode_ = RunMode::Paused;
   return true;
 }
 
@@ -190,7 +190,7 @@ void CPelorinDlg::SetStepButtons(int32_t i) {
 // --- Playing ---------------------------------------------------------------------------
 
 void CPelorinDlg::OnPlay(wxCommandEvent& /*event*/) {
-  if (recordings_.Count() == 0 || runMode_ == 3) return;
+  if (recordings_.Count() == 0 || runMode_ == RunMode::Playing) return;
   for (int id : {IDC_PREV, IDC_NEXT, IDC_PLAY, IDC_PLAYER_SLIDER, IDC_START})
     EnableControl(id, false);
   EnableControl(IDC_PAUSE, true);
@@ -198,7 +198,7 @@ void CPelorinDlg::OnPlay(wxCommandEvent& /*event*/) {
   // A paused worker may still be ending its last step; its queued updates are dropped.
   playerThread_.Join();
   playerStopped_ = false;
-  runMode_ = 3;
+  runMode_ = RunMode::Playing;
   const uint64_t run = ++playRun_;
   const std::chrono::milliseconds step = playbackStep_;
   playerThread_.Start([this, run, step] { PlaybackWorker(run, step); });
@@ -253,7 +253,7 @@ void CPelorinDlg::FinishPlayback() {
   EnableControl(IDC_PLAYER_SLIDER, count > 1);
   static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
   playerStopped_ = true;
-  runMode_ = 4;
+  runMode_ = RunMode::Paused;
 }
 
 void CPelorinDlg::StopPlayback() {
@@ -268,7 +268,7 @@ void CPelorinDlg::StopPlayback() {
 
 void CPelorinDlg::OnPause(wxCommandEvent& /*event*/) {
   playerStopped_ = true;
-  runMode_ = 4;
+  runMode_ = RunMode::Paused;
   EnableControl(IDC_PLAY, true);
   EnableControl(IDC_PAUSE, false);
   const StepButtons b = StepButtonsAt(recordings_.GetCurrentIndex(0), recordings_.GetFrameCount(0));
@@ -312,7 +312,7 @@ void CPelorinDlg::OnSliderDraw(wxCommandEvent& /*event*/) {
     slider->SetValue(recordings_.GetCurrentIndex(0));
     return;
   }
-  if (runMode_ == 4) ShowPlaybackFrame(p);
+  if (runMode_ == RunMode::Paused) ShowPlaybackFrame(p);
   if (p == count - 1 || p == 0 || playerStopped_.Get()) SetStepButtons(p);
 }
 

@@ -5,8 +5,8 @@
 #include <wx/filefn.h>
 #include <wx/slider.h>
 
-#include "app/live_model_stand_in.h"
 #include "app/pelorin_dlg.h"
+#include "data/live_model.h"
 #include "data/settings_file.h"
 #include "view/show_dialog.h"
 
@@ -24,7 +24,7 @@ void CPelorinDlg::LoadSettings() {
     first.SetSourceType(s.sourceType);
     ApplySourceType(first, s.sourceType, sourceRanges_);
 
-    LiveModelStandIn* live = LiveModel(0);
+    InstantModel* live = LiveModel(0);
     if (live != nullptr) {
       live->SetHideSenseList(s.hideRx);
       live->SetHideDriveList(s.hideTx);
@@ -51,7 +51,7 @@ void CPelorinDlg::LoadSettings() {
 
   if (s.stage >= LoadStage::kAllRead) {
     if (s.secondSourceType >= kSourceLoop && s.secondSourceType <= kSourceDiff) {
-      if (models_.size() < 2) models_.push_back(std::make_unique<LiveModelStandIn>());
+      if (models_.size() < 2) models_.push_back(std::make_unique<InstantModel>());
       models_[1]->SetSourceType(s.secondSourceType);
       ApplySourceType(*models_[1], s.secondSourceType, sourceRanges_);
     }
@@ -80,7 +80,7 @@ void CPelorinDlg::SaveSettings() {
   values.ranges = sourceRanges_;
   if (!models_.empty()) {
     const PelorinModel& first = *models_[0];
-    const LiveModelStandIn* live = LiveModel(0);
+    const InstantModel* live = LiveModel(0);
     values.reverse = live != nullptr && live->GetReverse();
     values.sourceType = first.GetSourceType();
     values.kernel = first.Kernel();

@@ -127,23 +127,38 @@ class InstantModel : public PelorinModel {
   int32_t GetDiagDelay() const { return diagDelay_; }
   void SetDiagDelay(int32_t ms) { diagDelay_ = ms; }
 
+  // Switches of the layout (taken at the next PrepareFrameBuffers) and of the frame
+  // assembly (reverse, turn-over: taken at the next frame).
   void SetAutoOrder(bool on) { autoOrder_ = on; }
+  bool GetAutoOrder() const { return autoOrder_; }
   void SetHideOverlap(bool on) { hideOverlap_ = on; }
+  bool GetHideOverlap() const { return hideOverlap_; }
   void SetReverse(bool on) { reverse_.store(on, std::memory_order_relaxed); }
+  bool GetReverse() const { return reverse_.load(std::memory_order_relaxed); }
   void SetTurnOver(bool on) { turnOver_.store(on, std::memory_order_relaxed); }
   bool GetTurnOver() const { return turnOver_.load(std::memory_order_relaxed); }
   void SetHideOn(bool on) { hideOn_ = on; }
+  bool GetHideOn() const { return hideOn_; }
   void SetMaskOn(bool on) { maskOn_ = on; }
+  bool GetMaskOn() const { return maskOn_; }
   void SetHideShow(bool on) { hideShow_ = on; }
+  bool GetHideShow() const { return hideShow_; }
   void SetMaskShow(bool on) { maskShow_ = on; }
+  bool GetMaskShow() const { return maskShow_; }
 
   // "LAST", "ALL" or a chip name ("MASTER", "SINGLE", "S0" .. "S7").
   void SetHideChip(std::string text) { hideChip_ = std::move(text); }
+  const std::string& GetHideChip() const { return hideChip_; }
   void SetHideDriveList(std::string text) { hideDriveList_ = std::move(text); }
+  const std::string& GetHideDriveList() const { return hideDriveList_; }
   void SetHideSenseList(std::string text) { hideSenseList_ = std::move(text); }
+  const std::string& GetHideSenseList() const { return hideSenseList_; }
   void SetMaskDriveList(std::string text) { maskDriveList_ = std::move(text); }
+  const std::string& GetMaskDriveList() const { return maskDriveList_; }
   void SetMaskSenseList(std::string text) { maskSenseList_ = std::move(text); }
+  const std::string& GetMaskSenseList() const { return maskSenseList_; }
   void SetMaskPoints(std::string text) { maskPoints_ = std::move(text); }
+  const std::string& GetMaskPoints() const { return maskPoints_; }
 
  private:
   // What the layout keeps per active chip.

@@ -12,23 +12,8 @@ constexpr float kMissCentre = 45.0f;
 constexpr float kPanPerPixel = 0.25f;
 constexpr float kRotatePerPixel = 0.25f;
 
-void Up(double& angle) {
-  angle += 1.0;
-  if (angle >= 360.0) angle -= 360.0;
-}
-
-void Down(double& angle) {
-  if (angle <= 0.0) angle += 360.0;
-  angle -= 1.0;
-}
-
 void WrapOnce(double& angle) {
   if (angle >= 360.0) angle -= 360.0;
-}
-
-void Preset(ViewPoint vp, MapOrientation& view, MapCamera& camera) {
-  view = PresetOrientation(vp);
-  camera.ResetView();
 }
 
 }  // namespace
@@ -112,32 +97,6 @@ void MapCamera::Pan(float dx, float dy) {
   eyeY += kPanPerPixel * dy;
   centreX -= kPanPerPixel * dx;
   centreY += kPanPerPixel * dy;
-}
-
-bool ApplyMapKey(int virtualKey, MapOrientation& view, MapCamera& camera) {
-  const bool free = IsFreeView(view.viewPoint);
-  switch (virtualKey) {
-    case vk::kUp: if (free) Up(view.rotX); return true;
-    case vk::kDown: if (free) Down(view.rotX); return true;
-    case vk::kRight: if (free) Up(view.rotY); return true;
-    case vk::kLeft: if (free) Down(view.rotY); return true;
-    case vk::kPrior: if (free) Up(view.rotZ); return true;
-    case vk::kNext: if (free) Down(view.rotZ); return true;
-    case vk::kLetterO:
-    case vk::kDivide:
-      if (free && camera.TotalScale() > 1.0f)
-        camera.RequestZoom(kKeyboardZoomPoint, kKeyboardZoomPoint, false);
-      return true;
-    case vk::kNumpad9:
-      if (free && camera.TotalScale() < kMapZoomInLimit)
-        camera.RequestZoom(kKeyboardZoomPoint, kKeyboardZoomPoint, true);
-      return true;
-    case vk::kLetterD: case vk::kNumpad4: Preset(ViewPoint::Default, view, camera); return true;
-    case vk::kLetterX: case vk::kF9: Preset(ViewPoint::XAxis, view, camera); return true;
-    case vk::kLetterY: case vk::kF10: Preset(ViewPoint::YAxis, view, camera); return true;
-    case vk::kLetterZ: case vk::kF11: Preset(ViewPoint::ZAxis, view, camera); return true;
-    default: return false;
-  }
 }
 
 void ApplyMapDrag(DragButtons buttons, float dx, float dy, bool dragBlocked,

@@ -29,8 +29,8 @@ struct MapOrientation {
 // The rotations each view preset sets.
 MapOrientation PresetOrientation(ViewPoint viewPoint);
 
-// Key codes of the map's keyboard table, as virtual-key numbers: the map window turns
-// its toolkit's key codes into these.
+// Virtual-key numbers of the keys that steer the map (the key table holds the rest);
+// the windows turn their toolkit's key codes into these.
 namespace vk {
 inline constexpr int kPrior = 0x21, kNext = 0x22, kLeft = 0x25, kUp = 0x26, kRight = 0x27,
                      kDown = 0x28;
@@ -84,11 +84,6 @@ class MapCamera {
   bool freshView = true;  // the next hit does not freeze the current zoom
   bool lastPickHit = false;
 };
-
-// The map window's keyboard. True when the code is in the table (the window then
-// repaints and swallows the key, also when it had no effect in this view point); false
-// passes the key on.
-bool ApplyMapKey(int virtualKey, MapOrientation& view, MapCamera& camera);
 
 // Mouse buttons and modifiers of a drag; only a single button alone does something.
 enum class DragButtons { LeftOnly, RightOnly, Other };

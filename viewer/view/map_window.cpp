@@ -3,6 +3,7 @@
 #include <wx/dcclient.h>
 #include <wx/thread.h>
 
+#include "view/key_table.h"
 #include "view/map_picture.h"
 #include "view/mesh/mesh_rebuild.h"
 
@@ -12,6 +13,7 @@ wxBEGIN_EVENT_TABLE(COpenGLControl, wxGLCanvas)
   EVT_PAINT(COpenGLControl::OnPaint)
   EVT_ERASE_BACKGROUND(COpenGLControl::OnEraseBackground)
   EVT_MOTION(COpenGLControl::OnMouseMove)
+  EVT_LEFT_DOWN(COpenGLControl::OnLeftDown)
   EVT_LEFT_UP(COpenGLControl::OnLeftUp)
   EVT_KEY_DOWN(COpenGLControl::OnKeyDown)
 wxEND_EVENT_TABLE()
@@ -138,17 +140,27 @@ void COpenGLControl::OnMouseMove(wxMouseEvent& event) {
   event.Skip();
 }
 
+void COpenGLControl::OnLeftDown(wxMouseEvent& event) {
+  // A click on the map gives it the keyboard, away from whichever control had it.
+  SetFocus();
+  event.Skip();
+}
+
 void COpenGLControl::OnLeftUp(wxMouseEvent& event) {
   dragBlocked_ = false;
   event.Skip();
 }
 
 void COpenGLControl::OnKeyDown(wxKeyEvent& event) {
+  // The main window sees every key first; what reaches the map is run here when it only
+  // needs the map's view, by the same table.
   const int code = MapVirtualKey(event.GetKeyCode());
-  if (code < 0 || !ApplyMapKey(code, view_, camera_)) {
+  const KeyBinding* binding = code < 0 ? nullptr : FindKeyBinding(code, event.ShiftDown(), event.ControlDown());
+  if (binding == nullptr || !IsMapViewAction(binding->action)) {
     event.Skip();
     return;
   }
+  ApplyMapViewAction(*binding, view_, camera_);
   Refresh(false);
 }
 
@@ -166,10 +178,15 @@ int MapVirtualKey(int wxKeyCode) {
     case WXK_F9: return vk::kF9;
     case WXK_F10: return vk::kF10;
     case WXK_F11: return vk::kF11;
+    case WXK_F2: return vk::kF2;
+    case WXK_F3: return vk::kF3;
+    case WXK_SPACE: return vk::kSpace;
     default: break;
   }
   // Letter keys arrive as their upper-case character, which is their virtual-key number.
   if (wxKeyCode >= 'A' && wxKeyCode <= 'Z') return wxKeyCode;
+  if (wxKeyCode >= 'a' && wxKeyCode <= 'z') return wxKeyCode - 'a' + 'A';
+  if (wxKeyCode >= '0' && wxKeyCode <= '9') return wxKeyCode;
   return -1;
 }
 

@@ -102,6 +102,7 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   void OnPaint(wxPaintEvent& event);
   void OnEraseBackground(wxEraseEvent&) {}  // the GL frame covers the window
   void OnMouseMove(wxMouseEvent& event);
+  void OnLeftDown(wxMouseEvent& event);
   void OnLeftUp(wxMouseEvent& event);
   void OnKeyDown(wxKeyEvent& event);
 
@@ -136,7 +137,8 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   wxDECLARE_EVENT_TABLE();
 };
 
-// The map keyboard's virtual-key number for a toolkit key code; -1 for keys not in it.
+// The key table's virtual-key number for a toolkit key code (letters in either case);
+// -1 for keys not in it.
 int MapVirtualKey(int wxKeyCode);
 
 }  // namespace pelorin

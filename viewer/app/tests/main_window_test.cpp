@@ -114,7 +114,7 @@ TEST(MainWindow, InitialisationFillsListsAndStates) {
   EXPECT_FALSE(static_cast<wxCheckBox*>(win->FindWindow(res::IDC_AUTO_CENTER))->GetValue());
   EXPECT_EQ(Label(*win, res::IDC_FIRST_SOURCE), "1st-Source\nBase");
   EXPECT_EQ(Label(*win, res::IDC_SECOND_SOURCE), "2st-Source\nNone");
-  EXPECT_EQ(win->RunMode(), 1);
+  EXPECT_EQ(win->Mode(), RunMode::Idle);
   EXPECT_FALSE(win->DumpEnabled());
   EXPECT_FALSE(win->State().batchMode);
   ASSERT_EQ(win->Models().size(), 1u);

@@ -213,7 +213,7 @@ TEST_F(MapInWindow, PlayingARecordingChangesTheMapFromFrameToFrame) {
   win->SetPlaybackStepTime(std::chrono::milliseconds(1));
   Click(win, IDC_PLAY);
   ASSERT_TRUE(PumpUntil([&] {
-    return win->RunMode() == 4 && win->FindWindow(IDC_START)->IsEnabled() &&
+    return win->Mode() == RunMode::Paused && win->FindWindow(IDC_START)->IsEnabled() &&
            !win->FindWindow(IDC_PAUSE)->IsEnabled();
   }, kWaitMs));
   EXPECT_EQ(shown.back(), 2);

@@ -116,7 +116,7 @@ struct PlayerFixture : ::testing::Test {
 
   // Plays to the end or the next stop; false when it did not end in time.
   bool WaitForStop() {
-    return PumpUntil([this] { return (*win)->RunMode() == 4 && Enabled(*win, IDC_START) &&
+    return PumpUntil([this] { return (*win)->Mode() == RunMode::Paused && Enabled(*win, IDC_START) &&
                                      !Enabled(*win, IDC_PAUSE); },
                      10000);
   }
@@ -140,7 +140,7 @@ TEST_F(Playback, LoadButtonAsksWithTheDialogsTextsAndShowsFrameZero) {
   EXPECT_EQ(title, "Load Pelorin Data");
   EXPECT_EQ(filter, " Pelorin Data(*.csv;*.txt)|*.csv;*.txt||");
 
-  EXPECT_EQ((*win)->RunMode(), 4);
+  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
   EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 3");
   EXPECT_EQ(Label(**win, IDC_HEIGHT), "Height : 4");
   EXPECT_EQ(Label(**win, IDC_FRAME_COUNT), "FrameCount : 0");
@@ -172,7 +172,7 @@ TEST_F(Playback, PlayingShowsEveryFrameAndEndsAtTheLast) {
   (*win)->SetPlaybackStepTime(std::chrono::milliseconds(0));
   shown.clear();
   Click(*win, IDC_PLAY);
-  EXPECT_EQ((*win)->RunMode(), 3);
+  EXPECT_EQ((*win)->Mode(), RunMode::Playing);
   EXPECT_FALSE(Enabled(*win, IDC_START));
   ASSERT_TRUE(WaitForStop());
 
@@ -228,7 +228,7 @@ TEST_F(Playback, PauseEndsAfterTheStepUnderWayAndPlayGoesOnFromThere) {
   Click(*win, IDC_PLAY);
   ASSERT_TRUE(PumpUntil([this] { return !shown.empty(); }, 10000));
   Click(*win, IDC_PAUSE);
-  EXPECT_EQ((*win)->RunMode(), 4);
+  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
   ASSERT_TRUE(WaitForStop());
   EXPECT_EQ(shown, (std::vector<int32_t>{2}));
   EXPECT_TRUE(Enabled(*win, IDC_PLAY));
@@ -291,17 +291,17 @@ TEST_F(Playback, DroppingTwoFilesKeepsTheSecond) {
   Drop(*win, {WriteRecording("c.csv", 2, 3, 3), "notes.txt"});
   EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 3");
   EXPECT_EQ(Label(**win, IDC_STATUS), "can't load csv at notes.txt");
-  EXPECT_EQ((*win)->RunMode(), 4);
+  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
 }
 
 // Every player control's enabled state and the run mode.
 struct ControlState {
   std::vector<bool> enabled;
-  int runMode;
+  RunMode runMode;
   bool operator==(const ControlState&) const = default;
 };
 ControlState StateOf(const Window& win) {
-  ControlState s{{}, win->RunMode()};
+  ControlState s{{}, win->Mode()};
   for (int id : {IDC_LOAD, IDC_START, IDC_PAUSE, IDC_PREV, IDC_NEXT, IDC_PLAY, IDC_PLAYER_SLIDER})
     s.enabled.push_back(Enabled(win, id));
   return s;
@@ -312,7 +312,7 @@ TEST_F(Playback, AFailedLoadLeavesControlsAndRunModeAsTheyWere) {
   EXPECT_FALSE((*win)->LoadRecording("missing.csv"));
   EXPECT_EQ(Label(**win, IDC_STATUS), "can't load csv at missing.csv");
   EXPECT_TRUE(StateOf(*win) == idle);
-  EXPECT_EQ((*win)->RunMode(), 1);
+  EXPECT_EQ((*win)->Mode(), RunMode::Idle);
 
   ASSERT_TRUE((*win)->LoadRecording(WriteRecording("three.csv", 3, 2, 2)));
   Click(*win, IDC_NEXT);
@@ -347,7 +347,7 @@ TEST_F(Playback, LoadingWhilePlayingStopsThePlayerFirst) {
   ASSERT_TRUE(PumpUntil([this] { return !shown.empty(); }, 10000));
   ASSERT_TRUE((*win)->LoadRecording(WriteRecording("other.csv", 2, 3, 3)));
   EXPECT_FALSE((*win)->PlaybackThreadRunning());
-  EXPECT_EQ((*win)->RunMode(), 4);
+  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
   EXPECT_TRUE(Enabled(*win, IDC_START));
   EXPECT_FALSE(Enabled(*win, IDC_PAUSE));
   EXPECT_TRUE(Enabled(*win, IDC_PLAY));
@@ -394,7 +394,7 @@ TEST_F(Playback, ACloseFromTheWindowManagerDuringALoadWaitsForTheLoad) {
   }
   EXPECT_FALSE(closedUnderTheLoad);
   EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 2");
-  EXPECT_EQ((*win)->RunMode(), 4);
+  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
   EXPECT_TRUE(PumpUntil([this] { return (*win)->Closed(); }));
   win.reset();
 }

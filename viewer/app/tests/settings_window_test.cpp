@@ -7,8 +7,8 @@
 #include <wx/choice.h>
 #include <wx/slider.h>
 
-#include "app/live_model_stand_in.h"
 #include "app/pelorin_dlg.h"
+#include "data/live_model.h"
 #include "gui_support.h"
 #include "view/resource.h"
 #include "view/show_dialog.h"
@@ -57,7 +57,7 @@ TEST(SettingsLoad, FullFileAppliesEveryStep) {
   Window win;
 
   ASSERT_EQ(win->Models().size(), 2u);
-  const LiveModelStandIn* first = win->LiveModel(0);
+  const InstantModel* first = win->LiveModel(0);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->GetSourceType(), 6);
   EXPECT_EQ(first->GetName(), "Diff");

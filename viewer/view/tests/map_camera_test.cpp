@@ -1,3 +1,4 @@
+#include "view/key_table.h"
 #include "view/map_camera.h"
 
 #include <gtest/gtest.h>
@@ -35,8 +36,10 @@ TEST(MapKeys, SideViewsSwallowRotationKeysWithoutEffect) {
 TEST(MapKeys, ZoomKeysAndTheLetterI) {
   MapOrientation view;
   MapCamera camera;
-  EXPECT_FALSE(ApplyMapKey(vk::kLetterI, view, camera));  // passed on
-  EXPECT_FALSE(camera.zoomPending);
+  // The letter I zooms in as the main window's key does, up to 1.5.
+  EXPECT_TRUE(ApplyMapKey(vk::kLetterI, view, camera));
+  EXPECT_TRUE(camera.zoomInRequested);
+  camera.zoomPending = camera.zoomInRequested = false;
 
   // Zooming out needs a zoom to undo.
   EXPECT_TRUE(ApplyMapKey(vk::kLetterO, view, camera));
@@ -61,6 +64,12 @@ TEST(MapKeys, ZoomKeysAndTheLetterI) {
   camera.scale = 1.0f;
   camera.PushZoom(45, 45, 1.4f);
   EXPECT_TRUE(ApplyMapKey(vk::kNumpad9, view, camera));
+  EXPECT_FALSE(camera.zoomPending);
+  EXPECT_TRUE(ApplyMapKey(vk::kLetterI, view, camera));
+  EXPECT_TRUE(camera.zoomPending);
+  camera.zoomPending = false;
+  camera.PushZoom(45, 45, 1.1f);  // 1.54
+  EXPECT_TRUE(ApplyMapKey(vk::kLetterI, view, camera));
   EXPECT_FALSE(camera.zoomPending);
 }
 
