@@ -26,8 +26,18 @@ void SleepMs(int32_t ms) {
 
 void EdgeTrackers::Update(const LiveFrame& frame, const SnrPins& pins) {
   std::lock_guard lock(mutex_);
-  EdgeBuffers& target = frame.number < pins.untouchedCount ? a_ : b_;
-  UpdateEdgeTrackers(target, frame.cells.data(), frame.width, frame.height, pins);
+  const bool untouched = frame.number < pins.untouchedCount;
+  UpdateEdgeTrackers(untouched ? a_ : b_, frame.cells.data(), frame.width, frame.height, pins);
+  if (untouched) {
+    noise_.AddUntouched(frame);
+  } else {
+    noise_.AddTouched(frame);
+  }
+}
+
+PanelNoiseReport EdgeTrackers::PanelNoise() const {
+  std::lock_guard lock(mutex_);
+  return noise_.Report();
 }
 
 EdgeBuffers EdgeTrackers::Untouched() const {
@@ -118,6 +128,11 @@ void AcquisitionRun::Work() {
     const std::string name = FinalDumpName(batchName, models[0]->GetName(), std::time(nullptr));
     if (!FinishDump(recording_->file, frames, std::max(settings_.dumpInterval, 1), name)) {
       host_.StatusText("can't write file at " + settings_.workDir + "/" + name);
+    } else if (settings_.edges && models[0]->GetSourceType() == kSourceDiff) {
+      // The panel noise of a Diff run goes next to its recording.
+      std::string error;
+      const std::string path = settings_.workDir + "/" + PanelNoiseFileName(name);
+      if (!WritePanelNoiseCsv(path, settings_.edges->PanelNoise(), &error)) host_.StatusText(error);
     }
     recording_.reset();
   }
