@@ -16,6 +16,7 @@
 #include "app/live_model_stand_in.h"
 #include "app/pelorin_dlg.h"
 #include "data/acquisition/acquisition_start.h"
+#include "data/snr/snr_evaluation.h"
 #include "data/status_text.h"
 #include "view/map_window.h"
 #include "view/mesh/live_model_mesh_sources.h"
@@ -40,6 +41,25 @@ int32_t SelectedChipValue(int index) {
   if (index <= 0) return -1;
   if (index == 1) return 1;
   return index + 3;
+}
+
+// Timer 2: the plot of the current frame's four lines beside the run's maxima.
+void BuildSnrPlot(CSNRDialog* page, const InstantModel* first, const EdgeTrackers* edges,
+                  const SnrPins& pins) {
+  if (page == nullptr || first == nullptr || edges == nullptr) return;
+  const std::shared_ptr<const LiveFrame> frame = first->CurrentFrame();
+  if (frame) page->BuildSnrPlot(*frame, pins, edges->Untouched(), edges->Touched());
+}
+
+// Stop: the edge lines and the panel noise of a Diff run that went past its untouched
+// frames; otherwise the page keeps its earlier results.
+void EvaluateSnr(CSNRDialog* page, const InstantModel* first, const EdgeTrackers* edges,
+                 const SnrPins& pins) {
+  if (page == nullptr || first == nullptr || edges == nullptr) return;
+  if (!ShouldEvaluateSnr(first->GetSourceType(), first->GetFrameCounter(), pins.untouchedCount))
+    return;
+  page->ShowSnrResults(pelorin::EvaluateSnr(edges->Untouched(), edges->Touched(), pins));
+  page->ShowPanelNoise(edges->PanelNoise());
 }
 
 }  // namespace
@@ -200,7 +220,7 @@ void CPelorinDlg::StopAcquisition() {
   // The worker ends its current cycle on its own; Start waits for it if need be.
   if (acquisition_) acquisition_->RequestStop();
   runMode_ = 1;
-  // The SNR evaluation of a Diff run reads edgeTrackers_ (Untouched, Touched) here.
+  EvaluateSnr(snrPage_, LiveModel(0), edgeTrackers_.get(), snrPins_);
 
   FindWindow(IDC_START)->Enable();
   stopButton_->Disable();
@@ -234,6 +254,8 @@ std::vector<LiveMeshModel> MeshModelsOf(const std::vector<std::unique_ptr<Pelori
 void CPelorinDlg::SizeLiveMeshOnMap() {
   if (COpenGLControl* map = MapWindow())
     map->SizeLiveMesh(LiveModelMeshSources(MeshModelsOf(models_)), snrPlotSize_);
+  // The plot window takes the size the mesh sizing gave the SNR plot.
+  if (snrPage_ != nullptr) snrPage_->SizeSnrPlot(snrPlotSize_.FloatCount());
 }
 
 void CPelorinDlg::RebuildLiveMeshOnMap() {
@@ -248,7 +270,7 @@ void CPelorinDlg::OnAcquisitionTimer(wxTimerEvent& event) {
   if (event.GetId() == kMapTimerId && !mapRefreshOff_) {
     RebuildLiveMeshOnMap();
   } else if (event.GetId() == kSnrTimerId && !snrRefreshOff_) {
-    if (snrPage_ != nullptr) snrPage_->Refresh(false);
+    BuildSnrPlot(snrPage_, LiveModel(0), edgeTrackers_.get(), snrPins_);
   }
   event.Skip();
 }
