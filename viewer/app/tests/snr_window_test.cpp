@@ -4,6 +4,7 @@
 // With PELORIN_SNR_SCREENSHOT set to a file name, the screen after Stop is saved there.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <wx/checkbox.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
 #include <wx/notebook.h>
@@ -20,6 +22,7 @@
 
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
+#include "data/snr/panel_noise.h"
 #include "data/snr/snr_plot_arrays.h"
 #include "gui_support.h"
 #include "panelsim/server.h"
@@ -128,7 +131,10 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
     last.rgb.assign(static_cast<size_t>(size.x * size.y * 3), 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, last.rgb.data());
-    if (FrameCount(win) > 40) ++touchedPaints;
+    // Counted once timer 2 has built the plot from a frame of the touched phase.
+    const std::vector<float>& v = plot->Vertices();
+    if (FrameCount(win) > 40 && std::any_of(v.begin(), v.end(), [](float f) { return f != 0.0f; }))
+      ++touchedPaints;
   });
 
   Click(win, IDC_START);
@@ -173,6 +179,45 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
   EXPECT_TRUE(Matches(wxString::FromUTF8(rows[3].cell), "\\([0-9]+,[0-9]+\\)")) << rows[3].cell;
 
   if (const char* shot = std::getenv("PELORIN_SNR_SCREENSHOT")) SaveScreen(shot);
+}
+
+TEST_F(SnrWindow, PinsOutsideTheFrameAndTheNoiseFileOfADumpedRun) {
+  window_ = std::make_unique<test::Window>();
+  test::Window& win = *window_;
+  CSNRDialog* page = win->SnrPage();
+  auto edit = [page](int id, const char* text) {
+    static_cast<wxTextCtrl*>(page->FindWindow(id))->ChangeValue(text);
+  };
+  edit(IDC_UNTOUCHED_COUNT, "5");
+  edit(IDC_PIN_X1, "100");
+  edit(IDC_PIN_Y2, "-100");
+  auto* dump = static_cast<wxCheckBox*>(win->FindWindow(IDC_DUMP));
+  dump->SetValue(true);
+  wxCommandEvent checked(wxEVT_CHECKBOX, IDC_DUMP);
+  checked.SetEventObject(dump);
+  checked.SetInt(1);
+  dump->GetEventHandler()->ProcessEvent(checked);
+
+  Click(win, IDC_START);
+  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 10; }, kWaitMs));
+  Click(win, IDC_STOP);
+  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+
+  EXPECT_EQ(page->FindWindow(IDC_SNR_X1_SIGNAL)->GetLabel(), "X1 out of frame");
+  EXPECT_EQ(page->FindWindow(IDC_SNR_X1)->GetLabel(), "SNR : -");
+  EXPECT_EQ(page->FindWindow(IDC_SNR_Y2_SIGNAL)->GetLabel(), "Y2 out of frame");
+  EXPECT_TRUE(Matches(page->FindWindow(IDC_SNR_X2_SIGNAL)->GetLabel(), "X2 signal : [0-9]+"));
+  EXPECT_TRUE(Matches(page->FindWindow(IDC_SNR_Y1_INDEX)->GetLabel(), "Index:[0-9]+"));
+
+  // The recording and its panel noise, side by side in the working directory.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(scratch_.Path())) names.push_back(e.path().filename().string());
+  const auto recording = std::find_if(names.begin(), names.end(), [](const std::string& n) {
+    return n.rfind("Pelorin_Diff", 0) == 0 && n.find("-noise") == std::string::npos;
+  });
+  ASSERT_NE(recording, names.end());
+  const std::string noise = PanelNoiseFileName(*recording);
+  EXPECT_NE(std::find(names.begin(), names.end(), noise), names.end()) << noise;
 }
 
 TEST_F(SnrWindow, NonDiffRunLeavesTheResultsAsTheyWere) {
