@@ -10,7 +10,6 @@
 
 #include "data/live_model.h"
 #include "data/snr/snr_plot_arrays.h"
-
 #include "view/dialog_template.h"
 #include "view/resource.h"
 #include "view/screen_fit.h"
@@ -53,8 +52,8 @@ constexpr std::array kSnrControls = {
     ControlSpec{IDC_SNR_Y2, K::StaticText, "SNR : ", 164, 103, 70, 10},
     ControlSpec{IDC_SNR_Y2_INDEX, K::StaticText, "Index:", 236, 103, 50, 10},
     ControlSpec{IDC_SNR_PICTURE, K::Picture, "", 330, 6, 160, 110},
-    ControlSpec{IDC_SNR_PLOT_AREA, K::Hidden, "", kSnrPlotArea[0], kSnrPlotArea[1],
-                kSnrPlotArea[2], kSnrPlotArea[3]},
+    ControlSpec{IDC_SNR_PLOT_AREA, K::Hidden, "", kSnrPlotArea[0], kSnrPlotArea[1], kSnrPlotArea[2],
+                kSnrPlotArea[3]},
 };
 
 // The noise table: columns (x, width) in dialog units, rows 9 units apart from y 117.
@@ -143,7 +142,8 @@ void CSNRDialog::CreateNoiseTable() {
     for (size_t col = 0; col < kNoiseColumns.size(); ++col) {
       const int y = kNoiseTop + static_cast<int>(row) * kNoiseRowHeight;
       noiseCells_[row][col] = static_cast<wxStaticText*>(CreateControl(
-          this, {IDC_STATIC, K::StaticText, "", kNoiseColumns[col][0], y, kNoiseColumns[col][1], 9}));
+          this,
+          {IDC_STATIC, K::StaticText, "", kNoiseColumns[col][0], y, kNoiseColumns[col][1], 9}));
     }
   }
   noiseCaption_ = static_cast<wxStaticText*>(
@@ -157,8 +157,8 @@ void CSNRDialog::SizeSnrPlot(size_t floatCount) {
   if (plot_ != nullptr) plot_->SizeSnrPlot(floatCount);
 }
 
-void CSNRDialog::BuildSnrPlot(const LiveFrame& frame, const SnrPins& pins,
-                              const EdgeBuffers& noise, const EdgeBuffers& signal) {
+void CSNRDialog::BuildSnrPlot(const LiveFrame& frame, const SnrPins& pins, const EdgeBuffers& noise,
+                              const EdgeBuffers& signal) {
   if (plot_ == nullptr || frame.width < 1 || frame.height < 1 ||
       frame.cells.size() != static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height)) {
     return;
@@ -183,12 +183,15 @@ void CSNRDialog::ShowPanelNoise(const PanelNoiseReport& report) {
   const auto rows = NoiseTableRows(report);
   for (size_t row = 0; row < rows.size(); ++row) {
     const NoiseTableRow& r = rows[row];
-    const std::array<const std::string*, 5> texts = {&r.label, &r.min, &r.median, &r.worst, &r.cell};
+    const std::array<const std::string*, 5> texts = {&r.label, &r.min, &r.median, &r.worst,
+                                                     &r.cell};
     for (size_t col = 0; col < texts.size(); ++col) {
-      if (noiseCells_[row][col] != nullptr) noiseCells_[row][col]->SetLabel(wxString::FromUTF8(*texts[col]));
+      if (noiseCells_[row][col] != nullptr)
+        noiseCells_[row][col]->SetLabel(wxString::FromUTF8(*texts[col]));
     }
   }
-  if (noiseCaption_ != nullptr) noiseCaption_->SetLabel(wxString::FromUTF8(NoiseTableCaption(report)));
+  if (noiseCaption_ != nullptr)
+    noiseCaption_->SetLabel(wxString::FromUTF8(NoiseTableCaption(report)));
 }
 
 std::array<NoiseTableRow, kNoiseTableRows> CSNRDialog::NoiseTableTexts() const {
@@ -197,7 +200,8 @@ std::array<NoiseTableRow, kNoiseTableRows> CSNRDialog::NoiseTableTexts() const {
     std::array<std::string*, 5> out = {&rows[row].label, &rows[row].min, &rows[row].median,
                                        &rows[row].worst, &rows[row].cell};
     for (size_t col = 0; col < out.size(); ++col) {
-      if (noiseCells_[row][col] != nullptr) *out[col] = noiseCells_[row][col]->GetLabel().utf8_string();
+      if (noiseCells_[row][col] != nullptr)
+        *out[col] = noiseCells_[row][col]->GetLabel().utf8_string();
     }
   }
   return rows;

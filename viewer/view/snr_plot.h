@@ -5,11 +5,11 @@
 // (BuildSnrPlot); everything runs on the window thread.
 #pragma once
 
+#include <wx/glcanvas.h>
+
 #include <array>
 #include <functional>
 #include <vector>
-
-#include <wx/glcanvas.h>
 
 #include "data/acquisition/frame_figures.h"
 #include "view/gl_text.h"

@@ -54,13 +54,15 @@ struct PlotPixels {
   std::vector<unsigned char> rgb;
   // Whether the colour appears in the data band (plot units -5 to 70, below the legend).
   bool Shows(SnrRgb colour) const {
-    const int r = static_cast<int>(colour.r * 255 + 0.5f), g = static_cast<int>(colour.g * 255 + 0.5f),
+    const int r = static_cast<int>(colour.r * 255 + 0.5f),
+              g = static_cast<int>(colour.g * 255 + 0.5f),
               b = static_cast<int>(colour.b * 255 + 0.5f);
     const int top = height * 75 / 100;
     for (int y = 0; y < top; ++y) {
       for (int x = 0; x < width; ++x) {
         const size_t i = static_cast<size_t>((y * width + x) * 3);
-        if (std::abs(rgb[i] - r) <= 3 && std::abs(rgb[i + 1] - g) <= 3 && std::abs(rgb[i + 2] - b) <= 3)
+        if (std::abs(rgb[i] - r) <= 3 && std::abs(rgb[i + 1] - g) <= 3 &&
+            std::abs(rgb[i + 2] - b) <= 3)
           return true;
       }
     }
@@ -86,7 +88,8 @@ class SnrWindow : public ::testing::Test {
     setenv("CORLINK_VIRTUAL_DIR", devices_.c_str(), 1);
     std::string settings = test::DefaultSettings();
     settings = test::Replace(settings, "SOURCE_TYPE=3", "SOURCE_TYPE=6");
-    settings = test::Replace(settings, "DELAY_BEFORE_ENABLE_DIGNOSIS=10", "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
+    settings = test::Replace(settings, "DELAY_BEFORE_ENABLE_DIGNOSIS=10",
+                             "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
     scratch_.WriteSettings(settings);
 
     panelsim::ServerConfig cfg;
@@ -141,7 +144,8 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 60 && touchedPaints > 1; }, kWaitMs))
       << "frames " << FrameCount(win) << ", paints " << touchedPaints;
   const auto& first = dynamic_cast<const InstantModel&>(*win->Models().at(0));
-  EXPECT_EQ(plot->VertexCount(), static_cast<int32_t>(SnrPlotFloats(first.Width(), first.Height()) / 3));
+  EXPECT_EQ(plot->VertexCount(),
+            static_cast<int32_t>(SnrPlotFloats(first.Width(), first.Height()) / 3));
   Click(win, IDC_STOP);
   ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
   test::Pump(200);
@@ -154,7 +158,8 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
   }
 
   const char* lines[] = {"X1", "X2", "Y1", "Y2"};
-  const int signals[] = {IDC_SNR_X1_SIGNAL, IDC_SNR_X2_SIGNAL, IDC_SNR_Y1_SIGNAL, IDC_SNR_Y2_SIGNAL};
+  const int signals[] = {IDC_SNR_X1_SIGNAL, IDC_SNR_X2_SIGNAL, IDC_SNR_Y1_SIGNAL,
+                         IDC_SNR_Y2_SIGNAL};
   const int noises[] = {IDC_SNR_X1_NOISE, IDC_SNR_X2_NOISE, IDC_SNR_Y1_NOISE, IDC_SNR_Y2_NOISE};
   const int snrs[] = {IDC_SNR_X1, IDC_SNR_X2, IDC_SNR_Y1, IDC_SNR_Y2};
   const int indexes[] = {IDC_SNR_X1_INDEX, IDC_SNR_X2_INDEX, IDC_SNR_Y1_INDEX, IDC_SNR_Y2_INDEX};
@@ -171,7 +176,8 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
   }
 
   // Frames 1 to 19 were the untouched phase.
-  EXPECT_TRUE(Matches(page->NoiseCaption(), "19 untouched, [0-9]+ touched frames; [0-9]+ cells? with noise 0"))
+  EXPECT_TRUE(Matches(page->NoiseCaption(),
+                      "19 untouched, [0-9]+ touched frames; [0-9]+ cells? with noise 0"))
       << page->NoiseCaption();
   const auto rows = page->NoiseTableTexts();
   EXPECT_EQ(rows[1].label, "noise p-p");
@@ -211,7 +217,8 @@ TEST_F(SnrWindow, PinsOutsideTheFrameAndTheNoiseFileOfADumpedRun) {
 
   // The recording and its panel noise, side by side in the working directory.
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(scratch_.Path())) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(scratch_.Path()))
+    names.push_back(e.path().filename().string());
   const auto recording = std::find_if(names.begin(), names.end(), [](const std::string& n) {
     return n.rfind("Pelorin_Diff", 0) == 0 && n.find("-noise") == std::string::npos;
   });

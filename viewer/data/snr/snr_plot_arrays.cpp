@@ -49,8 +49,7 @@ float SnrPlotStep(int32_t width, int32_t height) {
   return cells > 0 ? kSnrPlotLength / static_cast<float>(cells) : 0.0f;
 }
 
-EdgeBuffers CurrentEdges(const int32_t* cells, int32_t width, int32_t height,
-                         const SnrPins& pins) {
+EdgeBuffers CurrentEdges(const int32_t* cells, int32_t width, int32_t height, const SnrPins& pins) {
   EdgeBuffers e(width, height);
   UpdateEdgeTrackers(e, cells, width, height, pins);
   return e;
@@ -61,8 +60,8 @@ size_t BuildSnrPlotArrays(const EdgeBuffers& current, const EdgeBuffers& noise,
                           std::span<float> colours) {
   const int32_t w = current.width, h = current.height;
   const size_t total = SnrPlotFloats(w, h);
-  if (total == 0 || !Complete(current) || !SameSize(current, noise) ||
-      !SameSize(current, signal) || vertices.size() < total || colours.size() < total) {
+  if (total == 0 || !Complete(current) || !SameSize(current, noise) || !SameSize(current, signal) ||
+      vertices.size() < total || colours.size() < total) {
     return 0;
   }
   const float step = SnrPlotStep(w, h);

@@ -29,8 +29,7 @@ float SnrPlotStep(int32_t width, int32_t height);
 
 // The four lines of one frame alone, under the trackers' max rule (from 0, so negative
 // cells read 0). cells: width x height, x-major.
-EdgeBuffers CurrentEdges(const int32_t* cells, int32_t width, int32_t height,
-                         const SnrPins& pins);
+EdgeBuffers CurrentEdges(const int32_t* cells, int32_t width, int32_t height, const SnrPins& pins);
 
 // Writes the three series one after another into the arrays. Returns the floats written
 // per array: SnrPlotFloats of the current buffers' size, or 0 (nothing written) when the

@@ -1,15 +1,17 @@
 #include "data/snr/snr_evaluation.h"
 
-#include <climits>
-
 #include <gtest/gtest.h>
+
+#include <climits>
 
 #include "data/source_type.h"
 
 namespace pelorin {
 namespace {
 
-const SnrLineResult& At(const SnrResults& r, SnrLine line) { return r[static_cast<size_t>(line)]; }
+const SnrLineResult& At(const SnrResults& r, SnrLine line) {
+  return r[static_cast<size_t>(line)];
+}
 
 TEST(SnrEvaluation, NeedsDiffAndMoreFramesThanTheUntouchedCount) {
   EXPECT_FALSE(ShouldEvaluateSnr(kSourceDiff, 100, 100)) << "exactly the untouched count";

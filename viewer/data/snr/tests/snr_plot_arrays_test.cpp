@@ -1,8 +1,8 @@
 #include "data/snr/snr_plot_arrays.h"
 
-#include <vector>
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace pelorin {
 namespace {
