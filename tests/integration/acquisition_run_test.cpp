@@ -30,6 +30,7 @@
 #include "data/recording/recording_set.h"
 #include "data/recording/mat_writer.h"
 #include "data/recording/recording_writer.h"
+#include "data/snr/snr_evaluation.h"
 #include "data/source_range_table.h"
 #include "data/status_text.h"
 #include "panelsim/server.h"
@@ -171,7 +172,9 @@ class AcquisitionPanelsim : public ::testing::Test {
   std::filesystem::path OnlyRecording() {
     std::vector<std::filesystem::path> found;
     for (const auto& e : std::filesystem::directory_iterator(dir_)) {
-      if (e.path().extension() == ".csv" && e.path().filename() != kTempDumpName) found.push_back(e.path());
+      const std::string name = e.path().filename().string();
+      const bool noiseReport = name.size() > 10 && name.compare(name.size() - 10, 10, "-noise.csv") == 0;
+      if (e.path().extension() == ".csv" && name != kTempDumpName && !noiseReport) found.push_back(e.path());
     }
     EXPECT_EQ(found.size(), 1u);
     return found.empty() ? std::filesystem::path() : found[0];
@@ -248,6 +251,41 @@ TEST_F(AcquisitionPanelsim, TwoSourcesAreRecordedSideBySide) {
   EXPECT_EQ(OnlyRecording().filename().string().rfind("Pelorin_Diff", 0), 0u);
   // Frame 1 went to the untouched maxima, frames 2 and 3 to the touched ones.
   EXPECT_EQ(s.edges->Untouched().x1Track.size(), static_cast<size_t>(models_[0]->Height()));
+}
+
+TEST_F(AcquisitionPanelsim, DiffRunWritesItsPanelNoiseNextToTheRecording) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceDiff);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.dumpEnabled = true;
+  s.batchMode = true;
+  s.batchFrameLimit = 30;
+  s.batchName = "edge run";
+  s.pins = SnrPins{11, 0, 0, 0, 0};
+  s.edges = std::make_shared<EdgeTrackers>(models_[0]->Width(), models_[0]->Height());
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+
+  const std::filesystem::path recording = OnlyRecording();
+  const std::filesystem::path noise = recording.parent_path() / PanelNoiseFileName(recording.filename().string());
+  ASSERT_TRUE(std::filesystem::exists(noise)) << noise;
+  std::istringstream lines(ReadFile(noise));
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "x,y,noise_pp,noise_rms,signal,snr_db");
+  int rows = 0;
+  while (std::getline(lines, line)) ++rows;
+  EXPECT_EQ(rows, models_[0]->Width() * models_[0]->Height());
+
+  // Frames 1 to 10 are the untouched phase, 11 to 30 the touched one.
+  const PanelNoiseReport report = s.edges->PanelNoise();
+  EXPECT_EQ(report.untouchedFrames, 10);
+  EXPECT_EQ(report.touchedFrames, 20);
+  EXPECT_GT(report.noisePp.count, 0);
+  const SnrResults snr = EvaluateSnr(s.edges->Untouched(), s.edges->Touched(), s.pins);
+  for (const SnrLineResult& r : snr) EXPECT_TRUE(r.inFrame);
 }
 
 TEST_F(AcquisitionPanelsim, FirmwareNeverReadyKeepsPollingUntilStopped) {

@@ -16,6 +16,7 @@
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
 #include "data/acquisition/acquisition_start.h"
+#include "data/snr/snr_evaluation.h"
 #include "data/status_text.h"
 #include "view/map_window.h"
 #include "view/view_controller.h"
@@ -35,6 +36,25 @@ namespace {
 // by the device's own time-outs.
 constexpr std::chrono::milliseconds kDrainWait{10000};
 constexpr std::chrono::milliseconds kCloseWait{2000};
+
+// Timer 2: the plot of the current frame's four lines beside the run's maxima.
+void BuildSnrPlot(CSNRDialog* page, const InstantModel* first, const EdgeTrackers* edges,
+                  const SnrPins& pins) {
+  if (page == nullptr || first == nullptr || edges == nullptr) return;
+  const std::shared_ptr<const LiveFrame> frame = first->CurrentFrame();
+  if (frame) page->BuildSnrPlot(*frame, pins, edges->Untouched(), edges->Touched());
+}
+
+// Stop: the edge lines and the panel noise of a Diff run that went past its untouched
+// frames; otherwise the page keeps its earlier results.
+void EvaluateSnr(CSNRDialog* page, const InstantModel* first, const EdgeTrackers* edges,
+                 const SnrPins& pins) {
+  if (page == nullptr || first == nullptr || edges == nullptr) return;
+  if (!ShouldEvaluateSnr(first->GetSourceType(), first->GetFrameCounter(), pins.untouchedCount))
+    return;
+  page->ShowSnrResults(pelorin::EvaluateSnr(edges->Untouched(), edges->Touched(), pins));
+  page->ShowPanelNoise(edges->PanelNoise());
+}
 
 }  // namespace
 
@@ -196,7 +216,7 @@ void CPelorinDlg::StopAcquisition() {
   // The worker ends its current cycle on its own; Start waits for it if need be.
   if (acquisition_) acquisition_->RequestStop();
   runMode_ = RunMode::Idle;
-  // The SNR evaluation of a Diff run reads edgeTrackers_ (Untouched, Touched) here.
+  EvaluateSnr(snrPage_, LiveModel(0), edgeTrackers_.get(), snrPins_);
 
   FindWindow(IDC_START)->Enable();
   stopButton_->Disable();
@@ -228,6 +248,8 @@ std::vector<LiveMeshModel> MeshModelsOf(const std::vector<std::unique_ptr<Pelori
 void CPelorinDlg::SizeLiveMeshOnMap() {
   if (COpenGLControl* map = MapWindow())
     map->SizeLiveMesh(LiveModelMeshSources(MeshModelsOf(models_)), snrPlotSize_);
+  // The plot window takes the size the mesh sizing gave the SNR plot.
+  if (snrPage_ != nullptr) snrPage_->SizeSnrPlot(snrPlotSize_.FloatCount());
 }
 
 void CPelorinDlg::RebuildLiveMeshOnMap() {
@@ -242,7 +264,7 @@ void CPelorinDlg::OnAcquisitionTimer(wxTimerEvent& event) {
   if (event.GetId() == kMapTimerId && !mapRefreshOff_) {
     RebuildLiveMeshOnMap();
   } else if (event.GetId() == kSnrTimerId && !snrRefreshOff_) {
-    if (snrPage_ != nullptr) snrPage_->Refresh(false);
+    BuildSnrPlot(snrPage_, LiveModel(0), edgeTrackers_.get(), snrPins_);
   }
   event.Skip();
 }

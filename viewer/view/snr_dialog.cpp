@@ -5,12 +5,16 @@
 #include <climits>
 
 #include <wx/statbmp.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "data/live_model.h"
+#include "data/snr/snr_plot_arrays.h"
 #include "view/dialog_template.h"
 #include "view/resource.h"
 #include "view/screen_fit.h"
 #include "view/snr_picture.h"
+#include "view/snr_plot.h"
 
 namespace pelorin {
 namespace {
@@ -18,11 +22,11 @@ namespace {
 using K = ControlKind;
 using namespace res;
 
-// Inputs on the left, results below them, the picture of the four lines on the right and
-// the plot across the bottom.
+// Inputs on the left, results below them, the picture of the four lines on the right,
+// the panel noise table under the results and the plot across the bottom.
 constexpr std::array kSnrControls = {
-    ControlSpec{IDC_STATIC, K::StaticText, "Untouched Frame Count", 10, 10, 82, 10},
-    ControlSpec{IDC_UNTOUCHED_COUNT, K::EditBox, "", 94, 8, 40, 13},
+    ControlSpec{IDC_STATIC, K::StaticText, "Untouched Frame Count", 10, 10, 96, 10},
+    ControlSpec{IDC_UNTOUCHED_COUNT, K::EditBox, "", 108, 8, 40, 13},
     ControlSpec{IDC_STATIC, K::StaticText, "X1 pin(from 1st):+", 10, 28, 66, 10},
     ControlSpec{IDC_PIN_X1, K::EditBox, "", 78, 26, 30, 13},
     ControlSpec{IDC_STATIC, K::StaticText, "X2 pin(from last):-", 120, 28, 66, 10},
@@ -48,8 +52,23 @@ constexpr std::array kSnrControls = {
     ControlSpec{IDC_SNR_Y2, K::StaticText, "SNR : ", 164, 103, 70, 10},
     ControlSpec{IDC_SNR_Y2_INDEX, K::StaticText, "Index:", 236, 103, 50, 10},
     ControlSpec{IDC_SNR_PICTURE, K::Picture, "", 330, 6, 160, 110},
-    ControlSpec{IDC_SNR_PLOT_AREA, K::Hidden, "", 7, 122, 515, 280},
+    ControlSpec{IDC_SNR_PLOT_AREA, K::Hidden, "", kSnrPlotArea[0], kSnrPlotArea[1], kSnrPlotArea[2],
+                kSnrPlotArea[3]},
 };
+
+// The noise table: columns (x, width) in dialog units, rows 9 units apart from y 117.
+constexpr std::array<std::array<int, 2>, 5> kNoiseColumns = {
+    {{10, 50}, {62, 46}, {110, 46}, {158, 46}, {206, 60}}};
+constexpr int kNoiseTop = 117;
+constexpr int kNoiseRowHeight = 9;
+
+// The static of each result of a line: signal, noise, SNR, index; in SnrLine order.
+constexpr std::array<std::array<int, 4>, 4> kResultIds = {{
+    {IDC_SNR_X1_SIGNAL, IDC_SNR_X1_NOISE, IDC_SNR_X1, IDC_SNR_X1_INDEX},
+    {IDC_SNR_X2_SIGNAL, IDC_SNR_X2_NOISE, IDC_SNR_X2, IDC_SNR_X2_INDEX},
+    {IDC_SNR_Y1_SIGNAL, IDC_SNR_Y1_NOISE, IDC_SNR_Y1, IDC_SNR_Y1_INDEX},
+    {IDC_SNR_Y2_SIGNAL, IDC_SNR_Y2_NOISE, IDC_SNR_Y2, IDC_SNR_Y2_INDEX},
+}};
 
 }  // namespace
 
@@ -76,6 +95,7 @@ CSNRDialog::~CSNRDialog() = default;
 
 void CSNRDialog::InitPage() {
   CreateControls(this, kSnrControls);
+  CreateNoiseTable();
   Edit(IDC_UNTOUCHED_COUNT)->ChangeValue("100");
   for (int id : {IDC_PIN_X1, IDC_PIN_X2, IDC_PIN_Y1, IDC_PIN_Y2}) Edit(id)->ChangeValue("0");
 
@@ -93,6 +113,7 @@ void CSNRDialog::InitPage() {
     wxRect r = plot->GetRect();
     r.height -= shorten;
     plot->SetSize(r);
+    plot_ = COpenGLControl_SNR::CreateGLWindow(r, this);
   }
   if (auto* picture = dynamic_cast<wxStaticBitmap*>(FindWindow(IDC_SNR_PICTURE))) {
     picture->SetBitmap(MakeSnrPicture(picture->GetSize()));
@@ -114,6 +135,80 @@ void CSNRDialog::CloseAction() {
   childIds_.clear();
   normalFont_ = wxNullFont;
   largeFont_ = wxNullFont;
+}
+
+void CSNRDialog::CreateNoiseTable() {
+  for (size_t row = 0; row < kNoiseTableRows; ++row) {
+    for (size_t col = 0; col < kNoiseColumns.size(); ++col) {
+      const int y = kNoiseTop + static_cast<int>(row) * kNoiseRowHeight;
+      noiseCells_[row][col] = static_cast<wxStaticText*>(CreateControl(
+          this,
+          {IDC_STATIC, K::StaticText, "", kNoiseColumns[col][0], y, kNoiseColumns[col][1], 9}));
+    }
+  }
+  noiseCaption_ = static_cast<wxStaticText*>(
+      CreateControl(this, {IDC_STATIC, K::StaticText, "", 270, kNoiseTop, 250, 9}));
+  // Before the first evaluation the table shows its frame and dashes.
+  ShowPanelNoise(PanelNoiseReport{});
+  noiseCaption_->SetLabel("panel noise: evaluated at Stop");
+}
+
+void CSNRDialog::SizeSnrPlot(size_t floatCount) {
+  if (plot_ != nullptr) plot_->SizeSnrPlot(floatCount);
+}
+
+void CSNRDialog::BuildSnrPlot(const LiveFrame& frame, const SnrPins& pins, const EdgeBuffers& noise,
+                              const EdgeBuffers& signal) {
+  if (plot_ == nullptr || frame.width < 1 || frame.height < 1 ||
+      frame.cells.size() != static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height)) {
+    return;
+  }
+  plot_->BuildSnrPlot(CurrentEdges(frame.cells.data(), frame.width, frame.height, pins), noise,
+                      signal);
+  Refresh(false);
+}
+
+void CSNRDialog::ShowSnrResults(const SnrResults& results) {
+  for (SnrLine line : kSnrLines) {
+    const size_t i = static_cast<size_t>(line);
+    const SnrLineTexts t = SnrResultTexts(line, results[i]);
+    const std::array<const std::string*, 4> texts = {&t.signal, &t.noise, &t.snr, &t.index};
+    for (size_t k = 0; k < texts.size(); ++k) {
+      if (wxWindow* w = FindWindow(kResultIds[i][k])) w->SetLabel(wxString::FromUTF8(*texts[k]));
+    }
+  }
+}
+
+void CSNRDialog::ShowPanelNoise(const PanelNoiseReport& report) {
+  const auto rows = NoiseTableRows(report);
+  for (size_t row = 0; row < rows.size(); ++row) {
+    const NoiseTableRow& r = rows[row];
+    const std::array<const std::string*, 5> texts = {&r.label, &r.min, &r.median, &r.worst,
+                                                     &r.cell};
+    for (size_t col = 0; col < texts.size(); ++col) {
+      if (noiseCells_[row][col] != nullptr)
+        noiseCells_[row][col]->SetLabel(wxString::FromUTF8(*texts[col]));
+    }
+  }
+  if (noiseCaption_ != nullptr)
+    noiseCaption_->SetLabel(wxString::FromUTF8(NoiseTableCaption(report)));
+}
+
+std::array<NoiseTableRow, kNoiseTableRows> CSNRDialog::NoiseTableTexts() const {
+  std::array<NoiseTableRow, kNoiseTableRows> rows;
+  for (size_t row = 0; row < rows.size(); ++row) {
+    std::array<std::string*, 5> out = {&rows[row].label, &rows[row].min, &rows[row].median,
+                                       &rows[row].worst, &rows[row].cell};
+    for (size_t col = 0; col < out.size(); ++col) {
+      if (noiseCells_[row][col] != nullptr)
+        *out[col] = noiseCells_[row][col]->GetLabel().utf8_string();
+    }
+  }
+  return rows;
+}
+
+wxString CSNRDialog::NoiseCaption() const {
+  return noiseCaption_ != nullptr ? noiseCaption_->GetLabel() : wxString();
 }
 
 wxTextCtrl* CSNRDialog::Edit(int id) const {

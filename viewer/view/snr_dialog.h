@@ -3,11 +3,17 @@
 // are shown in its statics; the plot window fills area 1055.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include <wx/font.h>
 #include <wx/panel.h>
 
+#include "data/acquisition/frame_figures.h"
+#include "data/snr/noise_table_text.h"
+#include "data/snr/snr_evaluation.h"
+
+class wxStaticText;
 class wxTextCtrl;
 
 namespace pelorin {
@@ -25,6 +31,12 @@ struct SnrInputs {
 // leading digits; 0 when there are none. Values beyond 32 bits are clamped.
 int ParseEditInt(const wxString& text);
 
+struct LiveFrame;
+class COpenGLControl_SNR;
+
+// The plot area 1055 in dialog units, before it is fitted to the screen and shortened.
+inline constexpr int kSnrPlotArea[4] = {7, 175, 515, 225};
+
 class CSNRDialog : public wxPanel {
  public:
   explicit CSNRDialog(wxWindow* parent);
@@ -39,6 +51,22 @@ class CSNRDialog : public wxPanel {
   // The page's own close action: forgets the children and releases the fonts.
   void CloseAction();
 
+  // The plot's arrays, sized at acquisition start: floats per array (0 for no plot).
+  void SizeSnrPlot(size_t floatCount);
+  // Rebuilds the plot from the current frame's four lines and the run's maxima, then
+  // repaints. Nothing happens for a frame that does not match the plot's size.
+  void BuildSnrPlot(const LiveFrame& frame, const SnrPins& pins, const EdgeBuffers& noise,
+                    const EdgeBuffers& signal);
+  // The four result lines of an evaluation at Stop.
+  void ShowSnrResults(const SnrResults& results);
+  // The panel noise table below the results.
+  void ShowPanelNoise(const PanelNoiseReport& report);
+
+  COpenGLControl_SNR* Plot() const { return plot_; }
+  // The table's texts, row by row: label, min, median, worst, worst cell.
+  std::array<NoiseTableRow, kNoiseTableRows> NoiseTableTexts() const;
+  wxString NoiseCaption() const;
+
   const std::vector<int>& ChildIds() const { return childIds_; }
   const wxFont& NormalFont() const { return normalFont_; }
   const wxFont& LargeFont() const { return largeFont_; }
@@ -46,7 +74,12 @@ class CSNRDialog : public wxPanel {
  private:
   wxTextCtrl* Edit(int id) const;
 
+  void CreateNoiseTable();
+
   std::vector<int> childIds_;
+  COpenGLControl_SNR* plot_ = nullptr;  // a child of the page
+  std::array<std::array<wxStaticText*, 5>, kNoiseTableRows> noiseCells_{};
+  wxStaticText* noiseCaption_ = nullptr;
   wxFont normalFont_;
   wxFont largeFont_;
 };

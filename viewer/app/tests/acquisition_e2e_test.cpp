@@ -93,11 +93,14 @@ class PelorinBatch : public ::testing::Test {
     return -1;
   }
 
-  // The recordings in the folder (every .csv but the temporary file).
+  // The recordings in the folder (every .csv but the temporary file and the panel noise
+  // reports of Diff runs).
   std::vector<fs::path> Recordings() const {
     std::vector<fs::path> found;
     for (const auto& e : fs::directory_iterator(dir_)) {
-      if (e.path().extension() == ".csv" && e.path().filename() != "tempReport.csv") found.push_back(e.path());
+      const std::string name = e.path().filename().string();
+      const bool noise = std::regex_search(name, std::regex("-noise\\.csv$"));
+      if (e.path().extension() == ".csv" && name != "tempReport.csv" && !noise) found.push_back(e.path());
     }
     return found;
   }
@@ -153,6 +156,10 @@ TEST_F(PelorinBatch, DiffWithoutALimitStopsAfterTheFirstFrame) {
   EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 1\n", 0), 0u) << text.substr(0, 40);
   EXPECT_NE(text.find("\nType, Diff\n"), std::string::npos);
   EXPECT_EQ(Blocks(text).size(), 1u);
+  // A Diff recording has its panel noise report beside it.
+  fs::path noise = files[0];
+  noise.replace_filename(files[0].stem().string() + "-noise.csv");
+  EXPECT_EQ(ReadFile(noise).rfind("x,y,noise_pp,noise_rms,signal,snr_db\n", 0), 0u) << noise;
 }
 
 TEST_F(PelorinBatch, EveryThirdFrameWithTheDumpInterval) {

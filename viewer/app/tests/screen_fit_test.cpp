@@ -89,7 +89,9 @@ TEST(ScreenFit, MapAreaAndSnrPageScaleWithTheScreen) {
   CSNRDialog* snr = win->SnrPage();
   const wxWindow* plot = snr->FindWindow(res::IDC_SNR_PLOT_AREA);
   ASSERT_NE(plot, nullptr);
-  const wxRect plotTemplate = ScaleRect(DialogUnitsToPixels(snr, 7, 122, 515, 280), f.sx, f.sy);
+  const wxRect plotTemplate = ScaleRect(
+      DialogUnitsToPixels(snr, kSnrPlotArea[0], kSnrPlotArea[1], kSnrPlotArea[2], kSnrPlotArea[3]),
+      f.sx, f.sy);
   EXPECT_EQ(plot->GetRect().height, plotTemplate.height - 5);
   EXPECT_EQ(plot->GetRect().width, plotTemplate.width);
   EXPECT_NEAR(snr->NormalFont().GetFractionalPointSize(),

@@ -28,8 +28,18 @@ void SleepMs(int32_t ms) {
 
 void EdgeTrackers::Update(const LiveFrame& frame, const SnrPins& pins) {
   std::lock_guard lock(mutex_);
-  EdgeBuffers& target = frame.number < pins.untouchedCount ? a_ : b_;
-  UpdateEdgeTrackers(target, frame.cells.data(), frame.width, frame.height, pins);
+  const bool untouched = frame.number < pins.untouchedCount;
+  UpdateEdgeTrackers(untouched ? a_ : b_, frame.cells.data(), frame.width, frame.height, pins);
+  if (untouched) {
+    noise_.AddUntouched(frame);
+  } else {
+    noise_.AddTouched(frame);
+  }
+}
+
+PanelNoiseReport EdgeTrackers::PanelNoise() const {
+  std::lock_guard lock(mutex_);
+  return noise_.Report();
 }
 
 EdgeBuffers EdgeTrackers::Untouched() const {
@@ -131,6 +141,12 @@ void AcquisitionRun::Work() {
     } else {
       recordingPath_ = recording_->file.FinalPath();
       FinishMat(*models[0]);
+      if (settings_.edges && models[0]->GetSourceType() == kSourceDiff) {
+        // The panel noise of a Diff run goes next to its recording.
+        std::string error;
+        const std::string path = settings_.workDir + "/" + PanelNoiseFileName(name);
+        if (!WritePanelNoiseCsv(path, settings_.edges->PanelNoise(), &error)) host_.StatusText(error);
+      }
     }
     recording_.reset();
   }

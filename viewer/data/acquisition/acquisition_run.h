@@ -25,6 +25,7 @@
 #include "data/acquisition/frame_figures.h"
 #include "data/device_io.h"
 #include "data/live_model.h"
+#include "data/snr/panel_noise.h"
 
 namespace pelorin {
 
@@ -33,19 +34,23 @@ inline constexpr uint32_t kAddrFirmwareReady = 0x50000000;
 inline constexpr int kRawModeOn = 0x121;
 inline constexpr int kRawModeOff = 0x120;
 
-// The Diff edge maxima of a run: A for the untouched frames, B for the touched ones.
-// The worker raises them; the window copies them out (SNR plot, evaluation at Stop).
+// The Diff edge maxima of a run: A for the untouched frames, B for the touched ones, and
+// the panel-wide noise of every cell over the same two phases. The worker raises them;
+// the window copies them out (SNR plot, evaluation at Stop).
 class EdgeTrackers {
  public:
-  EdgeTrackers(int32_t width, int32_t height) : a_(width, height), b_(width, height) {}
+  EdgeTrackers(int32_t width, int32_t height)
+      : a_(width, height), b_(width, height), noise_(width, height) {}
   // Frames numbered below pins.untouchedCount go to A, the others to B.
   void Update(const LiveFrame& frame, const SnrPins& pins);
   EdgeBuffers Untouched() const;
   EdgeBuffers Touched() const;
+  PanelNoiseReport PanelNoise() const;
 
  private:
   mutable std::mutex mutex_;
   EdgeBuffers a_, b_;
+  PanelNoiseAccumulator noise_;
 };
 
 // What the worker hands to the window for display after each frame.

@@ -145,11 +145,16 @@ PanelNoiseReport PanelNoiseAccumulator::Report() const {
       if (out.noiseZero) ++r.noiseZeroCells;
     }
   }
-  r.noisePp = Summarise(r.cells, [](const CellNoise& c) { return c.noisePp; }, Worse::Larger);
-  r.noiseRms = Summarise(r.cells, [](const CellNoise& c) { return c.noiseRms; }, Worse::Larger);
-  r.signal = Summarise(r.cells, [](const CellNoise& c) { return c.signal; }, Worse::Smaller);
-  r.snr = Summarise(r.cells, [](const CellNoise& c) { return c.snr; }, Worse::Smaller);
-  r.snrDb = Summarise(r.cells, [](const CellNoise& c) { return c.snrDb; }, Worse::Smaller);
+  r.noisePp = Summarise(
+      r.cells, [](const CellNoise& c) { return c.noisePp; }, Worse::Larger);
+  r.noiseRms = Summarise(
+      r.cells, [](const CellNoise& c) { return c.noiseRms; }, Worse::Larger);
+  r.signal = Summarise(
+      r.cells, [](const CellNoise& c) { return c.signal; }, Worse::Smaller);
+  r.snr = Summarise(
+      r.cells, [](const CellNoise& c) { return c.snr; }, Worse::Smaller);
+  r.snrDb = Summarise(
+      r.cells, [](const CellNoise& c) { return c.snrDb; }, Worse::Smaller);
 
   for (const CellNoise& c : r.cells) {
     if (!std::isnan(c.snr)) r.worstCells.push_back(c);

@@ -1,10 +1,10 @@
 #include "data/snr/panel_noise.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "data/live_model.h"
 #include "data/tests/temp_dir.h"
