@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <wx/glcanvas.h>
+#include <wx/debug.h>
 #include <wx/log.h>
 #include <wx/utils.h>
 
@@ -92,14 +93,18 @@ bool OpenGLDevice::Create(wxGLCanvas* canvas, int stencilBits) {
 }
 
 wxGLContext* OpenGLDevice::TryCreate(wxGLCanvas* canvas) {
-  // wx reports a failed context in a message box; the window says it instead.
+  // wx reports a failed context in a message box, and asserts (another box, waiting
+  // for a click) when Mesa cannot make even its probing context; the window says it
+  // instead.
   wxLogNull quiet;
+  const wxAssertHandler_t asserts = wxSetAssertHandler(nullptr);
   XErrorTrap trap(wxGetX11Display());
   if (RefuseOnPurpose()) trap.Provoke();
   wxGLContextAttrs attrs;
   attrs.CompatibilityProfile().EndList();
   auto* context = new wxGLContext(canvas, nullptr, &attrs);
   const bool refused = trap.Finish();
+  wxSetAssertHandler(asserts);
   if (!refused && context->IsOK()) return context;
   failure_ = refused ? Refusal(trap) : std::string("no GL context could be made");
   XErrorTrap cleanup(wxGetX11Display());

@@ -19,9 +19,9 @@ struct XErrorTrapHandler {
     if (!trap->caught_) {
       std::array<char, 160> text{};
       XGetErrorText(display, e->error_code, text.data(), static_cast<int>(text.size()));
-      std::array<char, 64> request{};
-      std::snprintf(request.data(), request.size(), " on request %d.%d", e->request_code,
-                    e->minor_code);
+      std::array<char, 96> request{};
+      std::snprintf(request.data(), request.size(), " on request %d.%d, value 0x%lx",
+                    e->request_code, e->minor_code, e->resourceid);
       trap->description_ = std::string(text.data()) + request.data();
     }
     trap->caught_ = true;

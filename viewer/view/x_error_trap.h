@@ -24,7 +24,7 @@ class XErrorTrap {
   bool Finish();
   bool Caught() const { return caught_; }
   // The first error caught, e.g. "BadValue (integer parameter out of range for
-  // operation) on request 152.3"; empty when none was.
+  // operation) on request 150.3, value 0x0"; empty when none was.
   const std::string& Description() const { return description_; }
 
   // Sends a request the server always refuses (frees a pixmap that does not exist): the
