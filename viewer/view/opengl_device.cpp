@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <wx/glcanvas.h>
 #include <wx/debug.h>
+#include <wx/glcanvas.h>
 #include <wx/log.h>
 #include <wx/utils.h>
 

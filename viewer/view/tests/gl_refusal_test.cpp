@@ -55,8 +55,8 @@ class GlRefusal : public testing::Test {
     delete frame_;
   }
   COpenGLControl* MakeMap(const char* fault) {
-    frame_ = new wxFrame(nullptr, wxID_ANY, "refused", wxPoint(0, 0), wxSize(400, 300),
-                         wxBORDER_NONE);
+    frame_ =
+        new wxFrame(nullptr, wxID_ANY, "refused", wxPoint(0, 0), wxSize(400, 300), wxBORDER_NONE);
     setenv("PELORIN_GL_FAULT", fault, 1);
     map_ = COpenGLControl::CreateGLWindow(wxRect(0, 0, 400, 300), frame_, view_, data_);
     unsetenv("PELORIN_GL_FAULT");
@@ -85,8 +85,10 @@ class GlRefusal : public testing::Test {
     for (int y = 0; y < size.y; ++y) {
       for (int x = 0; x < size.x; ++x) {
         const int sum = image.GetRed(x, y) + image.GetGreen(x, y) + image.GetBlue(x, y);
-        if (sum > 600) ++light;
-        else if (sum > 60) ++other;
+        if (sum > 600)
+          ++light;
+        else if (sum > 60)
+          ++other;
       }
     }
   }
