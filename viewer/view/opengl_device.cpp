@@ -79,11 +79,22 @@ bool OpenGLDevice::Create(wxGLCanvas* canvas, int stencilBits) {
   (void)GLWindowAttributes(stencilBits);
   canvas_ = canvas;
   context_ = TryCreate(canvas);
-  if (context_ == nullptr && !retried_) {
-    retried_ = true;
-    std::fprintf(stderr, "%s; trying once more\n", failure_.c_str());
-    context_ = TryCreate(canvas);
+  if (context_ == nullptr) {
+    // The second attempt waits for the first paint: right after a refusal, while the
+    // toolkit is still setting the window up, a second one mostly fails the same way.
+    retryAtPaint_ = true;
+    std::fprintf(stderr, "%s; trying once more when the window is shown\n", failure_.c_str());
+    return false;
   }
+  failure_.clear();
+  return true;
+}
+
+bool OpenGLDevice::RetryOnce() {
+  retryAtPaint_ = false;
+  if (retried_) return false;
+  retried_ = true;
+  context_ = TryCreate(canvas_);
   if (context_ == nullptr) {
     Fail(failure_);
     return false;
@@ -120,7 +131,8 @@ void OpenGLDevice::Fail(std::string reason) {
 }
 
 bool OpenGLDevice::MakeCurrent(bool releaseFirst) {
-  if (context_ == nullptr) return false;
+  if (context_ == nullptr && (!retryAtPaint_ || !canvas_->IsShownOnScreen() || !RetryOnce()))
+    return false;
   // Releasing first is implicit under GLX: making a context current replaces the one
   // current on this thread.
   (void)releaseFirst;
@@ -140,10 +152,9 @@ bool OpenGLDevice::MakeCurrent(bool releaseFirst) {
   }
   DestroyContext();
   if (!retried_) {
-    retried_ = true;
     std::fprintf(stderr, "%s; trying once more\n", failure_.c_str());
-    context_ = TryCreate(canvas_);
-    if (context_ != nullptr) return MakeCurrent(releaseFirst);
+    if (RetryOnce()) return MakeCurrent(releaseFirst);
+    return false;
   }
   Fail(failure_);
   return false;

@@ -31,9 +31,10 @@ class OpenGLDevice {
   //
   // The X server may refuse a context (Mesa falls back to an indirect one, which Xvfb
   // does not allow); that refusal is an X error, trapped here and at the first
-  // MakeCurrent, where it may also surface. A refused context is made once more; when it
-  // is refused again the device stays empty and "OpenGL is not available: <reason>" is
-  // printed to standard error, once per program run.
+  // MakeCurrent, where it may also surface. A refused context is made once more, at the
+  // first MakeCurrent with the window shown; when it is refused again the device stays
+  // empty and "OpenGL is not available: <reason>" is printed to standard error, once per
+  // program run.
   //
   // Environment: PELORIN_NO_GL=1 makes no context at all. PELORIN_GL_FAULT=refuse has
   // the server refuse every context, =refuse-once only the first of the program run.
@@ -51,6 +52,8 @@ class OpenGLDevice {
  private:
   // One attempt: a context the server accepted, or none with failure_ set.
   wxGLContext* TryCreate(wxGLCanvas* canvas);
+  // The one second attempt; false, with the failure reported, when it fails too.
+  bool RetryOnce();
   void Fail(std::string reason);
   void DestroyContext();
 
@@ -58,6 +61,7 @@ class OpenGLDevice {
   wxGLCanvas* canvas_ = nullptr;    // not owned: the window the context draws into
   bool proven_ = false;             // made current once without an X error
   bool retried_ = false;
+  bool retryAtPaint_ = false;       // the first attempt failed; the second is due
   std::string failure_;
 };
 

@@ -59,7 +59,6 @@ class GlRefusal : public testing::Test {
         new wxFrame(nullptr, wxID_ANY, "refused", wxPoint(0, 0), wxSize(400, 300), wxBORDER_NONE);
     setenv("PELORIN_GL_FAULT", fault, 1);
     map_ = COpenGLControl::CreateGLWindow(wxRect(0, 0, 400, 300), frame_, view_, data_);
-    unsetenv("PELORIN_GL_FAULT");
     map_->SetBeforeSwap([this] { ++swaps_; });
     frame_->Show();
     for (int i = 0; i < 10; ++i) {
@@ -68,6 +67,8 @@ class GlRefusal : public testing::Test {
       wxYield();
       wxMilliSleep(5);
     }
+    // The second attempt is made at the first paint: the fault lasts until then.
+    unsetenv("PELORIN_GL_FAULT");
     return map_;
   }
   // How many pixels of the map's area on screen are light and how many are not black.
