@@ -14,6 +14,8 @@ PACKAGES=(
   xvfb xauth x11-utils
   # the real-kernel end-to-end test
   qemu-system-x86 busybox-static cpio kmod
+  # the package test: cpack -G DEB with its shared-library dependencies
+  dpkg-dev file
 )
 
 missing=()
