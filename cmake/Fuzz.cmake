@@ -28,4 +28,7 @@ function(pelorin_add_fuzzer name)
     add_test(NAME ${name}_smoke COMMAND ${name} ${corpus_args})
   endif()
   set_tests_properties(${name}_smoke PROPERTIES LABELS fuzz TIMEOUT 120)
+  # One line per target for scripts/fuzz.sh: name, executable, seed corpus.
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz_targets/${name}.txt
+       CONTENT "${name}\t$<TARGET_FILE:${name}>\t${F_CORPUS}\n")
 endfunction()

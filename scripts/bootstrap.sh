@@ -16,6 +16,8 @@ PACKAGES=(
   libpng-dev octave python3-scipy
   # the real-kernel end-to-end test
   qemu-system-x86 busybox-static cpio kmod
+  # the package test: cpack -G DEB with its shared-library dependencies
+  dpkg-dev file
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include <wx/app.h>
 #include <wx/image.h>
 
+#include "app/default_settings.h"
 #include "app/pelorin_dlg.h"
 #include "data/batch_args.h"
 
@@ -18,6 +19,7 @@ class CPelorinApp : public wxApp {
   bool OnInit() override {
     for (int i = 1; i < argc; ++i) args_.push_back(argv[i].utf8_string());
     wxInitAllImageHandlers();
+    ProvideDefaultSettings();
     return true;
   }
 

@@ -8,6 +8,18 @@
 #include "view/mesh/mesh_rebuild.h"
 
 namespace pelorin {
+namespace {
+
+// What the map shows when it has no GL context: why, in white on black.
+void DrawUnavailable(wxDC& dc, const wxSize& size, const std::string& reason) {
+  dc.SetBackground(*wxBLACK_BRUSH);
+  dc.Clear();
+  dc.SetTextForeground(*wxWHITE);
+  dc.DrawLabel(wxString::FromUTF8(GlUnavailableText(reason)), wxRect(wxPoint(0, 0), size),
+               wxALIGN_CENTER);
+}
+
+}  // namespace
 
 wxBEGIN_EVENT_TABLE(COpenGLControl, wxGLCanvas)
   EVT_PAINT(COpenGLControl::OnPaint)
@@ -120,7 +132,11 @@ void COpenGLControl::InitialGlState() {
 
 void COpenGLControl::OnPaint(wxPaintEvent&) {
   wxPaintDC dc(this);  // validates the window also when nothing can be drawn
-  if (!DrawFrame()) return;
+  if (!DrawFrame()) {
+    if (!device_.HasContext() && !device_.FailureReason().empty())
+      DrawUnavailable(dc, GetClientSize(), device_.FailureReason());
+    return;
+  }
   if (beforeSwap_) beforeSwap_();
   SwapBuffers();
 }

@@ -86,6 +86,8 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   };
   const PassMatrices& LastPass() const { return pass_; }
   bool HasContext() const { return device_.HasContext(); }
+  // Why the window has no context (and says so in its area); empty when it has one.
+  const std::string& GlFailure() const { return device_.FailureReason(); }
   // Called in every paint after drawing, just before the buffers swap (tests read the
   // frame there; the back buffer is undefined after the swap).
   void SetBeforeSwap(std::function<void()> hook) { beforeSwap_ = std::move(hook); }

@@ -3,6 +3,8 @@
 // and every piece of GL state belongs to the window that made it.
 #pragma once
 
+#include <string>
+
 class wxGLAttributes;
 class wxGLCanvas;
 class wxGLContext;
@@ -23,9 +25,19 @@ class OpenGLDevice {
   virtual ~OpenGLDevice();
 
   // Makes a compatibility-profile context for the canvas. False when there is no canvas
-  // or no context could be made; the device then stays empty and MakeCurrent does
-  // nothing. The context is made current at the first paint: under X it cannot be made
-  // current before the window is shown.
+  // or no context could be made; the device then stays empty, MakeCurrent does nothing
+  // and FailureReason says why. The context is made current at the first paint: under X
+  // it cannot be made current before the window is shown.
+  //
+  // The X server may refuse a context (Mesa falls back to an indirect one, which Xvfb
+  // does not allow); that refusal is an X error, trapped here and at the first
+  // MakeCurrent, where it may also surface. A refused context is made once more, at the
+  // first MakeCurrent with the window shown; when it is refused again the device stays
+  // empty and "OpenGL is not available: <reason>" is printed to standard error, once per
+  // program run.
+  //
+  // Environment: PELORIN_NO_GL=1 makes no context at all. PELORIN_GL_FAULT=refuse has
+  // the server refuse every context, =refuse-once only the first of the program run.
   bool Create(wxGLCanvas* canvas, int stencilBits);
 
   // Makes this device's context current on its canvas (after releasing whatever is
@@ -34,10 +46,26 @@ class OpenGLDevice {
   bool MakeCurrent(bool releaseFirst);
 
   bool HasContext() const { return context_ != nullptr; }
+  // Why there is no context after a failed Create; empty when none was tried.
+  const std::string& FailureReason() const { return failure_; }
 
  private:
+  // One attempt: a context the server accepted, or none with failure_ set.
+  wxGLContext* TryCreate(wxGLCanvas* canvas);
+  // The one second attempt; false, with the failure reported, when it fails too.
+  bool RetryOnce();
+  void Fail(std::string reason);
+  void DestroyContext();
+
   wxGLContext* context_ = nullptr;  // owned
   wxGLCanvas* canvas_ = nullptr;    // not owned: the window the context draws into
+  bool proven_ = false;             // made current once without an X error
+  bool retried_ = false;
+  bool retryAtPaint_ = false;       // the first attempt failed; the second is due
+  std::string failure_;
 };
+
+// "OpenGL is not available: <reason>", what a window without a context shows.
+std::string GlUnavailableText(const std::string& reason);
 
 }  // namespace pelorin

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -76,6 +77,11 @@ class PelorinBatch : public ::testing::Test {
     const pid_t child = fork();
     if (child == 0) {
       if (chdir(dir_.c_str()) != 0) _exit(126);
+      for (const auto& [name, value] : env_) setenv(name.c_str(), value.c_str(), 1);
+      if (!errFile_.empty()) {
+        FILE* err = std::freopen(errFile_.c_str(), "w", stderr);
+        if (err == nullptr) _exit(125);
+      }
       std::vector<char*> argv{const_cast<char*>(PELORIN_PROGRAM)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -106,6 +112,8 @@ class PelorinBatch : public ::testing::Test {
   }
 
   std::string dir_;
+  std::vector<std::pair<std::string, std::string>> env_;  // set in the program only
+  std::string errFile_;  // where its standard error goes, when set
   std::unique_ptr<panelsim::Server> server_;
   std::string settings_;
 };
@@ -172,6 +180,26 @@ TEST_F(PelorinBatch, EveryThirdFrameWithTheDumpInterval) {
   std::vector<int> numbers;
   for (const Block& b : Blocks(text)) numbers.push_back(b.number);
   EXPECT_EQ(numbers, (std::vector<int>{1, 4, 7, 10}));
+}
+
+// The X server refuses every GL context: the program says so once, on standard error,
+// and still starts, records, stops and closes, only without a map.
+TEST_F(PelorinBatch, WithoutAGlContextItStillRecordsAndCloses) {
+  env_ = {{"PELORIN_GL_FAULT", "refuse"}};
+  errFile_ = dir_ + "/stderr.txt";
+  ASSERT_EQ(Run({"3", "5", "nogl"}), 0);
+  const std::string err = ReadFile(errFile_);
+  EXPECT_NE(err.find("OpenGL is not available: the X server refused the GL context ("),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("OpenGL is not available", err.find("OpenGL is not available") + 1),
+            std::string::npos)
+      << "said more than once:\n" << err;
+  const std::vector<fs::path> files = Recordings();
+  ASSERT_EQ(files.size(), 1u);
+  const std::string text = ReadFile(files[0]);
+  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 5\n", 0), 0u) << text.substr(0, 40);
+  EXPECT_EQ(Blocks(text).size(), 5u);
 }
 
 }  // namespace

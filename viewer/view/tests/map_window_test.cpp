@@ -153,9 +153,10 @@ bool Near(Rgb a, Rgb b, int tolerance) {
 }
 
 TEST_F(MapWindowTest, Style1LegendShowsThePaletteBands) {
-  ASSERT_TRUE(map_->HasContext());
   map_->SetDrawStyle(DrawStyle::Style1);
   Render();
+  // After the first paint: a context refused at creation is made again there.
+  ASSERT_TRUE(map_->HasContext());
   for (const int i : {0, 1, 3, 9, 24, 25, 37, 49}) {
     const PaletteRgb& c = kPalette[static_cast<size_t>(i)];
     EXPECT_TRUE(Is(AtOverlay(51.0f, 2.0f * i - 49.0f), {c.r, c.g, c.b})) << "band " << i;

@@ -1,0 +1,13 @@
+# The end of a GUI test run: how many tests had to run twice, and which.
+set(reruns)
+if(EXISTS ${FILE})
+  file(STRINGS ${FILE} reruns)
+endif()
+list(LENGTH reruns count)
+message(STATUS "GUI tests run a second time: ${count}")
+foreach(line IN LISTS reruns)
+  message(STATUS "  ${line}")
+endforeach()
+if(count GREATER 1)
+  message(FATAL_ERROR "more than one GUI test needed a second run")
+endif()

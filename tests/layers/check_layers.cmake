@@ -1,0 +1,62 @@
+# The layering of the viewer, read from its #include lines:
+#   viewer/app -> viewer/view -> viewer/data -> corlink (corlink.h only)
+# - viewer/data is headless: no wxWidgets, GL or windowing headers, nothing of view or app;
+# - viewer/view never includes viewer/app;
+# - no viewer file includes a corlink header but corlink.h.
+# cmake -DROOT=<source tree> -P check_layers.cmake; prints each violation and their count,
+# and fails when there is one.
+if(NOT ROOT)
+  message(FATAL_ERROR "ROOT must name the source tree")
+endif()
+
+set(violations 0)
+macro(violation file include why)
+  file(RELATIVE_PATH rel ${ROOT} ${file})
+  message("layer violation: ${rel} includes ${include}: ${why}")
+  math(EXPR violations "${violations} + 1")
+endmacro()
+
+file(GLOB_RECURSE sources LIST_DIRECTORIES false
+  ${ROOT}/viewer/*.h ${ROOT}/viewer/*.hpp ${ROOT}/viewer/*.cpp ${ROOT}/viewer/*.cc
+  ${ROOT}/viewer/*.c ${ROOT}/viewer/*.inc)
+foreach(file IN LISTS sources)
+  file(RELATIVE_PATH rel ${ROOT}/viewer ${file})
+  string(REGEX MATCH "^[^/]+" layer "${rel}")
+  get_filename_component(dir ${file} DIRECTORY)
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*" "\\1" inc "${line}")
+    # A path climbing out of its folder is judged by where it lands in the tree.
+    set(path "${inc}")
+    if(path MATCHES "^\\.\\./")
+      get_filename_component(landed ${dir}/${path} ABSOLUTE)
+      file(RELATIVE_PATH path ${ROOT} ${landed})
+      string(REGEX REPLACE "^viewer/" "" path "${path}")
+    endif()
+    if(layer STREQUAL "data")
+      if(path MATCHES "^(wx|GL|GLES[0-9]*|EGL|X11|gtk|gdk)/")
+        violation(${file} "${inc}" "viewer/data is headless")
+      elseif(path MATCHES "^(view|app)/")
+        violation(${file} "${inc}" "viewer/data depends on nothing above it")
+      endif()
+    elseif(layer STREQUAL "view" AND path MATCHES "^app/")
+      violation(${file} "${inc}" "viewer/view never includes viewer/app")
+    endif()
+    # corlink: only its C interface.
+    get_filename_component(name "${path}" NAME)
+    if(path MATCHES "^corlink/" AND NOT name STREQUAL "corlink.h")
+      violation(${file} "${inc}" "the viewer uses corlink through corlink.h only")
+    elseif(path MATCHES "^corlink/(src|tests)/")
+      violation(${file} "${inc}" "the viewer uses corlink through corlink.h only")
+    elseif(NOT name STREQUAL "corlink.h" AND EXISTS ${ROOT}/corlink/src/${path}
+           AND NOT EXISTS ${ROOT}/viewer/${path} AND NOT EXISTS ${dir}/${path})
+      violation(${file} "${inc}" "a corlink internal header; the viewer uses corlink.h only")
+    endif()
+  endforeach()
+endforeach()
+
+list(LENGTH sources scanned)
+message("${violations} layer violations in ${scanned} files")
+if(violations GREATER 0)
+  message(FATAL_ERROR "the layering is broken")
+endif()
