@@ -220,11 +220,13 @@ TEST_F(SnrWindow, PinsOutsideTheFrameAndTheNoiseFileOfADumpedRun) {
   for (const auto& e : fs::directory_iterator(scratch_.Path()))
     names.push_back(e.path().filename().string());
   const auto recording = std::find_if(names.begin(), names.end(), [](const std::string& n) {
-    return n.rfind("Pelorin_Diff", 0) == 0 && n.find("-noise") == std::string::npos;
+    return n.rfind("Pelorin_Diff", 0) == 0 && n.find("-noise") == std::string::npos &&
+           n.size() > 4 && n.compare(n.size() - 4, 4, ".csv") == 0;
   });
   ASSERT_NE(recording, names.end());
   const std::string noise = PanelNoiseFileName(*recording);
-  EXPECT_NE(std::find(names.begin(), names.end(), noise), names.end()) << noise;
+  EXPECT_NE(std::find(names.begin(), names.end(), noise), names.end())
+      << noise << " among " << ::testing::PrintToString(names);
 }
 
 TEST_F(SnrWindow, NonDiffRunLeavesTheResultsAsTheyWere) {

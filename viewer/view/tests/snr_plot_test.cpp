@@ -94,6 +94,8 @@ constexpr Rgb kOrange{255, 165, 0}, kLightBlue{135, 229, 235}, kYellow{255, 255,
 constexpr Rgb kWhite{255, 255, 255}, kGreen{0, 255, 0}, kBlack{0, 0, 0};
 
 TEST_F(SnrPlotTest, SeriesAxesAndLegendLieWhereTheProjectionPutsThem) {
+  // A context refused at creation is made again at the first paint.
+  Render();
   ASSERT_TRUE(plot_->HasContext());
   plot_->SizeSnrPlot(SnrPlotFloats(3, 2));
   ASSERT_EQ(plot_->VertexCount(), 36);
