@@ -106,11 +106,15 @@ TEST(FilterDialog, RadioButtonsFillTheEdits) {
 
 // Runs `steps` one after another inside the dialog's modal loop.
 void RunInModalLoop(CFilterDlg& dlg, std::vector<std::function<void()>> steps) {
+  // The queued call owns the chain; the chain only watches itself, so it is
+  // freed once the last step has run.
   auto next = std::make_shared<std::function<void(size_t)>>();
-  *next = [&dlg, steps = std::move(steps), next](size_t i) {
+  std::weak_ptr<std::function<void(size_t)>> self = next;
+  *next = [&dlg, steps = std::move(steps), self](size_t i) {
     if (i >= steps.size()) return;
     steps[i]();
-    if (dlg.IsModal()) dlg.CallAfter([next, i] { (*next)(i + 1); });
+    auto chain = self.lock();
+    if (chain && dlg.IsModal()) dlg.CallAfter([chain, i] { (*chain)(i + 1); });
   };
   dlg.CallAfter([next] { (*next)(0); });
 }
