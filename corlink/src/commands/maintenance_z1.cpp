@@ -42,20 +42,48 @@ bool TailCrcOk(const uint8_t* r, size_t len) {
 
 bool IsAck4(const uint8_t* r, size_t len) { return len == 4 && r[0] == 0x00 && r[1] == 0x80; }
 
+// One read of a command's answer; a failed read counts as an empty answer.
+size_t ReceiveOnce(const Z1Link& link, uint8_t command, uint8_t* r) {
+  size_t len = 0;
+  if (!transport::Z1Receive(link, command, r, &len)) len = 0;
+  return len;
+}
+
+// The acknowledgement 00 80 t0 t1 ends the loop: OK when its tail is the expected one, a
+// failure for any other tail.
+Z1Step AckTailVerdict(const uint8_t* r, uint8_t t0, uint8_t t1, const char* correct,
+                      const char* unknown) {
+  if (r[2] == t0 && r[3] == t1) {
+    std::printf("%s", correct);
+    return {Z1Next::kDone, CORLINK_OK};
+  }
+  std::printf("%s", unknown);
+  return {Z1Next::kDone, CORLINK_ERR_FAILED};
+}
+
+// An answer of `want` bytes whose last two are its CRC: true when r is one. Otherwise *step
+// says what to do: try again after a wrong length, give up after a wrong CRC.
+bool CrcAnswerOk(const uint8_t* r, size_t len, size_t want, Z1Step* step) {
+  if (len != want) {
+    std::printf("Wrong response format!\n");
+    *step = {Z1Next::kRetry, CORLINK_ERR_RETRIES};
+    return false;
+  }
+  if (!TailCrcOk(r, len)) {
+    std::printf("CRC check failed!\n");
+    *step = {Z1Next::kDone, CORLINK_ERR_FAILED};
+    return false;
+  }
+  return true;
+}
+
 int Reset(int fd) {
   const Z1Link link = Z1LinkFor(fd);
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
-    size_t len = 0;
-    if (!transport::Z1Receive(link, kCmdReset, r, &len)) len = 0;
-    if (IsAck4(r, len)) {
-      if (r[2] == 0xFF && r[3] == 0xFF) {
-        std::printf("reset ack correctly!\n");
-        return {Z1Next::kDone, CORLINK_OK};
-      }
-      std::printf("reset ack unknown format!\n");
-      return {Z1Next::kDone, CORLINK_ERR_FAILED};
-    }
+    const size_t len = ReceiveOnce(link, kCmdReset, r);
+    if (IsAck4(r, len))
+      return AckTailVerdict(r, 0xFF, 0xFF, "reset ack correctly!\n", "reset ack unknown format!\n");
     std::printf("x");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
@@ -65,19 +93,14 @@ int Recalibrate(int fd) {
   const Z1Link link = Z1LinkFor(fd);
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
-    size_t len = 0;
-    if (!transport::Z1Receive(link, kCmdRecalibrate, r, &len)) len = 0;
+    const size_t len = ReceiveOnce(link, kCmdRecalibrate, r);
     if (len != 4) {
       std::printf("Z1 calibration byte cnt error!\n");
       return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     }
     if (IsAck4(r, len)) {
-      if (r[2] == 'Z' && r[3] == '1') {
-        std::printf("Z1 calibration ack correctly!\n");
-        return {Z1Next::kDone, CORLINK_OK};
-      }
-      std::printf("Z1 calibration ack unknown format!\n");
-      return {Z1Next::kDone, CORLINK_ERR_FAILED};
+      return AckTailVerdict(r, 'Z', '1', "Z1 calibration ack correctly!\n",
+                            "Z1 calibration ack unknown format!\n");
     }
     if (r[0] == 0x00 && r[1] == 0x40) std::printf("Z1 calibration NACK/RETRY!!\n");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
@@ -88,8 +111,7 @@ int WaitReady(int fd) {
   const Z1Link link = Z1LinkFor(fd);
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
-    size_t len = 0;
-    if (!transport::Z1Receive(link, kCmdWaitReady, r, &len)) len = 0;
+    const size_t len = ReceiveOnce(link, kCmdWaitReady, r);
     if (len != 6) return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     if (r[0] != 0x00 || r[1] != 0x80) {
       std::printf("Wrong response format! line %d\n", 884);
@@ -156,7 +178,9 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
     uint16_t id = 0;
     if (transport::Z1ReadAck(link, frame_id, &id)) return {Z1Next::kDone, CORLINK_OK};
     if (id != frame_id) {
-      std::printf("Error.. Not supported. Z1 requires an data frame id that is not current transmitting id!\n");
+      std::printf(
+          "Error.. Not supported. Z1 requires an data frame id that is not current transmitting "
+          "id!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
     loop.refused = true;
@@ -174,8 +198,10 @@ int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* ou
   return RunZ1Loop(Z1LoopPolicy{CORLINK_OK}, [&](bool later) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     size_t len = 0;
-    auto ex = transport::Z1SendAndReceive(link, kCmdMemory, payload, sizeof payload, later, r, &len);
-    if (ex == transport::Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
+    auto ex =
+        transport::Z1SendAndReceive(link, kCmdMemory, payload, sizeof payload, later, r, &len);
+    if (ex == transport::Z1Exchange::kWriteFailed)
+      return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (r[0] == 0x00 && r[1] == 0x40) {
         std::printf("Setting cmd failed with NACK\n");
@@ -192,8 +218,9 @@ int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* ou
       std::printf("CRC error!!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    *out = static_cast<int32_t>(static_cast<uint32_t>(r[0]) | static_cast<uint32_t>(r[1]) << 8 |
-                                static_cast<uint32_t>(r[2]) << 16 | static_cast<uint32_t>(r[3]) << 24);
+    *out =
+        static_cast<int32_t>(static_cast<uint32_t>(r[0]) | static_cast<uint32_t>(r[1]) << 8 |
+                             static_cast<uint32_t>(r[2]) << 16 | static_cast<uint32_t>(r[3]) << 24);
     return {Z1Next::kDone, CORLINK_OK};
   });
 }
@@ -205,16 +232,12 @@ int PowerMode(int fd, int32_t* mode) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     size_t len = 0;
-    auto ex = transport::Z1SendAndReceive(link, kCmdPowerMode, payload, sizeof payload, false, r, &len);
-    if (ex == transport::Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
-    if (len != 3) {
-      std::printf("Wrong response format!\n");
-      return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
-    }
-    if (!TailCrcOk(r, len)) {
-      std::printf("CRC check failed!\n");
-      return {Z1Next::kDone, CORLINK_ERR_FAILED};
-    }
+    auto ex =
+        transport::Z1SendAndReceive(link, kCmdPowerMode, payload, sizeof payload, false, r, &len);
+    if (ex == transport::Z1Exchange::kWriteFailed)
+      return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
+    Z1Step step{};
+    if (!CrcAnswerOk(r, len, 3, &step)) return step;
     *mode = r[0];
     return {Z1Next::kDone, CORLINK_OK};
   });
@@ -224,16 +247,8 @@ int ButtonMode(int fd, int32_t* status) {
   const Z1Link link = Z1LinkFor(fd);
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
-    size_t len = 0;
-    if (!transport::Z1Receive(link, kCmdButtonMode, r, &len)) len = 0;
-    if (len != 6) {
-      std::printf("Wrong response format!\n");
-      return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
-    }
-    if (!TailCrcOk(r, len)) {
-      std::printf("CRC check failed!\n");
-      return {Z1Next::kDone, CORLINK_ERR_FAILED};
-    }
+    Z1Step step{};
+    if (!CrcAnswerOk(r, ReceiveOnce(link, kCmdButtonMode, r), 6, &step)) return step;
     *status = static_cast<int32_t>(Be32(r));
     return {Z1Next::kDone, CORLINK_OK};
   });
