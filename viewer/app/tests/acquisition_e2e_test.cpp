@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "panelsim/server.h"
+#include "panelsim/served_panel.h"
 
 #ifndef PELORIN_PROGRAM
 #error PELORIN_PROGRAM must name the program under test
@@ -44,22 +44,19 @@ class PelorinBatch : public ::testing::Test {
     char tmpl[] = "/tmp/pelorin-e2e-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
-    setenv("CORLINK_VIRTUAL_DIR", dir_.c_str(), 1);
+    panel_ = std::make_unique<panelsim::ServedPanel>(dir_);
     panelsim::ServerConfig cfg;
     cfg.firmware.panel.chips = 3;
     cfg.firmware.panel.drive = 10;
     cfg.firmware.panel.sense = {8};
-    cfg.folder = dir_;
     std::string err;
-    server_ = panelsim::Server::Start(cfg, &err);
-    ASSERT_TRUE(server_) << err;
+    ASSERT_TRUE(panel_->Start(cfg, &err)) << err;
     settings_ = ReadFile(PELORIN_DEFAULT_SETTINGS);
     // No pause between frames: the test is about what is recorded, not the pace.
     Set("DELAY_BEFORE_ENABLE_DIGNOSIS=10", "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
   }
   void TearDown() override {
-    if (server_) server_->Stop();
-    unsetenv("CORLINK_VIRTUAL_DIR");
+    panel_.reset();
     std::error_code ec;
     fs::remove_all(dir_, ec);
   }
@@ -114,7 +111,7 @@ class PelorinBatch : public ::testing::Test {
   std::string dir_;
   std::vector<std::pair<std::string, std::string>> env_;  // set in the program only
   std::string errFile_;  // where its standard error goes, when set
-  std::unique_ptr<panelsim::Server> server_;
+  std::unique_ptr<panelsim::ServedPanel> panel_;
   std::string settings_;
 };
 

@@ -17,7 +17,7 @@
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
 #include "gui_support.h"
-#include "panelsim/server.h"
+#include "panelsim/served_panel.h"
 #include "view/resource.h"
 
 namespace pelorin {
@@ -85,31 +85,22 @@ std::vector<int> BlockNumbers(const std::string& text) {
 class AcquisitionWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    devices_ = scratch_.Path() / "devices";
-    fs::create_directories(devices_);
-    setenv("CORLINK_VIRTUAL_DIR", devices_.c_str(), 1);
     settings_ = test::DefaultSettings();
     // The first source is Base; no pause between frames keeps the tests short.
     settings_ = test::Replace(settings_, "DELAY_BEFORE_ENABLE_DIGNOSIS=10", "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
   }
   void TearDown() override {
     window_.reset();  // the close sequence ends the run and gives the device back
-    if (server_) server_->Stop();
-    unsetenv("CORLINK_VIRTUAL_DIR");
   }
 
   bool Serve(bool masterSenses = true, std::vector<panelsim::Fault> faults = {}) {
-    panelsim::ServerConfig cfg;
-    cfg.firmware.panel.chips = 3;
-    cfg.firmware.panel.drive = 8;
-    cfg.firmware.panel.sense = {6};
+    panelsim::ServerConfig cfg = panelsim::ServedPanel::SmallCascade();
     cfg.firmware.panel.master_senses = masterSenses;
-    cfg.folder = devices_.string();
     cfg.faults = std::move(faults);
     std::string err;
-    server_ = panelsim::Server::Start(cfg, &err);
-    EXPECT_TRUE(server_) << err;
-    return server_ != nullptr;
+    const bool served = panel_.Start(cfg, &err);
+    EXPECT_TRUE(served) << err;
+    return served;
   }
 
   Window& Open() {
@@ -127,9 +118,8 @@ class AcquisitionWindow : public ::testing::Test {
   }
 
   ScratchDir scratch_;
-  fs::path devices_;
   std::string settings_;
-  std::unique_ptr<panelsim::Server> server_;
+  panelsim::ServedPanel panel_{scratch_.Path() / "devices"};
   std::unique_ptr<Window> window_;
 };
 

@@ -19,7 +19,7 @@
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
 #include "gui_support.h"
-#include "panelsim/server.h"
+#include "panelsim/served_panel.h"
 #include "view/map_window.h"
 #include "view/mesh/colours.h"
 #include "view/resource.h"
@@ -253,31 +253,16 @@ TEST_F(MapInWindow, TheWholeMapLiesOnItsPage) {
 class LiveMap : public MapInWindow {
  protected:
   void SetUp() override {
-    devices_ = dir_.Path() / "devices";
-    fs::create_directories(devices_);
-    setenv("CORLINK_VIRTUAL_DIR", devices_.c_str(), 1);
-    panelsim::ServerConfig cfg;
-    cfg.firmware.panel.chips = 3;
-    cfg.firmware.panel.drive = 8;
-    cfg.firmware.panel.sense = {6};
-    cfg.folder = devices_.string();
     std::string err;
-    server_ = panelsim::Server::Start(cfg, &err);
-    ASSERT_TRUE(server_) << err;
+    ASSERT_TRUE(panel_.Start(panelsim::ServedPanel::SmallCascade(), &err)) << err;
     MapInWindow::SetUp();
-  }
-  void TearDown() override {
-    MapInWindow::TearDown();
-    if (server_) server_->Stop();
-    unsetenv("CORLINK_VIRTUAL_DIR");
   }
   std::string Settings() const override {
     return test::Replace(test::DefaultSettings(), "DELAY_BEFORE_ENABLE_DIGNOSIS=10",
                          "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
   }
 
-  fs::path devices_;
-  std::unique_ptr<panelsim::Server> server_;
+  panelsim::ServedPanel panel_{dir_.Path() / "devices"};
 };
 
 TEST_F(LiveMap, StartPutsThePanelOnTheMap) {

@@ -25,7 +25,7 @@
 #include "data/snr/panel_noise.h"
 #include "data/snr/snr_plot_arrays.h"
 #include "gui_support.h"
-#include "panelsim/server.h"
+#include "panelsim/served_panel.h"
 #include "view/resource.h"
 #include "view/snr_dialog.h"
 #include "view/snr_plot.h"
@@ -83,9 +83,6 @@ void SaveScreen(const std::string& path) {
 class SnrWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    devices_ = scratch_.Path() / "devices";
-    fs::create_directories(devices_);
-    setenv("CORLINK_VIRTUAL_DIR", devices_.c_str(), 1);
     std::string settings = test::DefaultSettings();
     settings = test::Replace(settings, "SOURCE_TYPE=3", "SOURCE_TYPE=6");
     settings = test::Replace(settings, "DELAY_BEFORE_ENABLE_DIGNOSIS=10",
@@ -98,20 +95,13 @@ class SnrWindow : public ::testing::Test {
     cfg.firmware.panel.sense = {8};
     cfg.firmware.panel.fingers = 3;
     cfg.firmware.panel.noise = 3;
-    cfg.folder = devices_.string();
     std::string err;
-    server_ = panelsim::Server::Start(cfg, &err);
-    ASSERT_TRUE(server_) << err;
+    ASSERT_TRUE(panel_.Start(cfg, &err)) << err;
   }
-  void TearDown() override {
-    window_.reset();
-    if (server_) server_->Stop();
-    unsetenv("CORLINK_VIRTUAL_DIR");
-  }
+  void TearDown() override { window_.reset(); }
 
   test::ScratchDir scratch_;
-  fs::path devices_;
-  std::unique_ptr<panelsim::Server> server_;
+  panelsim::ServedPanel panel_{scratch_.Path() / "devices"};
   std::unique_ptr<test::Window> window_;
 };
 

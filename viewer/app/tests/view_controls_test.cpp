@@ -25,7 +25,7 @@
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
 #include "gui_support.h"
-#include "panelsim/server.h"
+#include "panelsim/served_panel.h"
 #include "view/filter_dlg.h"
 #include "view/map_window.h"
 #include "view/multi_source_dlg.h"
@@ -552,22 +552,8 @@ TEST_F(ViewControls, AWheelStepOverTheMapZoomsAndOneOutsideDoesNot) {
 class ViewControlsLive : public ViewControls {
  protected:
   void SetUp() override {
-    devices_ = dir_.Path() / "devices";
-    fs::create_directories(devices_);
-    setenv("CORLINK_VIRTUAL_DIR", devices_.c_str(), 1);
-    panelsim::ServerConfig cfg;
-    cfg.firmware.panel.chips = 3;
-    cfg.firmware.panel.drive = 8;
-    cfg.firmware.panel.sense = {6};
-    cfg.folder = devices_.string();
     std::string err;
-    server_ = panelsim::Server::Start(cfg, &err);
-    ASSERT_TRUE(server_) << err;
-  }
-  void TearDown() override {
-    win_.reset();
-    if (server_) server_->Stop();
-    unsetenv("CORLINK_VIRTUAL_DIR");
+    ASSERT_TRUE(panel_.Start(panelsim::ServedPanel::SmallCascade(), &err)) << err;
   }
 
   // The first frame read after `after`.
@@ -583,8 +569,7 @@ class ViewControlsLive : public ViewControls {
     return frame && frame->number > after ? frame : nullptr;
   }
 
-  fs::path devices_;
-  std::unique_ptr<panelsim::Server> server_;
+  panelsim::ServedPanel panel_{dir_.Path() / "devices"};
 };
 
 TEST_F(ViewControlsLive, ReverseAndTurnOverMirrorTheLiveFrame) {

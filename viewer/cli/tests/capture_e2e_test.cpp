@@ -19,7 +19,7 @@
 
 #include "data/recording/recording_reader.h"
 #include "data/recording/recording_set.h"
-#include "panelsim/server.h"
+#include "panelsim/served_panel.h"
 
 extern char** environ;
 
@@ -60,24 +60,18 @@ class CaptureE2e : public ::testing::Test {
     char tmpl[] = "/tmp/pelorin-capture-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
-    setenv("CORLINK_VIRTUAL_DIR", dir_.c_str(), 1);
+    panel_ = std::make_unique<panelsim::ServedPanel>(dir_);
   }
   void TearDown() override {
-    if (server_) server_->Stop();
-    unsetenv("CORLINK_VIRTUAL_DIR");
+    panel_.reset();
     fs::remove_all(dir_);
   }
 
   void Serve(int fingers = 2) {
-    panelsim::ServerConfig cfg;
+    panelsim::ServerConfig cfg = panelsim::ServedPanel::SmallCascade();
     cfg.firmware.panel.fingers = fingers;
-    cfg.firmware.panel.chips = 3;
-    cfg.firmware.panel.drive = 8;
-    cfg.firmware.panel.sense = {6};
-    cfg.folder = dir_.string();
     std::string err;
-    server_ = panelsim::Server::Start(cfg, &err);
-    ASSERT_TRUE(server_) << err;
+    ASSERT_TRUE(panel_->Start(cfg, &err)) << err;
   }
 
   pid_t Spawn(const std::vector<std::string>& args, int tag) {
@@ -125,7 +119,7 @@ class CaptureE2e : public ::testing::Test {
   }
 
   fs::path dir_;
-  std::unique_ptr<panelsim::Server> server_;
+  std::unique_ptr<panelsim::ServedPanel> panel_;
   int runs_ = 0;
 };
 
@@ -241,7 +235,7 @@ TEST_F(CaptureE2e, UnpluggingMidCaptureExitsOneAndKeepsEveryCompletedFrame) {
   while (BlockNumbers(ReadText(dir_ / "tempReport.csv")).size() < 5 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(2ms);
   }
-  server_->Unplug();
+  panel_->server()->Unplug();
   const Outcome o = Finish(pid, tag);
   EXPECT_EQ(o.code, 1) << o.out << o.err;
   EXPECT_NE(o.out.find("\"deviceLost\":true"), std::string::npos) << o.out;
