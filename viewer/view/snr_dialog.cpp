@@ -1,13 +1,12 @@
 #include "view/snr_dialog.h"
 
 #include <array>
-#include <cctype>
-#include <climits>
 
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "data/filter_choice.h"
 #include "data/live_model.h"
 #include "data/snr/snr_plot_arrays.h"
 #include "view/dialog_template.h"
@@ -72,22 +71,7 @@ constexpr std::array<std::array<int, 4>, 4> kResultIds = {{
 
 }  // namespace
 
-int ParseEditInt(const wxString& text) {
-  const std::string s = text.ToStdString();
-  size_t i = 0;
-  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  long long value = 0;
-  for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
-    value = value * 10 + (s[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) break;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
-}
+int ParseEditInt(const wxString& text) { return LeadingInt(text.utf8_string()); }
 
 CSNRDialog::CSNRDialog(wxWindow* parent) : wxPanel(parent, IDD_SNR_DIALOG) {}
 
