@@ -441,6 +441,33 @@ TEST_F(AcquisitionPanelsim, AFailedReadRecordsNoFrameTwice) {
   });
 }
 
+// The same failed read on a Diff run: the panel noise takes each frame once, so its
+// means and RMS are not weighted towards the frame before the failure.
+TEST_F(AcquisitionPanelsim, AFailedReadCountsNoFrameTwiceInThePanelNoise) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceDiff);
+  ASSERT_TRUE(Prepare().ok);
+  AcquisitionSettings s = Settings();
+  s.batchMode = true;
+  s.batchFrameLimit = 1;
+  server_->ClearLog();
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+  server_->faults().Add(panelsim::Fault{panelsim::FaultKind::Nack, 0x86, 1, 3});
+  s.batchFrameLimit = 4;
+  s.pins = SnrPins{3, 0, 0, 0, 0};
+  s.edges = std::make_shared<EdgeTrackers>(models_[0]->Width(), models_[0]->Height());
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
+  run_->Start();
+  ASSERT_TRUE(run_->WaitFinished(30s));
+  EXPECT_EQ(server_->faults().Applied(), 3);
+  // Frames 2, 3 and 4 were read; the failed cycle in between brought nothing new.
+  const PanelNoiseReport report = s.edges->PanelNoise();
+  EXPECT_EQ(report.untouchedFrames + report.touchedFrames, 3);
+  EXPECT_EQ(report.untouchedFrames, 1);
+}
+
 TEST_F(AcquisitionPanelsim, DumpTypeMatlabWritesAMatFileBesideTheRecording) {
   ASSERT_TRUE(Serve());
   AddModel(kSourceBase);

@@ -229,13 +229,16 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   report.flatness = flatness_.load(std::memory_order_relaxed);
   report.standardDeviation = standardDeviation_.load(std::memory_order_relaxed);
   host_.Frame(report);
-  if (type == kSourceDiff && settings_.edges) settings_.edges->Update(*frame, settings_.pins);
+  // A cycle whose read failed leaves the previous frame in place: it is recorded once and
+  // counted once in the panel noise, whose means and RMS would otherwise weigh it twice.
+  const bool freshFrame = report.frameCount != countBefore;
+  if (type == kSourceDiff && settings_.edges && freshFrame) {
+    settings_.edges->Update(*frame, settings_.pins);
+  }
 
   const uint32_t elapsed = clock_.Tick(settings_.tickMs(), report.frameCount);
   frameRate_.store(clock_.Rate(), std::memory_order_relaxed);
 
-  // A cycle whose read failed leaves the previous frame in place: it is recorded once.
-  const bool freshFrame = report.frameCount != countBefore;
   if (recording_ && freshFrame && IsFrameRecorded(report.frameCount, settings_.dumpInterval)) {
     Recording& rec = *recording_;
     rec.frames.resize(models.size());
