@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "data/source_range_table.h"
+
 namespace pelorin {
 
 namespace {
@@ -106,16 +108,21 @@ void UpdateEdgeTrackers(EdgeBuffers& edges, const int32_t* cells, int32_t width,
   // A frame of another size than the buffers' is measured only where both overlap.
   const int32_t rows = std::min(height, edges.height);
   const int32_t columns = std::min(width, edges.width);
-  const int32_t x1 = pins.x1, x2 = width - 1 + pins.x2;
-  const int32_t y1 = pins.y1, y2 = height - 1 + pins.y2;
+  // In 64 bits: a pin typed near the int32 limits must fall outside the frame, not wrap.
+  const int64_t x1 = pins.x1, x2 = int64_t{width} - 1 + pins.x2;
+  const int64_t y1 = pins.y1, y2 = int64_t{height} - 1 + pins.y2;
   auto raise = [](int32_t& track, int32_t v) { track = std::max(track, v); };
+  auto in = [](int64_t v, int32_t size) { return v >= 0 && v < size; };
+  auto i32 = [](int64_t v) { return static_cast<int32_t>(v); };
   for (int32_t y = 0; y < rows; ++y) {
-    if (x1 >= 0 && x1 < width) raise(edges.x1Track[static_cast<size_t>(y)], cells[At(x1, y, height)]);
-    if (x2 >= 0 && x2 < width) raise(edges.x2Track[static_cast<size_t>(y)], cells[At(x2, y, height)]);
+    const size_t row = static_cast<size_t>(y);
+    if (in(x1, width)) raise(edges.x1Track[row], cells[At(i32(x1), y, height)]);
+    if (in(x2, width)) raise(edges.x2Track[row], cells[At(i32(x2), y, height)]);
   }
   for (int32_t x = 0; x < columns; ++x) {
-    if (y1 >= 0 && y1 < height) raise(edges.y1Track[static_cast<size_t>(x)], cells[At(x, y1, height)]);
-    if (y2 >= 0 && y2 < height) raise(edges.y2Track[static_cast<size_t>(x)], cells[At(x, y2, height)]);
+    const size_t column = static_cast<size_t>(x);
+    if (in(y1, height)) raise(edges.y1Track[column], cells[At(x, i32(y1), height)]);
+    if (in(y2, height)) raise(edges.y2Track[column], cells[At(x, i32(y2), height)]);
   }
 }
 
@@ -128,9 +135,14 @@ std::optional<SliderPositions> AutoCenterSliders(int32_t runningMax, int32_t run
   const bool offShift = rangeMax != hi || rangeMin != lo;
   const bool offCentre = rangeMax != c + 25 || rangeMin != c - 25;
   if (!offShift || !offCentre) return std::nullopt;
-  auto pos = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-  if (hi - lo > 50) return SliderPositions{pos(hi + 100), pos(lo + 200)};
-  return SliderPositions{pos(c + 125), pos(c + 175)};
+  // Range values far beyond any slider are held where their positions cannot overflow.
+  auto range = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+  };
+  if (hi - lo > 50) {
+    return SliderPositions{MaxSliderPosition(range(hi)), MinSliderPosition(range(lo))};
+  }
+  return SliderPositions{MaxSliderPosition(range(c + 25)), MinSliderPosition(range(c - 25))};
 }
 
 bool IsFrameRecorded(int32_t frameNumber, int32_t interval) {

@@ -66,8 +66,8 @@ struct SnrPins {
 void UpdateEdgeTrackers(EdgeBuffers& edges, const int32_t* cells, int32_t width,
                         int32_t height, const SnrPins& pins);
 
-// New positions of the range sliders (maximum slider = range + 100, minimum slider =
-// range + 200), or none when the range already fits the running extremes.
+// New positions of the range sliders (encoded as MaxSliderPosition and MinSliderPosition
+// do), or none when the range already fits the running extremes.
 struct SliderPositions {
   int32_t maxSlider = 0;
   int32_t minSlider = 0;

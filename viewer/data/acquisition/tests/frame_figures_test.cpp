@@ -1,6 +1,7 @@
 // The per-frame figures of the acquisition on frames whose answers are known by hand.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "data/acquisition/frame_figures.h"
@@ -88,6 +89,11 @@ TEST(EdgeTrackers, PinsOutsideTheFrameLeaveTheirTrackers) {
   EXPECT_EQ(e.x1Track, (std::vector<int32_t>(3, 0)));
   EXPECT_EQ(e.x2Track, (std::vector<int32_t>(3, 0)));
   EXPECT_EQ(e.y1Track, (std::vector<int32_t>(4, 0)));
+  EXPECT_EQ(e.y2Track, (std::vector<int32_t>(4, 0)));
+  // Pins typed at the int32 limits lie outside too, without wrapping into the frame.
+  UpdateEdgeTrackers(e, cells.data(), 4, 3,
+                     SnrPins{0, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MAX});
+  EXPECT_EQ(e.x2Track, (std::vector<int32_t>(3, 0)));
   EXPECT_EQ(e.y2Track, (std::vector<int32_t>(4, 0)));
   // A frame larger than the buffers fills only what the buffers hold.
   std::vector<int32_t> large(6 * 5, 7);
