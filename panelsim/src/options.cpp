@@ -54,6 +54,8 @@ Device:
   --slaves-only       the master carries no sensor lines (cascade mode "slaves only")
   --seed N            seed of the panel model: same seed, same data (default 1)
   --fingers N         moving finger touches, 0 to 10 (default 2)
+  --touch-from N      the fingers touch from frame N on; earlier frames are untouched
+                      (default 0: from the start)
   --noise N           noise amplitude in counts, 0 to 50 (default 3)
   --ready-after N     reads of the ready flag that still say "not ready" after each
                       new frame (default 0)
@@ -169,6 +171,9 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std
     } else if (arg == "--fingers") {
       if (!number(0, 10, &v)) return false;
       panel.fingers = static_cast<int>(v);
+    } else if (arg == "--touch-from") {
+      if (!number(0, 0xFFFFFFFFL, &v)) return false;
+      panel.touch_from = static_cast<uint32_t>(v);
     } else if (arg == "--noise") {
       if (!number(0, 50, &v)) return false;
       panel.noise = static_cast<int>(v);

@@ -87,6 +87,7 @@ int PanelModel::Stride(int chip, Region region) const {
 }
 
 double PanelModel::TouchAt(int drive, int column, uint32_t frame) const {
+  if (frame < config_.touch_from) return 0;
   double sum = 0;
   double w = config_.drive, h = std::max(columns_, 1);
   for (const Finger& f : fingers_) {

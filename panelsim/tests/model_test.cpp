@@ -36,6 +36,25 @@ TEST(PanelModel, SameSeedSameBytesOtherSeedOtherBytes) {
   EXPECT_EQ(a.Block(0, Region::Base, 1, true), a.Block(0, Region::Base, 40, true));
 }
 
+TEST(PanelModel, FingersTouchOnlyFromTheirFirstFrame) {
+  PanelConfig later = Config();
+  later.touch_from = 20;
+  PanelModel now(Config()), rest(later);
+  double before = 0, after = 0, always = 0;
+  for (int d = 0; d < later.drive; ++d) {
+    for (int c = 0; c < rest.panel_columns(); ++c) {
+      before += rest.TouchAt(d, c, 19);
+      after += rest.TouchAt(d, c, 20);
+      always += now.TouchAt(d, c, 19);
+    }
+  }
+  EXPECT_EQ(before, 0);
+  EXPECT_GT(after, 0);
+  EXPECT_GT(always, 0);
+  // Untouched frames keep the noise: raw data still moves from frame to frame.
+  EXPECT_NE(rest.Block(0, Region::Raw, 3, true), rest.Block(0, Region::Raw, 4, true));
+}
+
 TEST(PanelModel, RegionsAgreeCellByCell) {
   PanelModel m(Config());
   for (uint32_t frame : {0u, 9u, 33u}) {

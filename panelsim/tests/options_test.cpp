@@ -30,7 +30,7 @@ TEST(Options, EveryOptionIsParsedAndDocumented) {
   ProgramOptions o;
   std::string err;
   ASSERT_TRUE(ParseOptions({"--type", "DEV_Z2_USB", "--chips", "4", "--drive=40", "--sense", "20,21,22,23",
-                            "--overlap", "0", "--seed", "99", "--fingers", "0", "--noise", "1", "--ready-after",
+                            "--overlap", "0", "--seed", "99", "--fingers", "0", "--touch-from", "30", "--noise", "1", "--ready-after",
                             "3", "--pace", "1000", "--folder", "/tmp/x", "--name", "mine", "--fault",
                             "nack:cmd=0x86,count=2", "--fault", "never-ready", "--uhid", "-q", "--slaves-only"},
                            &o, &err))
@@ -41,13 +41,14 @@ TEST(Options, EveryOptionIsParsedAndDocumented) {
   EXPECT_EQ(o.server.firmware.panel.sense, (std::vector<int>{20, 21, 22, 23}));
   EXPECT_EQ(o.server.firmware.panel.overlap, 0);
   EXPECT_EQ(o.server.firmware.panel.seed, 99u);
+  EXPECT_EQ(o.server.firmware.panel.touch_from, 30u);
   EXPECT_EQ(o.server.firmware.ready_after_polls, 3);
   EXPECT_EQ(o.server.pace_us, 1000);
   EXPECT_EQ(o.server.folder, "/tmp/x");
   EXPECT_EQ(o.server.name, "mine");
   EXPECT_EQ(o.server.faults.size(), 2u);
   EXPECT_TRUE(o.uhid && o.quiet && !o.server.firmware.panel.master_senses);
-  for (const char* name : {"--type", "--chips", "--drive", "--sense", "--overlap", "--seed", "--fingers", "--noise",
+  for (const char* name : {"--type", "--chips", "--drive", "--sense", "--overlap", "--seed", "--fingers", "--touch-from", "--noise",
                            "--ready-after", "--pace", "--folder", "--name", "--fault", "--uhid", "--slaves-only",
                            "--quiet", "--help"})
     EXPECT_NE(Usage().find(name), std::string::npos) << name;

@@ -35,6 +35,8 @@ struct PanelConfig {
   int overlap = 2;                // overlap lines between neighbouring chips (0..15)
   uint32_t seed = 1;
   int fingers = 2;                // moving finger touches (0..10)
+  uint32_t touch_from = 0;        // frames before this one are untouched: the fingers come
+                                  // later, as when a panel is measured at rest first
   int noise = 3;                  // noise amplitude in counts (0..50)
   bool master_senses = true;      // false: the master carries no sensor lines (cascade
                                   // mode "slaves only"); then chips - 1 slaves sense
