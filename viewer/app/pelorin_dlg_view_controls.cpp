@@ -146,6 +146,11 @@ void MainWindowViewControls::SetFirstSourceType(int32_t type) {
   first.SetSourceType(type);
   ApplySourceType(first, type, dlg_.sourceRanges_);
   dlg_.FindWindow(IDC_FIRST_SOURCE)->SetLabel(FirstSourceCaptionForName(first.GetName()));
+  // As after the source dialog: the sliders, their labels and the map show the type's
+  // range, so what is drawn and what the sliders say never part.
+  first.ClampRange();
+  controller_.OnRangeSliders(
+      {MaxSliderPosition(first.GetRangeMax()), MinSliderPosition(first.GetRangeMin())});
 }
 
 bool MainWindowViewControls::FullScreen() const { return dlg_.fullScreen_; }

@@ -441,6 +441,12 @@ TEST_F(ViewControls, KeysReachTheWindowBeforeItsControls) {
   EXPECT_TRUE(Press(win, '4'));
   EXPECT_EQ(win->Models()[0]->GetSourceType(), 4);
   EXPECT_EQ(Label(*win, IDC_FIRST_SOURCE), "1st-Source\nRawData");
+  // The sliders and labels take the type's stored range, as after the source dialog.
+  const int32_t rawMax = win->Models()[0]->GetRangeMax();
+  EXPECT_NE(rawMax, 99);
+  EXPECT_EQ(SliderAt(win, IDC_MAX_SLIDER), MaxSliderPosition(rawMax));
+  EXPECT_EQ(Label(*win, IDC_MAX_LABEL), wxString::Format("Max:%d", rawMax));
+  EXPECT_EQ(SliderAt(win, IDC_MIN_SLIDER), MinSliderPosition(win->Models()[0]->GetRangeMin()));
 
   // F2 alone is consumed; with Ctrl it opens the first source dialog.
   int dialogs = 0;
