@@ -59,18 +59,31 @@ TEST_F(Z1MaintenanceTest, ResetWithoutAnAnswerTriesTheRetryCountAndSleepsBetween
   EXPECT_EQ(RecordedSleeps(), (std::vector<unsigned>{200, 200, 200, 200}));
 }
 
-TEST_F(Z1MaintenanceTest, RetryCountZeroSendsNothing) {
+// A loop allowed no attempts sends nothing, and nothing sent is never a success: a
+// firmware update or a mode switch that did not happen must not look done.
+TEST_F(Z1MaintenanceTest, RetryCountZeroSendsNothingAndSaysSo) {
   FeatureChip chip(peer);
   IO_SetRetryValue(0, 0);
   const uint8_t frame[12] = {};
-  int32_t out = 0;
+  int32_t out = 0x5A5A;
+  int32_t mode = 1;
   EXPECT_EQ(IO_Reset(fd()), CORLINK_ERR_RETRIES);
   EXPECT_EQ(IO_ReCalibrate(fd()), CORLINK_ERR_RETRIES);
   EXPECT_EQ(IO_WaitReady(fd()), CORLINK_ERR_RETRIES);
   EXPECT_EQ(IO_ReadButtonModeStatus(fd(), &out), CORLINK_ERR_RETRIES);
-  EXPECT_EQ(IO_UpdateFwInfo(fd(), 0x3000, 100, 1), CORLINK_OK);
-  EXPECT_EQ(IO_UpdateFwData(fd(), frame, 12, 0), CORLINK_OK);
-  EXPECT_EQ(IO_ReadWriteMemData(fd(), 1, 2, 3, &out), CORLINK_OK);
+  EXPECT_EQ(IO_ReadWritePowerMod(fd(), &mode), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_UpdateFwInfo(fd(), 0x3000, 100, 1), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_UpdateFwData(fd(), frame, 12, 0), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_ReadWriteMemData(fd(), 1, 2, 3, &out), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_ReadWriteSpecialMem(fd(), 1, &out), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_SetRawMode(fd(), 0x121), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(out, 0x5A5A);  // left alone
+  EXPECT_EQ(mode, 1);
+  // The same through the Z6 tunnel.
+  State().device_type = DEV_USB_Z6SLAVE;
+  EXPECT_EQ(IO_UpdateFwInfo(fd(), 0x3000, 100, 1), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_UpdateFwData(fd(), frame, 12, 0), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_ReadWriteMemData(fd(), 1, 2, 3, &out), CORLINK_ERR_RETRIES);
   EXPECT_EQ(peer.ReceivedCount(), 0u);
 }
 
