@@ -141,6 +141,7 @@ bool ByPort(int32_t port_number, int32_t hub_position, HubSlot* out) {
 }
 
 void ResetForTest() {
+  SetModeChangeTimeLimitForTest(kModeChangeTimeLimit);
   std::lock_guard<std::mutex> guard(List().lock);
   List().slots.Clear();
   List().names = HubNameTables();
