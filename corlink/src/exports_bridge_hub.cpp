@@ -112,8 +112,7 @@ CorlinkHubDevice* IO_GetDeviceByPort_ForHub(CorlinkHubDevice* out, int port, int
 }
 
 int IO_SetAutoChangeToZ1_ForHub(int selector) {
-  State().auto_change_flag = selector != 0 ? 1 : 0;
-  if (selector != 0) State().auto_change_program = selector;
+  GuardedVoid([&] { corlink::hub::SetAutoChange(selector); });
   return selector;
 }
 
