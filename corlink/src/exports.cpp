@@ -34,8 +34,8 @@ void IO_GetDevicePath(char* out) { corlink::GetDevicePath(out); }
 
 void IO_GetVidPiD(uint16_t* vid, uint16_t* pid) { corlink::GetVidPid(vid, pid); }
 
-int IO_IsNeedReInstall(void) { return State().reinstall_flag; }
+int IO_IsNeedReInstall(void) { return corlink::ReinstallFlag(); }
 
-void IO_ClearReInstallFlag(void) { State().reinstall_flag = 0; }
+void IO_ClearReInstallFlag(void) { corlink::SetReinstallFlag(0); }
 
 }  // extern "C"

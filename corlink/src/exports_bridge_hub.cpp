@@ -44,26 +44,28 @@ CorlinkHubDevice* FillRecord(CorlinkHubDevice* out, const corlink::hub::HubSlot&
 extern "C" {
 
 int IO_ChgModeToZ1_ForBridge(int handle) {
-  return Guarded(-1, [&] { return corlink::bridge::SendBridgeReport(handle, corlink::bridge::ChangeToZ1Report()); });
+  return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&] {
+    return corlink::bridge::SendBridgeReport(handle, corlink::bridge::ChangeToZ1Report());
+  });
 }
 
 int IO_ChgModeToZ1orZ5_ForBridge(int handle, bool toZ1) {
-  return Guarded(-1, [&] {
+  return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&] {
     return corlink::bridge::SendBridgeReport(handle, corlink::bridge::ChangeToZ1orZ5Report(toZ1));
   });
 }
 
 int IO_ChgModeToAny_ForBridge(int handle, uint16_t product_id) {
-  return Guarded(-1, [&] {
-    if (!corlink::bridge::IsBridgeType(State().device_type)) return -1;
+  return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&]() -> int {
+    if (!corlink::bridge::IsBridgeType(State().device_type)) return CORLINK_ERR_FAILED;
     std::printf("New PID = %04X\n", product_id);
     return corlink::bridge::SendBridgeReport(handle, corlink::bridge::ChangeToAnyReport(product_id));
   });
 }
 
 int IO_Reset_ForBridge(int handle) {
-  return Guarded(-1, [&] {
-    if (!corlink::bridge::IsBridgeType(State().device_type)) return -1;
+  return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&]() -> int {
+    if (!corlink::bridge::IsBridgeType(State().device_type)) return CORLINK_ERR_FAILED;
     std::printf("RST\n");
     return corlink::bridge::SendBridgeReport(handle, corlink::bridge::ResetReport());
   });
@@ -112,8 +114,7 @@ CorlinkHubDevice* IO_GetDeviceByPort_ForHub(CorlinkHubDevice* out, int port, int
 }
 
 int IO_SetAutoChangeToZ1_ForHub(int selector) {
-  State().auto_change_flag = selector != 0 ? 1 : 0;
-  if (selector != 0) State().auto_change_program = selector;
+  GuardedVoid([&] { corlink::hub::SetAutoChange(selector); });
   return selector;
 }
 

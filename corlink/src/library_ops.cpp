@@ -30,7 +30,7 @@ int32_t ClassifyCopy(const std::string& path, const std::vector<hid::DeviceInfo>
 int OpenDevice(int32_t declare) {
   LibraryState& st = State();
   st.device_type = UNKNOWN;
-  st.reinstall_flag = 0;
+  SetReinstallFlag(0);
   Discovered found = DiscoverAndOpen(declare);
   if (found.fd < 0) return -1;
   std::snprintf(st.device_path, kPathSize, "%s", found.path.c_str());
@@ -46,7 +46,7 @@ int OpenDevice(int32_t declare) {
 
 int OpenDeviceByPath(const char* path) {
   LibraryState& st = State();
-  st.reinstall_flag = 0;
+  SetReinstallFlag(0);
   if (path == nullptr) return -1;
   const std::string p(path, strnlen(path, kPathSize * 8));
   hid::OpenError err = hid::OpenError::None;

@@ -1,5 +1,6 @@
 #include "library_state.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace corlink {
@@ -27,5 +28,9 @@ LibraryState g_state = MakeInitialState();
 LibraryState& State() { return g_state; }
 
 void ResetState() { g_state = MakeInitialState(); }
+
+int32_t ReinstallFlag() { return std::atomic_ref<int32_t>(g_state.reinstall_flag).load(); }
+
+void SetReinstallFlag(int32_t value) { std::atomic_ref<int32_t>(g_state.reinstall_flag).store(value); }
 
 }  // namespace corlink

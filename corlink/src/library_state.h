@@ -44,4 +44,9 @@ LibraryState& State();
 // Restores the state as it is at library load (tests use it between cases).
 void ResetState();
 
+// The re-install flag is set by enumeration and opens, which a hub refresh runs on its own
+// thread, while the host reads and clears it on another: every access is atomic.
+int32_t ReinstallFlag();
+void SetReinstallFlag(int32_t value);
+
 }  // namespace corlink

@@ -100,10 +100,10 @@ TEST_F(Bridge, OtherDeviceTypesSendNothing) {
   for (int type : {DEV_Z3_USB, NOT_SET, DEV_Z2_USB, DEV_Z3_USB_BRG, DEV_Z2_I2C}) {
     State().device_type = type;
     Capture();
-    EXPECT_EQ(IO_ChgModeToAny_ForBridge(fd, 0x3A06), -1) << type;
-    EXPECT_EQ(IO_ChgModeToZ1_ForBridge(fd), -1);
-    EXPECT_EQ(IO_ChgModeToZ1orZ5_ForBridge(fd, true), -1);
-    EXPECT_EQ(IO_Reset_ForBridge(fd), -1);
+    EXPECT_EQ(IO_ChgModeToAny_ForBridge(fd, 0x3A06), CORLINK_ERR_FAILED) << type;
+    EXPECT_EQ(IO_ChgModeToZ1_ForBridge(fd), CORLINK_ERR_FAILED);
+    EXPECT_EQ(IO_ChgModeToZ1orZ5_ForBridge(fd, true), CORLINK_ERR_FAILED);
+    EXPECT_EQ(IO_Reset_ForBridge(fd), CORLINK_ERR_FAILED);
     EXPECT_EQ(Output(), "");  // not even the PID or reset line
   }
   EXPECT_TRUE(SentBeforeMarker().empty());
@@ -113,10 +113,10 @@ TEST_F(Bridge, RefusedSetFeatureFailsAndIsNotRetried) {
   State().device_type = DEV_Z2_USB_BRG;
   refuse_ = true;
   Capture();
-  EXPECT_EQ(IO_Reset_ForBridge(peer_.host_fd()), -1);
+  EXPECT_EQ(IO_Reset_ForBridge(peer_.host_fd()), CORLINK_ERR_FAILED);
   EXPECT_EQ(Output(), "RST\n");  // printed before the report goes out, also when it fails
   EXPECT_EQ(SentBeforeMarker().size(), 1u);
-  EXPECT_EQ(IO_ChgModeToZ1_ForBridge(-1), -1);  // no device at all
+  EXPECT_EQ(IO_ChgModeToZ1_ForBridge(-1), CORLINK_ERR_FAILED);  // no device at all
 }
 
 }  // namespace

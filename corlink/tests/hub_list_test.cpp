@@ -1,8 +1,11 @@
 // The hub device list over fabricated sysfs trees: locations from the walk, the lasting
 // hub table, the slot limit, lookups, and the mode-change program for Z5-mode devices.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +14,7 @@
 
 #include "corlink.h"
 #include "hub/hub_list.h"
+#include "hub/mode_change.h"
 #include "support/fake_sysfs.h"
 #include "test_support.h"
 
@@ -305,6 +309,30 @@ TEST_F(HubList, MissingHelperIsReportedOnStandardError) {
   EXPECT_EQ(IO_Refresh_ForHub(), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not run the ChgToZ1Mode program.\n");
   EXPECT_EQ(fs::current_path(), cwd);
+}
+
+// The refresh waits for the helper with the hub lock held: one that hangs is stopped at
+// the limit, and the refresh lists the other devices as usual.
+TEST_F(HubList, HelperThatDoesNotFinishIsStoppedAndTheRefreshGoesOn) {
+  fs::create_symlink(CORLINK_CHANGE_MODE_SLEEPER, helpers_ + "/ChangeModeAny");
+  hub::SetModeChangeTimeLimitForTest(std::chrono::milliseconds(200));
+  sysfs_.AddRootHub(1, 4);
+  const std::string z3 = AddZ3(0, "1-1");
+  AddZ5(1, "1-2");
+  testing::internal::CaptureStderr();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(IO_Refresh_ForHub(), 1);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "The ChangeModeAny program did not finish within 200 ms; it was stopped.\n");
+  EXPECT_LT(took, std::chrono::seconds(60));  // not the two minutes the helper sleeps
+  ExpectAt(ByPath(z3), 0, 0, 1);
+  // Killed and reaped: no child of this process is left, not even a zombie.
+  errno = 0;
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+  // Queries are served again at once.
+  EXPECT_EQ(IO_GetDeviceSize_ForHub(), 1);
 }
 
 TEST_F(HubList, QueriesWithoutRecordsOrPathsAreHarmless) {

@@ -1,5 +1,6 @@
-// The hub lock: refreshes on one thread while others query. Each query sees the list as a
-// whole refresh left it, never one half rebuilt (run under TSan through the `threads` label).
+// The hub lock: refreshes on one thread while others query and change the settings a
+// refresh reads. Each query sees the list as a whole refresh left it, never one half
+// rebuilt (run under TSan through the `threads` label).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,7 +22,7 @@ std::vector<hid::DeviceInfo> Enumerate() { return g_devices; }
 int NoOpen(const std::string&, hid::OpenError*) { return -1; }
 const DiscoveryPort kPort{Enumerate, NoOpen};
 
-TEST(HubLock, QueriesDuringRefreshesSeeWholeLists) {
+TEST(HubLock, QueriesAndSettingsDuringRefreshesSeeWholeLists) {
   test::ResetLibrary();
   hub::ResetForTest();
   test::FakeSysfs sysfs;
@@ -48,6 +49,15 @@ TEST(HubLock, QueriesDuringRefreshesSeeWholeLists) {
     for (int i = 0; i < 30; ++i) IO_Refresh_ForHub();
     done = true;
   });
+  // A host thread changing the auto-change setting and handling the re-install flag while
+  // refreshes read and clear them. No Z5 device is present: the list is the same either way.
+  std::thread setter([&] {
+    for (int i = 0; !done || i < 30; ++i) {
+      EXPECT_EQ(IO_SetAutoChangeToZ1_ForHub(i % 2 == 0 ? 0 : 3), i % 2 == 0 ? 0 : 3);
+      if (IO_IsNeedReInstall() != 0) IO_ClearReInstallFlag();
+    }
+    IO_SetAutoChangeToZ1_ForHub(3);
+  });
   int torn = 0, queries = 0;
   while (!done || queries < 30) {
     ++queries;
@@ -61,6 +71,7 @@ TEST(HubLock, QueriesDuringRefreshesSeeWholeLists) {
     if (IO_GetDeviceByPort_ForHub(&rec, kDevices, 0)->device_path[0] == '\0') ++torn;
   }
   refresher.join();
+  setter.join();
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(torn, 0);
   hub::ResetForTest();

@@ -1,7 +1,10 @@
 // The maintenance exports on the Z1 family, byte for byte against a scripted chip on the
-// feature channel (and one through the Z6 tunnel).
+// feature channel and through the Z6 tunnel.
 #include <gtest/gtest.h>
 #include <linux/uhid.h>
+
+#include <deque>
+#include <mutex>
 
 #include "corlink.h"
 #include "library_state.h"
@@ -59,18 +62,31 @@ TEST_F(Z1MaintenanceTest, ResetWithoutAnAnswerTriesTheRetryCountAndSleepsBetween
   EXPECT_EQ(RecordedSleeps(), (std::vector<unsigned>{200, 200, 200, 200}));
 }
 
-TEST_F(Z1MaintenanceTest, RetryCountZeroSendsNothing) {
+// A loop allowed no attempts sends nothing, and nothing sent is never a success: a
+// firmware update or a mode switch that did not happen must not look done.
+TEST_F(Z1MaintenanceTest, RetryCountZeroSendsNothingAndSaysSo) {
   FeatureChip chip(peer);
   IO_SetRetryValue(0, 0);
   const uint8_t frame[12] = {};
-  int32_t out = 0;
+  int32_t out = 0x5A5A;
+  int32_t mode = 1;
   EXPECT_EQ(IO_Reset(fd()), CORLINK_ERR_RETRIES);
   EXPECT_EQ(IO_ReCalibrate(fd()), CORLINK_ERR_RETRIES);
   EXPECT_EQ(IO_WaitReady(fd()), CORLINK_ERR_RETRIES);
   EXPECT_EQ(IO_ReadButtonModeStatus(fd(), &out), CORLINK_ERR_RETRIES);
-  EXPECT_EQ(IO_UpdateFwInfo(fd(), 0x3000, 100, 1), CORLINK_OK);
-  EXPECT_EQ(IO_UpdateFwData(fd(), frame, 12, 0), CORLINK_OK);
-  EXPECT_EQ(IO_ReadWriteMemData(fd(), 1, 2, 3, &out), CORLINK_OK);
+  EXPECT_EQ(IO_ReadWritePowerMod(fd(), &mode), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_UpdateFwInfo(fd(), 0x3000, 100, 1), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_UpdateFwData(fd(), frame, 12, 0), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_ReadWriteMemData(fd(), 1, 2, 3, &out), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_ReadWriteSpecialMem(fd(), 1, &out), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_SetRawMode(fd(), 0x121), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(out, 0x5A5A);  // left alone
+  EXPECT_EQ(mode, 1);
+  // The same through the Z6 tunnel.
+  State().device_type = DEV_USB_Z6SLAVE;
+  EXPECT_EQ(IO_UpdateFwInfo(fd(), 0x3000, 100, 1), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_UpdateFwData(fd(), frame, 12, 0), CORLINK_ERR_RETRIES);
+  EXPECT_EQ(IO_ReadWriteMemData(fd(), 1, 2, 3, &out), CORLINK_ERR_RETRIES);
   EXPECT_EQ(peer.ReceivedCount(), 0u);
 }
 
@@ -257,6 +273,129 @@ TEST_F(Z1MaintenanceTest, InterfaceTestOnlyOnTheBridge) {
   Capture();
   EXPECT_EQ(IO_I2cInterfaceTest(fd()), CORLINK_ERR_RETRIES);
   EXPECT_EQ(Output(), "Not Z2_USB_BRG device\n");
+}
+
+// The bridge answers the 0xD4 get-feature with 09 D4 10 and its test value in byte 11.
+TEST_F(Z1MaintenanceTest, InterfaceTestGivesTheBridgesValue) {
+  std::mutex m;
+  std::deque<std::pair<uint16_t, std::vector<uint8_t>>> replies{
+      {0, Bytes({0x09, 0xD4, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0xC8, 0, 0, 0, 0, 0, 0, 0, 0})},
+      {0, Bytes({0x09, 0xD4, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0, 0, 0, 0, 0, 0, 0, 0})},
+      {0, Bytes({0x09, 0xD4, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0x05, 0, 0, 0, 0, 0, 0, 0, 0})},
+      {5, {}}};
+  peer.Start([&](ScriptedPeer& p, const testing::HostEvent& ev) {
+    if (ev.type != UHID_GET_REPORT) return;
+    std::lock_guard<std::mutex> lock(m);
+    if (replies.empty()) return;
+    auto [err, data] = replies.front();
+    replies.pop_front();
+    p.SendGetReply(ev.request_id, err, data.data(), data.size());
+  });
+  EXPECT_EQ(IO_I2cInterfaceTest(fd()), 200);
+  EXPECT_EQ(IO_I2cInterfaceTest(fd()), 0);  // a value, not a failure
+  EXPECT_EQ(IO_I2cInterfaceTest(fd()), CORLINK_ERR_FAILED);
+  Capture();
+  EXPECT_EQ(IO_I2cInterfaceTest(fd()), CORLINK_ERR_FAILED);
+  EXPECT_EQ(Output(), "Hid GetFeature Fail\n");
+  // Only get-features of report 9 crossed: the bridge sees nothing but the report id.
+  const auto received = peer.Received();
+  ASSERT_EQ(received.size(), 4u);
+  for (const auto& ev : received) {
+    EXPECT_EQ(ev.type, static_cast<uint32_t>(UHID_GET_REPORT));
+    EXPECT_EQ(ev.report_id, 0x09);
+  }
+  peer.Stop();  // the handler uses this test's locals
+}
+
+// Z1 commands to a Z6 slave behind a Z2 master: each send is one 0xF0 report (slave index,
+// command, payload length, payload), each answer a 0x0F read request and one report back.
+class Z6TunnelTest : public TransportTest {
+ protected:
+  void SetUp() override {
+    TransportTest::SetUp();
+    State().device_type = DEV_USB_Z6SLAVE;
+    State().z6_slave_index = 6;
+  }
+  void Answers(std::vector<std::vector<uint8_t>> answers) {
+    answers_.assign(answers.begin(), answers.end());
+    peer.Start([this](ScriptedPeer& p, const testing::HostEvent& ev) {
+      if (ev.type != UHID_OUTPUT || ev.data.size() < 2 || ev.data[1] != 0x0F) return;
+      std::vector<uint8_t> a;
+      {
+        std::lock_guard<std::mutex> lock(m_);
+        if (answers_.empty()) return;
+        a = answers_.front();
+        answers_.pop_front();
+      }
+      a.resize(19, 0);
+      p.SendInput(a);
+    });
+  }
+  std::vector<std::vector<uint8_t>> Sent() {
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& ev : peer.Received())
+      if (ev.type == UHID_OUTPUT) out.push_back(ev.data);
+    return out;
+  }
+  static std::vector<uint8_t> Report(std::initializer_list<int> head) {
+    std::vector<uint8_t> r = Bytes(head);
+    r.resize(19, 0);
+    return r;
+  }
+  int fd() { return peer.host_fd(); }
+
+  std::mutex m_;
+  std::deque<std::vector<uint8_t>> answers_;
+  ScriptedPeer peer;
+};
+
+TEST_F(Z6TunnelTest, FirmwareInformationAndDataFrames) {
+  Answers({Bytes({0x0A, 0x0F, 4, 0x00, 0x80, 0xFF, 0xFF}),
+           Bytes({0x0A, 0x0F, 4, 0x00, 0x40, 0x00, 0x03}),  // refused naming this frame: again
+           Bytes({0x0A, 0x0F, 4, 0x00, 0x80, 0x00, 0x03})});
+  uint8_t data[12];
+  for (int i = 0; i < 12; ++i) data[i] = static_cast<uint8_t>(0xA0 + i);
+  Capture();
+  EXPECT_EQ(IO_UpdateFwInfo(fd(), 0x00013000, 0x1234, 1), CORLINK_OK);
+  EXPECT_EQ(IO_UpdateFwData(fd(), data, 12, 3), CORLINK_OK);
+  EXPECT_NE(Output().find("R1"), std::string::npos);
+  const auto sent = Sent();
+  ASSERT_EQ(sent.size(), 6u);
+  EXPECT_EQ(sent[0],
+            Report({0x09, 0xF0, 6, 0x83, 8, 0x00, 0x01, 0x30, 0x00, 0x12, 0x34, 0x95, 0x7E}));
+  EXPECT_EQ(sent[1], Report({0x09, 0x0F, 6, 0x00}));
+  // Twelve data bytes and their CRC fill the report to its last byte.
+  const auto frame = Report({0x09, 0xF0, 6, 0x84, 14, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6,
+                             0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xA7, 0xF8});
+  EXPECT_EQ(sent[2], frame);
+  EXPECT_EQ(sent[3], sent[1]);
+  EXPECT_EQ(sent[4], frame);
+  EXPECT_EQ(sent[5], sent[1]);
+}
+
+TEST_F(Z6TunnelTest, MemoryAccessReadAndWaitReady) {
+  Answers({Bytes({0x0A, 0x0F, 6, 0x78, 0x56, 0x34, 0x12, 0xD0, 0xFA}),
+           Bytes({0x0A, 0x0F, 14, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x84, 0xD1}),
+           Bytes({0x0A, 0x0F, 6, 0x00, 0x80, 0xFF, 0xFF, 0xFF, 0xFF})});
+  int32_t out = 0;
+  EXPECT_EQ(IO_ReadWriteMemData(fd(), 0x20000010, 1, 0xCAFEBABE, &out), CORLINK_OK);
+  EXPECT_EQ(out, 0x12345678);
+  uint8_t buf[52] = {};
+  uint32_t count = 0;
+  EXPECT_EQ(IO_ReadData(fd(), 0x50000000, buf, &count), CORLINK_OK);
+  EXPECT_EQ(count, 12u);
+  EXPECT_EQ(std::vector<uint8_t>(buf, buf + 12), Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  Capture();
+  EXPECT_EQ(IO_WaitReady(fd()), CORLINK_OK);
+  EXPECT_EQ(Output(), "\nupdate rom success!\n");
+  const auto sent = Sent();
+  ASSERT_EQ(sent.size(), 5u);
+  EXPECT_EQ(sent[0], Report({0x09, 0xF0, 6, 0x88, 14, 0x20, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00,
+                             0x01, 0xCA, 0xFE, 0xBA, 0xBE, 0x03, 0x80}));
+  EXPECT_EQ(sent[1], Report({0x09, 0x0F, 6, 0x00}));
+  EXPECT_EQ(sent[2], Report({0x09, 0xF0, 6, 0x86, 6, 0x50, 0x00, 0x00, 0x00, 0x75, 0x3B}));
+  EXPECT_EQ(sent[3], sent[1]);
+  EXPECT_EQ(sent[4], Report({0x09, 0x0F, 6, 0x04}));  // a query carries its own code
 }
 
 TEST_F(Z1MaintenanceTest, FirmwareUnitByType) {

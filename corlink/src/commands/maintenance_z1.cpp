@@ -131,7 +131,8 @@ int WaitReady(int fd) {
 }
 
 // Info and data frames are answered by an acknowledgement; an attempt whose send failed
-// counts as used, and the loop's last word depends on whether anything was refused.
+// counts as used, and the loop's last word depends on whether anything was refused. With
+// no attempts allowed nothing reaches the chip, which is -2 like every other Z1 loop.
 struct AckLoop {
   bool refused = false;
   int attempt = 0;
@@ -150,7 +151,7 @@ int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
   payload[5] = static_cast<uint8_t>(length);
   transport::AppendCrcBigEndian(payload, 6);
   AckLoop loop;
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_OK}, [&](bool) -> Z1Step {
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     ++loop.attempt;
     if (!transport::Z1Send(link, kCmdUpdateInfo, payload, sizeof payload)) return loop.Retry();
     uint16_t id = 0;
@@ -172,7 +173,7 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
   std::memcpy(payload, data, kZ1FrameBytes);
   transport::AppendCrcBigEndian(payload, kZ1FrameBytes);
   AckLoop loop;
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_OK}, [&](bool) -> Z1Step {
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     ++loop.attempt;
     if (!transport::Z1Send(link, kCmdUpdateData, payload, sizeof payload)) return loop.Retry();
     uint16_t id = 0;
@@ -195,7 +196,7 @@ int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* ou
   PutBe32(payload + 4, word2);
   PutBe32(payload + 8, word3);
   transport::AppendCrcBigEndian(payload, 12);
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_OK}, [&](bool later) -> Z1Step {
+  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool later) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     size_t len = 0;
     auto ex =

@@ -135,7 +135,8 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
   uint8_t payload[kMaxFrame];
   const size_t n = ReverseWords(data, length, payload);
   if (!C::Build(kCmdUpdateData, payload, n)) return CORLINK_ERR_FAILED;
-  // The chip names the frame it took; another id means it is not in step yet.
+  // The chip names the frame it took; another id means it is not in step yet. One that
+  // never names this frame has not taken it: the update must not go on as if it had.
   int result = CORLINK_ERR_FAILED;
   for (int a = 0; a < kWriteTries; ++a) {
     if (V == Variant::kTunnel ? transport::Z7Write(fd) : C::WriteOnce(fd)) {
@@ -145,7 +146,7 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
     }
     if (a + 1 < kWriteTries) transport::SleepMs(C::Delay());
   }
-  return result;
+  return result == CORLINK_OK ? CORLINK_ERR_RETRIES : result;
 }
 
 template <Variant V>

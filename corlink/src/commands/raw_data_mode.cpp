@@ -67,7 +67,8 @@ int Ep1SetMode(int fd, int mode) {
 
 int Z1SetMode(int32_t type, int fd, uint8_t mode) {
   const Z1Link link = LinkFor(type, fd);
-  transport::Z1LoopPolicy policy{0};  // no tries allowed: nothing to do
+  // No tries allowed means the mode was never set: that is no success.
+  transport::Z1LoopPolicy policy{CORLINK_ERR_RETRIES};
   return transport::RunZ1Loop(policy, [&](bool) -> Z1Step {
     if (!transport::Z1Send(link, kSetMode, &mode, 1)) return {Z1Next::kDone, CORLINK_ERR_FAILED};
     uint16_t id = 0;

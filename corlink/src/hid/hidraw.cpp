@@ -111,7 +111,7 @@ void EnumerateHidraw(std::vector<RawDevice>& out) {
     dev.node = std::string(Sys().dev_dir) + "/" + name;
     const bool have_ids = ParseHidId(ReadSmallFile(sys + "uevent", 8192), &dev.vendor_id, &dev.product_id);
     const int err = ProbeNode(dev.node, dev);
-    if (err == EBUSY) State().reinstall_flag = 1;  // held exclusively: the driver needs a re-install
+    if (err == EBUSY) SetReinstallFlag(1);  // held exclusively: the driver needs a re-install
     if (dev.report_descriptor.empty()) {
       const std::string desc = ReadSmallFile(sys + "report_descriptor", HID_MAX_DESCRIPTOR_SIZE);
       dev.report_descriptor.assign(desc.begin(), desc.end());
@@ -130,7 +130,7 @@ int OpenNode(const std::string& node, OpenError* err) {
   if (fd < 0) {
     const int code = errno;
     switch (code) {
-      case EBUSY: e = OpenError::Busy; State().reinstall_flag = 1; break;
+      case EBUSY: e = OpenError::Busy; SetReinstallFlag(1); break;
       case EACCES: case EPERM: e = OpenError::Access; PrintAccessHint(node.c_str()); break;
       case ENOENT: case ENODEV: case ENXIO: e = OpenError::NotFound; break;
       default: e = OpenError::Other; break;

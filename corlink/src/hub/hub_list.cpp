@@ -98,11 +98,18 @@ void SetHubPlacesForTest(const HubPlaces& places) {
   List().places = places;
 }
 
+void SetAutoChange(int selector) {
+  std::lock_guard<std::mutex> guard(List().lock);
+  State().auto_change_flag = selector != 0 ? 1 : 0;
+  if (selector != 0) State().auto_change_program = selector;
+}
+
 int Refresh() {
-  State().reinstall_flag = 0;
+  SetReinstallFlag(0);
   HubList& list = List();
   std::lock_guard<std::mutex> guard(list.lock);
   list.slots.Clear();
+  // Read under the lock: the setter takes it too.
   const bool auto_change = State().auto_change_flag != 0;
   const std::string root = SysfsRoot(list.places);
   UsbTree tree = ReadSysfsTree(root);
@@ -141,6 +148,7 @@ bool ByPort(int32_t port_number, int32_t hub_position, HubSlot* out) {
 }
 
 void ResetForTest() {
+  SetModeChangeTimeLimitForTest(kModeChangeTimeLimit);
   std::lock_guard<std::mutex> guard(List().lock);
   List().slots.Clear();
   List().names = HubNameTables();

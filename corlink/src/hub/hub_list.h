@@ -25,6 +25,10 @@ struct HubPlaces {
 };
 void SetHubPlacesForTest(const HubPlaces& places);
 
+// Auto-change off (0), or on with this program selector. Takes the hub lock, so a refresh
+// on another thread sees the setting before or after, never half of it.
+void SetAutoChange(int selector);
+
 // Rebuilds the list; returns the number of listed devices.
 int Refresh();
 int Size();

@@ -21,6 +21,8 @@ namespace {
 
 constexpr int kPaceUs = 1000;
 constexpr uint32_t kSegment = 4096;
+// How long the device may take to see the last frame after the host sent it.
+constexpr std::chrono::seconds kSeenLimit{10};
 
 // FLASH_BENCH_PACE_US overrides the pace (0 shows the software's own cost).
 int PaceUs() {
@@ -91,12 +93,25 @@ void Update(benchmark::State& state, panelsim::DeviceType type, int declare, int
       ok = IO_UpdateFwData(dev.fd, frame.data(), unit, static_cast<uint16_t>(f)) == CORLINK_OK;
     }
     // A frame that is only written has left the host before the device took it: the time
-    // runs until the device saw the last one.
+    // runs until the device saw the last one. A frame lost on the way must not hang the
+    // run, so the wait gives up after kSeenLimit.
     sent += frames;
-    while (ok && dev.server->CommandCount(data_command) < sent) ::usleep(100);
+    bool seen = true;
+    const auto give_up = std::chrono::steady_clock::now() + kSeenLimit;
+    while (ok && dev.server->CommandCount(data_command) < sent) {
+      if (std::chrono::steady_clock::now() >= give_up) {
+        seen = false;
+        break;
+      }
+      ::usleep(100);
+    }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (!ok) {
       state.SkipWithError("data frame failed");
+      break;
+    }
+    if (!seen) {
+      state.SkipWithError("the device did not see every frame within 10 s");
       break;
     }
     state.SetIterationTime(s);
