@@ -1,10 +1,6 @@
 # The .deb: `cpack -G DEB` in a build folder packs what `cmake --install` puts under the
-# prefix, installed under /usr. Programs that other branches add install themselves where
-# their target is defined; the line below covers the corlink command when it is there.
-if(TARGET corlink_cli)
-  install(TARGETS corlink_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-
+# prefix, installed under /usr. Every program installs itself where its target is defined
+# (pelorin, panelsim, pelorin-capture and the corlink tool, target corlink_tool).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pelorin)
 set(CPACK_PACKAGE_VENDOR "Pelorin developers")

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # package_test.sh BUILD_DIR SCRATCH_DIR CONSUMER_SOURCE_DIR
 # Packs the build into a .deb, unpacks it into a scratch root with dpkg -x, checks what it
-# holds, and builds and runs a C program against its corlink both with pkg-config and with
-# find_package(corlink).
+# holds, runs its command-line programs from there, and builds and runs a C program against
+# its corlink both with pkg-config and with find_package(corlink).
 set -euo pipefail
 build="$1"
 scratch="$2"
@@ -24,7 +24,8 @@ dpkg-deb --info "$deb" | sed -n 's/^ \(Package\|Version\|Depends\):/  \1:/p'
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 usr="$root/usr"
-for f in bin/pelorin bin/panelsim include/corlink.h lib/pkgconfig/corlink.pc \
+for f in bin/pelorin bin/panelsim bin/corlink bin/pelorin-capture \
+  include/corlink.h lib/pkgconfig/corlink.pc \
   lib/cmake/corlink/corlinkConfig.cmake lib/cmake/corlink/corlinkConfigVersion.cmake \
   share/applications/pelorin.desktop share/pixmaps/pelorin.xpm \
   share/pelorin/PLsetting.ini share/pelorin/help/pelorin.hhp; do
@@ -40,6 +41,15 @@ objdump -p "$real" | grep -q 'SONAME *libcorlink\.so\.1$' || fail "libcorlink ha
 grep -q '^Exec=pelorin$' "$usr/share/applications/pelorin.desktop" || fail "desktop entry"
 
 export LD_LIBRARY_PATH="$usr/lib"
+
+# The command-line programs start from the unpacked tree, on its library, and know their
+# options.
+for prog in corlink pelorin-capture; do
+  out="$("$usr/bin/$prog" --help)" || fail "$prog --help exited with status $?"
+  grep -qi "^usage: $prog " <<<"$out" || fail "$prog --help printed no usage line: $out"
+  libs="$(ldd "$usr/bin/$prog")"
+  grep -q "libcorlink.so.1 => $usr/lib/" <<<"$libs" || fail "$prog does not load the unpacked libcorlink"
+done
 
 # With pkg-config: the .pc file finds its prefix from where it lies.
 flags="$(PKG_CONFIG_PATH="$usr/lib/pkgconfig" PKG_CONFIG_LIBDIR=/nonexistent \

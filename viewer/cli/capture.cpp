@@ -16,8 +16,8 @@
 #include "data/acquisition/acquisition_start.h"
 #include "data/export/png_map.h"
 #include "data/limits/limits_file.h"
-#include "data/source_range_table.h"
 #include "data/snr/panel_noise.h"
+#include "data/source_range_table.h"
 #include "data/source_type.h"
 #include "data/status_text.h"
 
@@ -77,8 +77,12 @@ class CaptureHost : public AcquisitionHost {
  public:
   // withNoise: the frames also go to the panel noise report (all of them untouched: a
   // panel under test is not touched).
-  CaptureHost(const InstantModel& model, const CaptureOptions& o, CaptureEnvironment& env, bool withNoise)
-      : model_(model), options_(o), env_(env), noise_(withNoise ? model.Width() : 0, withNoise ? model.Height() : 0) {
+  CaptureHost(const InstantModel& model, const CaptureOptions& o, CaptureEnvironment& env,
+              bool withNoise)
+      : model_(model),
+        options_(o),
+        env_(env),
+        noise_(withNoise ? model.Width() : 0, withNoise ? model.Height() : 0) {
     stats_.Reset(model.Width(), model.Height());
   }
 
@@ -152,7 +156,8 @@ std::string Lower(std::string s) {
 // Whether a source name of a limits file or a golden recording names the capture's type.
 bool SameSource(const std::string& name, int32_t type) {
   const std::string n = Lower(name);
-  return n == Lower(std::string(SourceModelName(type))) || n == Lower(std::string(SourceCaption(type)));
+  return n == Lower(std::string(SourceModelName(type))) ||
+         n == Lower(std::string(SourceCaption(type)));
 }
 
 int Usage(CaptureEnvironment& env, const std::string& message) {
@@ -187,14 +192,19 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   if (!o.golden.empty()) {
     if (!LoadGolden(o.golden, &golden, &error)) return Usage(env, error);
     if (!SameSource(golden.source, o.sourceType)) {
-      return Usage(env, "the golden recording holds " + golden.source + ", the capture reads " + s.source);
+      return Usage(
+          env, "the golden recording holds " + golden.source + ", the capture reads " + s.source);
     }
   }
-  if (!ParseTolerance(o.tolerance, &tolerance)) return Usage(env, "bad tolerance \"" + o.tolerance + "\"");
-  const std::filesystem::path outPath = o.out.empty() ? std::filesystem::path() : std::filesystem::path(o.out);
-  const std::string workDir = outPath.has_parent_path() ? outPath.parent_path().string() : std::string(".");
+  if (!ParseTolerance(o.tolerance, &tolerance))
+    return Usage(env, "bad tolerance \"" + o.tolerance + "\"");
+  const std::filesystem::path outPath =
+      o.out.empty() ? std::filesystem::path() : std::filesystem::path(o.out);
+  const std::string workDir =
+      outPath.has_parent_path() ? outPath.parent_path().string() : std::string(".");
   if (::access(workDir.c_str(), W_OK) != 0) return Usage(env, "can't write in " + workDir);
-  if (!o.out.empty() && std::filesystem::exists(outPath)) return Usage(env, o.out + " exists already");
+  if (!o.out.empty() && std::filesystem::exists(outPath))
+    return Usage(env, o.out + " exists already");
 
   auto watch = std::make_shared<DeviceWatch>();
   watch->gone = env.deviceGone ? env.deviceGone : HandleHungUp;
@@ -207,7 +217,9 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   int32_t handle = 0;
   const StartOutcome start = PrepareAcquisition(io, {&model}, o.order, handle, CloseDeviceHandle);
   if (!start.ok) {
-    if (env.err != nullptr) *env.err << "pelorin-capture: " << StatusMessageText(start.statusCode, start.argument) << "\n";
+    if (env.err != nullptr)
+      *env.err << "pelorin-capture: " << StatusMessageText(start.statusCode, start.argument)
+               << "\n";
     CloseDeviceHandle(handle);
     return start.statusCode == kStatusIllegalSelection ? kExitUsage : kExitDeviceError;
   }
@@ -225,7 +237,8 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   settings.batchMode = true;
   settings.batchFrameLimit = o.frames;
   settings.matlabDump = o.mat;
-  const bool withNoise = HasRules(limits, LimitKind::NoisePp) || HasRules(limits, LimitKind::NoiseRms);
+  const bool withNoise =
+      HasRules(limits, LimitKind::NoisePp) || HasRules(limits, LimitKind::NoiseRms);
   CaptureHost host(model, o, env, withNoise);
   {
     AcquisitionRun run(settings, host);
@@ -262,7 +275,8 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
 
   int code = kExitOk;
   if (s.deviceLost || s.interrupted || s.frames < o.frames) {
-    if (s.deviceLost) s.messages.push_back("the device was lost after " + std::to_string(s.frames) + " frames");
+    if (s.deviceLost)
+      s.messages.push_back("the device was lost after " + std::to_string(s.frames) + " frames");
     code = kExitDeviceError;
   } else if (s.recording.empty() || (o.mat && s.mat.empty())) {
     s.messages.push_back("the recording could not be completed");
@@ -278,8 +292,10 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
       CheckValueLimits(stats, bounds, &s.failures);
       std::vector<CellBounds> pp, rms;
       if (withNoise) {
-        if (!ResolveLimits(limits, LimitKind::NoisePp, stats.Width(), stats.Height(), &pp, &error) ||
-            !ResolveLimits(limits, LimitKind::NoiseRms, stats.Width(), stats.Height(), &rms, &error)) {
+        if (!ResolveLimits(limits, LimitKind::NoisePp, stats.Width(), stats.Height(), &pp,
+                           &error) ||
+            !ResolveLimits(limits, LimitKind::NoiseRms, stats.Width(), stats.Height(), &rms,
+                           &error)) {
           code = Usage(env, error);
         } else {
           const PanelNoiseReport report = host.Noise();
@@ -289,7 +305,8 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
           CheckNoiseLimits(NoiseFiguresOf(report), pp, rms, &s.failures);
         }
       }
-      if (code == kExitOk && !o.golden.empty() && !CheckGolden(stats, golden, tolerance, &s.failures, &error)) {
+      if (code == kExitOk && !o.golden.empty() &&
+          !CheckGolden(stats, golden, tolerance, &s.failures, &error)) {
         code = Usage(env, error);
       }
     }
@@ -297,9 +314,11 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
       s.judged = true;
       if (!s.failures.empty()) {
         code = kExitLimitsFailed;
-        s.failuresCsv = !o.failures.empty() ? o.failures
-                        : !s.recording.empty() ? std::filesystem::path(s.recording).replace_extension().string() + "_failures.csv"
-                                               : std::string("pelorin_failures.csv");
+        s.failuresCsv =
+            !o.failures.empty() ? o.failures
+            : !s.recording.empty()
+                ? std::filesystem::path(s.recording).replace_extension().string() + "_failures.csv"
+                : std::string("pelorin_failures.csv");
         std::ofstream csv(s.failuresCsv, std::ios::binary | std::ios::trunc);
         csv << FailuresCsv(s.failures);
         if (!csv.flush()) {

@@ -20,8 +20,8 @@ struct CaptureEnvironment {
   // True when the device behind a handle is gone (unplugged); asked after a failed call.
   // Default: the handle reports a hang-up or an error.
   std::function<bool(int32_t handle)> deviceGone;
-  std::ostream* out = nullptr;  // summary (stdout)
-  std::ostream* err = nullptr;  // progress and messages (stderr)
+  std::ostream* out = nullptr;      // summary (stdout)
+  std::ostream* err = nullptr;      // progress and messages (stderr)
   bool progressIsTerminal = false;  // redraw one progress line instead of printing steps
   // Set from a signal handler: the run stops after the current frame, as with Stop.
   const std::atomic<bool>* interrupted = nullptr;
@@ -30,9 +30,9 @@ struct CaptureEnvironment {
 // What a run found, for the summary.
 struct CaptureSummary {
   int32_t requested = 0;
-  int32_t frames = 0;         // frames read
-  int32_t recorded = 0;       // frames in the recording
-  int32_t readFailures = 0;   // frame cycles whose read failed
+  int32_t frames = 0;        // frames read
+  int32_t recorded = 0;      // frames in the recording
+  int32_t readFailures = 0;  // frame cycles whose read failed
   float frameRate = 0, average = 0, standardDeviation = 0, flatness = 0;
   int32_t frameMax = 0, overallMax = 0, frameMin = 0, overallMin = 0;
   int32_t width = 0, height = 0;

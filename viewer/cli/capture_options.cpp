@@ -10,7 +10,8 @@ namespace {
 bool ToInt(const std::string& text, int64_t lo, int64_t hi, int32_t* out) {
   int64_t v = 0;
   auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || v < lo || v > hi) return false;
+  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || v < lo || v > hi)
+    return false;
   *out = static_cast<int32_t>(v);
   return true;
 }
@@ -63,7 +64,8 @@ Exit status: 0 ok, 1 device error, 2 usage, 3 limits failed.
 )";
 }
 
-bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* out, std::string* error) {
+bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* out,
+                         std::string* error) {
   CaptureOptions o;
   bool haveSource = false, haveFrames = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -114,7 +116,8 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
       if (!ToInt(value, 1, 100000000, &o.every)) return bad("1 or more");
     } else if (arg == "--order") {
       if (!next()) return false;
-      if (value.empty() || value.size() > 6 || value.find_first_not_of("12345678") != std::string::npos) {
+      if (value.empty() || value.size() > 6 ||
+          value.find_first_not_of("12345678") != std::string::npos) {
         return bad("1 to 6 chip digits from 1 to 8");
       }
       o.order = value;
@@ -134,14 +137,19 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
     } else if (arg == "--limits" || arg == "--golden" || arg == "--failures" || arg == "--png") {
       if (!next()) return false;
       if (value.empty()) return bad("a file name");
-      (arg == "--limits" ? o.limits : arg == "--golden" ? o.golden : arg == "--failures" ? o.failures : o.png) = value;
+      (arg == "--limits"     ? o.limits
+       : arg == "--golden"   ? o.golden
+       : arg == "--failures" ? o.failures
+                             : o.png) = value;
     } else if (arg == "--tolerance") {
       if (!next()) return false;
       o.tolerance = value;
-      const std::string number = !value.empty() && value.back() == '%' ? value.substr(0, value.size() - 1) : value;
+      const std::string number =
+          !value.empty() && value.back() == '%' ? value.substr(0, value.size() - 1) : value;
       double v = 0;
       auto r = std::from_chars(number.data(), number.data() + number.size(), v);
-      if (number.empty() || r.ec != std::errc() || r.ptr != number.data() + number.size() || !(v >= 0)) {
+      if (number.empty() || r.ec != std::errc() || r.ptr != number.data() + number.size() ||
+          !(v >= 0)) {
         return bad("counts or a percentage such as 3%, at least 0");
       }
     } else if (arg == "--range") {

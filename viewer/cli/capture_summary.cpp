@@ -47,8 +47,8 @@ std::string SummaryText(const CaptureSummary& s) {
   std::string t;
   for (const std::string& m : s.messages) t += "note: " + m + "\n";
   t += "frames " + std::to_string(s.frames) + " of " + std::to_string(s.requested) + ", " +
-       Format(2, s.frameRate) + " frames/s, " + std::to_string(s.width) + " x " + std::to_string(s.height) +
-       " cells of " + s.source + "\n";
+       Format(2, s.frameRate) + " frames/s, " + std::to_string(s.width) + " x " +
+       std::to_string(s.height) + " cells of " + s.source + "\n";
   if (s.readFailures > 0) t += "failed frame reads " + std::to_string(s.readFailures) + "\n";
   t += "average " + Format(2, s.average) + "  max " + std::to_string(s.frameMax) + " (overall " +
        std::to_string(s.overallMax) + ")  min " + std::to_string(s.frameMin) + " (overall " +
@@ -60,7 +60,8 @@ std::string SummaryText(const CaptureSummary& s) {
   if (!s.mat.empty()) t += "MAT-file " + s.mat + "\n";
   if (!s.png.empty()) t += "picture " + s.png + "\n";
   if (s.noiseChecked) {
-    t += "noise: peak-to-peak up to " + Format(0, s.noisePpMax) + ", RMS up to " + Format(3, s.noiseRmsMax) + "\n";
+    t += "noise: peak-to-peak up to " + Format(0, s.noisePpMax) + ", RMS up to " +
+         Format(3, s.noiseRmsMax) + "\n";
   }
   if (s.judged) {
     if (s.failures.empty()) {
@@ -85,7 +86,9 @@ std::string SummaryJson(const CaptureSummary& s) {
     if (j.size() > 1) j += ",";
     j += "\"" + name + "\":" + value;
   };
-  auto text = [&](const std::string& value) { return value.empty() ? std::string("null") : JsonString(value); };
+  auto text = [&](const std::string& value) {
+    return value.empty() ? std::string("null") : JsonString(value);
+  };
   field("source", JsonString(s.source));
   field("width", std::to_string(s.width));
   field("height", std::to_string(s.height));
@@ -114,14 +117,16 @@ std::string SummaryJson(const CaptureSummary& s) {
   for (size_t i = 0; i < s.failures.size(); ++i) {
     const CellFailure& f = s.failures[i];
     if (i > 0) failures += ",";
-    failures += "{\"check\":" + JsonString(f.check) + ",\"x\":" + std::to_string(f.x) + ",\"y\":" +
-                std::to_string(f.y) + ",\"value\":" + JsonNumber(f.value) + ",\"limit\":" + JsonNumber(f.limit) +
-                ",\"bound\":\"" + (f.below ? "min" : "max") + "\"}";
+    failures += "{\"check\":" + JsonString(f.check) + ",\"x\":" + std::to_string(f.x) +
+                ",\"y\":" + std::to_string(f.y) + ",\"value\":" + JsonNumber(f.value) +
+                ",\"limit\":" + JsonNumber(f.limit) + ",\"bound\":\"" + (f.below ? "min" : "max") +
+                "\"}";
   }
   field("failures", failures + "]");
   field("failuresCsv", text(s.failuresCsv));
   std::string messages = "[";
-  for (size_t i = 0; i < s.messages.size(); ++i) messages += (i > 0 ? "," : "") + JsonString(s.messages[i]);
+  for (size_t i = 0; i < s.messages.size(); ++i)
+    messages += (i > 0 ? "," : "") + JsonString(s.messages[i]);
   field("messages", messages + "]");
   return j + "}\n";
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include <wx/filedlg.h>
 #include <wx/menu.h>
@@ -19,7 +20,43 @@ constexpr int kSavePictureId = wxID_HIGHEST + 701;
 // A right button that moved less than this between press and release clicked.
 constexpr int kClickSlack = 3;
 
+SavePictureUi g_ui;  // window thread only
+
+int Pick(COpenGLControl& map, wxMenu& menu, const wxPoint& at) {
+  if (g_ui.pick) return g_ui.pick(map, menu, at);
+  return map.GetPopupMenuSelectionFromUser(menu, at);
+}
+
+wxString AskPath(COpenGLControl& map) {
+  if (g_ui.askPath) return g_ui.askPath(map);
+  wxFileDialog dialog(&map, "Save picture", "", "Pelorin_map.png", "PNG pictures (*.png)|*.png",
+                      wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+  return dialog.ShowModal() == wxID_OK ? dialog.GetPath() : wxString();
+}
+
+void ShowError(COpenGLControl& map, const std::string& error) {
+  if (g_ui.showError) return g_ui.showError(map, error);
+  wxMessageBox(wxString::FromUTF8(error), "Save picture", wxOK | wxICON_ERROR, &map);
+}
+
+// The context menu of a right click at `at`, and what its item does.
+void OfferMenu(COpenGLControl& map, const wxPoint& at) {
+  wxMenu menu;
+  menu.Append(kSavePictureId, "Save picture");
+  if (Pick(map, menu, at) != kSavePictureId) return;
+  const wxString path = AskPath(map);
+  if (path.empty()) return;
+  std::string error;
+  if (!SaveMapPicture(map, path.utf8_string(), &error)) ShowError(map, error);
+  map.Refresh(false);
+}
+
 }  // namespace
+
+SavePictureUi SetSavePictureUi(SavePictureUi ui) {
+  std::swap(ui, g_ui);
+  return ui;
+}
 
 RgbImage ReadMapPicture(COpenGLControl& map) {
   RgbImage image;
@@ -59,23 +96,8 @@ void AddSavePictureMenu(COpenGLControl& map) {
     event.Skip();
     const wxPoint moved = event.GetPosition() - *pressedAt;
     if (std::abs(moved.x) > kClickSlack || std::abs(moved.y) > kClickSlack) return;
-    wxMenu menu;
-    menu.Append(kSavePictureId, "Save picture");
-    map.PopupMenu(&menu, event.GetPosition());
+    OfferMenu(map, event.GetPosition());
   });
-  map.Bind(
-      wxEVT_MENU,
-      [&map](wxCommandEvent&) {
-        wxFileDialog dialog(&map, "Save picture", "", "Pelorin_map.png", "PNG pictures (*.png)|*.png",
-                            wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-        if (dialog.ShowModal() != wxID_OK) return;
-        std::string error;
-        if (!SaveMapPicture(map, dialog.GetPath().utf8_string(), &error)) {
-          wxMessageBox(wxString::FromUTF8(error), "Save picture", wxOK | wxICON_ERROR, &map);
-        }
-        map.Refresh(false);
-      },
-      kSavePictureId);
 }
 
 }  // namespace pelorin

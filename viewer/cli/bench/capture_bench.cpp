@@ -5,7 +5,8 @@
 // alternating rounds so that the machine's load weighs on both alike, and the medians of
 // the rounds are compared. Never pass/fail: it prints the figures and their ratio.
 // A second figure takes each side from its Start to the controller's touch reporting
-// switched back on. CAPTURE_BENCH_FRAMES sets the frames per round, CAPTURE_BENCH_ROUNDS the rounds.
+// switched back on. CAPTURE_BENCH_FRAMES sets the frames per round, CAPTURE_BENCH_ROUNDS the
+// rounds.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -152,12 +153,18 @@ int main() {
   }
   server->Stop();
   std::filesystem::remove_all(dir);
-  const double vr = Median(viewerRate), tr = Median(toolRate), vw = Median(viewerWall), tw = Median(toolWall);
-  std::printf("full-speed pace, 10 ms delay, 32 x 72 Base, %d rounds of %d frames, every frame recorded:\n", rounds,
-              frames);
-  std::printf("  frame rate: pelorin-capture %6.2f frames/s, viewer worker %6.2f frames/s, ratio %.3f (target >= 0.98)\n",
-              tr, vr, vr > 0 ? tr / vr : 0.0);
-  std::printf("  Start to touch reporting back: pelorin-capture %6.2f frames/s, viewer worker %6.2f frames/s, ratio %.3f\n", tw, vw,
-              vw > 0 ? tw / vw : 0.0);
+  const double vr = Median(viewerRate), tr = Median(toolRate), vw = Median(viewerWall),
+               tw = Median(toolWall);
+  std::printf(
+      "full-speed pace, 10 ms delay, 32 x 72 Base, %d rounds of %d frames, every frame recorded:\n",
+      rounds, frames);
+  std::printf(
+      "  frame rate: pelorin-capture %6.2f frames/s, viewer worker %6.2f frames/s, ratio %.3f "
+      "(target >= 0.98)\n",
+      tr, vr, vr > 0 ? tr / vr : 0.0);
+  std::printf(
+      "  Start to touch reporting back: pelorin-capture %6.2f frames/s, viewer worker %6.2f "
+      "frames/s, ratio %.3f\n",
+      tw, vw, vw > 0 ? tw / vw : 0.0);
   return 0;
 }

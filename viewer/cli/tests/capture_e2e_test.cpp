@@ -52,7 +52,9 @@ std::vector<int> BlockNumbers(const std::string& text) {
   return numbers;
 }
 
-bool Runs(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Runs(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 class CaptureE2e : public ::testing::Test {
  protected:
@@ -111,8 +113,9 @@ class CaptureE2e : public ::testing::Test {
 
   // A Base capture of `frames` frames into name; the test stops when it fails.
   void CaptureBase(const std::string& name, int frames, std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"--source", "base", "--frames", std::to_string(frames), "--delay", "0",
-                                     "--quiet", "--out", Path(name)};
+    std::vector<std::string> args = {"--source", "base", "--frames", std::to_string(frames),
+                                     "--delay",  "0",    "--quiet",  "--out",
+                                     Path(name)};
     args.insert(args.end(), extra.begin(), extra.end());
     const Outcome o = Run(args);
     ASSERT_EQ(o.code, 0) << o.out << o.err;
@@ -125,8 +128,8 @@ class CaptureE2e : public ::testing::Test {
 
 TEST_F(CaptureE2e, FiftyBaseFramesMakeARecordingTheViewerLoadsAndAPicture) {
   Serve();
-  const Outcome o = Run({"--source", "base", "--frames", "50", "--delay", "0", "--quiet", "--json", "--out",
-                         Path("base.csv"), "--png", Path("base.png")});
+  const Outcome o = Run({"--source", "base", "--frames", "50", "--delay", "0", "--quiet", "--json",
+                         "--out", Path("base.csv"), "--png", Path("base.png")});
   ASSERT_EQ(o.code, 0) << o.out << o.err;
   EXPECT_NE(o.out.find("\"frames\":50,\"recorded\":50"), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("\"verdict\":null"), std::string::npos) << o.out;
@@ -168,27 +171,32 @@ TEST_F(CaptureE2e, LimitsThePanelMeetsPassAndOneCountTooTightOnOneCellFails) {
       if (x == 3 && y == 5) lowAt35 = lo;
       // The cell's minimum one count above its lowest value (a Base panel at rest
       // holds still, so its maximum is left open).
-      tight += "value, " + xy + (x == 3 && y == 5 ? std::to_string(lo + 1) + ", " : std::to_string(lo) + ", " +
-                                                                                    std::to_string(hi)) + "\n";
+      tight += "value, " + xy +
+               (x == 3 && y == 5 ? std::to_string(lo + 1) + ", "
+                                 : std::to_string(lo) + ", " + std::to_string(hi)) +
+               "\n";
     }
   }
   std::ofstream(Path("limits.csv")) << limits;
   std::ofstream(Path("tight.csv")) << tight;
 
-  Outcome pass = Run({"--source", "base", "--frames", "5", "--delay", "0", "--quiet", "--out", Path("a.csv"),
-                      "--limits", Path("limits.csv")});
+  Outcome pass = Run({"--source", "base", "--frames", "5", "--delay", "0", "--quiet", "--out",
+                      Path("a.csv"), "--limits", Path("limits.csv")});
   EXPECT_EQ(pass.code, 0) << pass.out << pass.err;
   EXPECT_NE(pass.out.find("PASS"), std::string::npos) << pass.out;
 
-  Outcome fail = Run({"--source", "base", "--frames", "5", "--delay", "0", "--quiet", "--out", Path("b.csv"),
-                      "--limits", Path("tight.csv"), "--failures", Path("failing.csv")});
+  Outcome fail =
+      Run({"--source", "base", "--frames", "5", "--delay", "0", "--quiet", "--out", Path("b.csv"),
+           "--limits", Path("tight.csv"), "--failures", Path("failing.csv")});
   EXPECT_EQ(fail.code, 3) << fail.out << fail.err;
   EXPECT_NE(fail.out.find("FAIL: 1 failing cell checks"), std::string::npos) << fail.out;
-  EXPECT_NE(fail.out.find("value (3, 5): " + std::to_string(lowAt35) + " below min " + std::to_string(lowAt35 + 1)),
+  EXPECT_NE(fail.out.find("value (3, 5): " + std::to_string(lowAt35) + " below min " +
+                          std::to_string(lowAt35 + 1)),
             std::string::npos)
       << fail.out;
-  EXPECT_EQ(ReadText(Path("failing.csv")), "check,x,y,value,limit,bound\nvalue,3,5," + std::to_string(lowAt35) +
-                                                "," + std::to_string(lowAt35 + 1) + ",min\n");
+  EXPECT_EQ(ReadText(Path("failing.csv")), "check,x,y,value,limit,bound\nvalue,3,5," +
+                                               std::to_string(lowAt35) + "," +
+                                               std::to_string(lowAt35 + 1) + ",min\n");
   // The recording of a failed panel is kept.
   EXPECT_TRUE(fs::exists(Path("b.csv")));
 }
@@ -196,13 +204,13 @@ TEST_F(CaptureE2e, LimitsThePanelMeetsPassAndOneCountTooTightOnOneCellFails) {
 TEST_F(CaptureE2e, AGoldenRunAgainstItselfPasses) {
   Serve();
   ASSERT_NO_FATAL_FAILURE(CaptureBase("golden.csv", 10));
-  const Outcome o = Run({"--source", "base", "--frames", "10", "--delay", "0", "--quiet", "--out", Path("again.csv"),
-                         "--golden", Path("golden.csv")});
+  const Outcome o = Run({"--source", "base", "--frames", "10", "--delay", "0", "--quiet", "--out",
+                         Path("again.csv"), "--golden", Path("golden.csv")});
   EXPECT_EQ(o.code, 0) << o.out << o.err;
   EXPECT_NE(o.out.find("PASS"), std::string::npos) << o.out;
   // A golden of another source type is a usage error.
-  const Outcome wrong = Run({"--source", "diff", "--frames", "1", "--quiet", "--out", Path("d.csv"), "--golden",
-                             Path("golden.csv")});
+  const Outcome wrong = Run({"--source", "diff", "--frames", "1", "--quiet", "--out", Path("d.csv"),
+                             "--golden", Path("golden.csv")});
   EXPECT_EQ(wrong.code, 2) << wrong.err;
   EXPECT_NE(wrong.err.find("holds Base"), std::string::npos) << wrong.err;
 }
@@ -210,16 +218,17 @@ TEST_F(CaptureE2e, AGoldenRunAgainstItselfPasses) {
 // An untouched panel's raw data carry the emulated noise of at most +-3 counts.
 TEST_F(CaptureE2e, NoiseLimitsUseThePanelNoiseReport) {
   Serve(0);
-  std::ofstream(Path("noise.csv")) << "source, RawData\nnoise_pp, *, *, , 6\nnoise_rms, *, *, , 3.5\n";
-  Outcome o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--json", "--out", Path("n1.csv"),
-                   "--limits", Path("noise.csv")});
+  std::ofstream(Path("noise.csv"))
+      << "source, RawData\nnoise_pp, *, *, , 6\nnoise_rms, *, *, , 3.5\n";
+  Outcome o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--json",
+                   "--out", Path("n1.csv"), "--limits", Path("noise.csv")});
   EXPECT_EQ(o.code, 0) << o.out << o.err;
   EXPECT_NE(o.out.find("\"noisePpMax\":"), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("\"verdict\":\"PASS\""), std::string::npos) << o.out;
   // A still cell is impossible with that noise: a limit of 0 fails every cell.
   std::ofstream(Path("still.csv")) << "noise_pp, *, *, , 0\n";
-  o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--out", Path("n2.csv"), "--limits",
-           Path("still.csv")});
+  o = Run({"--source", "raw", "--frames", "20", "--delay", "0", "--quiet", "--out", Path("n2.csv"),
+           "--limits", Path("still.csv")});
   EXPECT_EQ(o.code, 3) << o.out << o.err;
   EXPECT_NE(o.out.find("noise_pp (0, 0): "), std::string::npos) << o.out;
 }
@@ -227,12 +236,13 @@ TEST_F(CaptureE2e, NoiseLimitsUseThePanelNoiseReport) {
 TEST_F(CaptureE2e, UnpluggingMidCaptureExitsOneAndKeepsEveryCompletedFrame) {
   Serve();
   const int tag = ++runs_;
-  const pid_t pid = Spawn({"--source", "raw", "--frames", "1000000", "--delay", "0", "--quiet", "--json", "--out",
-                           Path("cut.csv")},
+  const pid_t pid = Spawn({"--source", "raw", "--frames", "1000000", "--delay", "0", "--quiet",
+                           "--json", "--out", Path("cut.csv")},
                           tag);
   // Pull the device once a few frames are in the recording.
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (BlockNumbers(ReadText(dir_ / "tempReport.csv")).size() < 5 && std::chrono::steady_clock::now() < deadline) {
+  while (BlockNumbers(ReadText(dir_ / "tempReport.csv")).size() < 5 &&
+         std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(2ms);
   }
   panel_->server()->Unplug();
@@ -241,8 +251,10 @@ TEST_F(CaptureE2e, UnpluggingMidCaptureExitsOneAndKeepsEveryCompletedFrame) {
   EXPECT_NE(o.out.find("\"deviceLost\":true"), std::string::npos) << o.out;
   const std::vector<int> numbers = BlockNumbers(ReadText(Path("cut.csv")));
   ASSERT_GE(numbers.size(), 5u);
-  for (size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], int(i) + 1);  // none lost, none twice
-  EXPECT_NE(o.out.find("\"recorded\":" + std::to_string(numbers.size()) + ","), std::string::npos) << o.out;
+  for (size_t i = 0; i < numbers.size(); ++i)
+    EXPECT_EQ(numbers[i], int(i) + 1);  // none lost, none twice
+  EXPECT_NE(o.out.find("\"recorded\":" + std::to_string(numbers.size()) + ","), std::string::npos)
+      << o.out;
   RecordingSet set;
   ASSERT_TRUE(LoadRecordingFile(set, Path("cut.csv"))) << set.LastError();
   EXPECT_EQ(set.GetFrameCount(0), int32_t(numbers.size()));
@@ -275,14 +287,15 @@ TEST_F(CaptureE2e, TheMatFileLoadsInScipyAndOctave) {
   EXPECT_FALSE(fs::exists(dir_ / "tempReport.mat"));
   // Both checkers compare the MAT-file with the recording beside it.
   if (scipy) {
-    EXPECT_TRUE(Runs(python + " " + MAT_CHECK_PY + " " + Path("m.mat") + " " + Path("m.csv") + " 213"));
+    EXPECT_TRUE(
+        Runs(python + " " + MAT_CHECK_PY + " " + Path("m.mat") + " " + Path("m.csv") + " 213"));
   } else {
     std::cout << "scipy is not installed (python3-scipy): its check is skipped\n";
   }
   if (octave) {
     const std::string dir = fs::path(MAT_CHECK_M).parent_path().string();
-    EXPECT_TRUE(Runs("octave-cli --no-window-system --quiet --eval \"addpath('" + dir + "'); check_mat('" +
-                     Path("m.mat") + "', '" + Path("m.csv") + "')\""));
+    EXPECT_TRUE(Runs("octave-cli --no-window-system --quiet --eval \"addpath('" + dir +
+                     "'); check_mat('" + Path("m.mat") + "', '" + Path("m.csv") + "')\""));
   } else {
     std::cout << "Octave is not installed: its check is skipped\n";
   }

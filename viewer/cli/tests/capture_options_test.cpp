@@ -23,10 +23,12 @@ std::string Refusal(std::vector<std::string> args) {
 }
 
 TEST(CaptureOptions, EveryOptionLandsInItsField) {
-  const CaptureOptions o = Parse({"--source", "rawdiff", "--frames=50", "--every", "3", "--order", "2134", "--chip",
-                                  "slave3", "--out", "d/run.csv", "--format", "mat", "--limits", "l.csv", "--golden",
-                                  "g.csv", "--tolerance", "2.5%", "--failures", "f.csv", "--png", "m.png", "--range",
-                                  "-10:90", "--delay", "0", "--json", "--quiet"});
+  const CaptureOptions o =
+      Parse({"--source", "rawdiff",    "--frames=50", "--every",  "3",         "--order",
+             "2134",     "--chip",     "slave3",      "--out",    "d/run.csv", "--format",
+             "mat",      "--limits",   "l.csv",       "--golden", "g.csv",     "--tolerance",
+             "2.5%",     "--failures", "f.csv",       "--png",    "m.png",     "--range",
+             "-10:90",   "--delay",    "0",           "--json",   "--quiet"});
   EXPECT_EQ(o.sourceType, kSourceRawDiff);
   EXPECT_EQ(o.frames, 50);
   EXPECT_EQ(o.every, 3);
@@ -53,9 +55,10 @@ TEST(CaptureOptions, DefaultsAndTheSourceAndChipNames) {
   EXPECT_EQ(o.delayMs, 10);
   EXPECT_FALSE(o.mat);
   const std::vector<std::pair<std::string, int32_t>> sources = {
-      {"diff", kSourceDiff}, {"base", kSourceBase}, {"raw", kSourceRawData},
+      {"diff", kSourceDiff},       {"base", kSourceBase},   {"raw", kSourceRawData},
       {"rawdiff", kSourceRawDiff}, {"cycle", kSourceCycle}, {"loop", kSourceLoop}};
-  for (const auto& [name, type] : sources) EXPECT_EQ(Parse({"--source", name, "--frames", "1"}).sourceType, type);
+  for (const auto& [name, type] : sources)
+    EXPECT_EQ(Parse({"--source", name, "--frames", "1"}).sourceType, type);
   EXPECT_EQ(Parse({"--source", "diff", "--frames", "1", "--chip", "master"}).chip, 1);
   EXPECT_EQ(Parse({"--source", "diff", "--frames", "1", "--chip", "slave1"}).chip, 5);
   EXPECT_EQ(Parse({"--source", "diff", "--frames", "1", "--chip", "slave7"}).chip, 11);
@@ -65,18 +68,29 @@ TEST(CaptureOptions, DefaultsAndTheSourceAndChipNames) {
 TEST(CaptureOptions, RefusesWhatCannotRun) {
   EXPECT_EQ(Refusal({"--frames", "5"}), "--source is required");
   EXPECT_EQ(Refusal({"--source", "diff"}), "--frames is required");
-  EXPECT_NE(Refusal({"--source", "touch", "--frames", "5"}).find("bad value for --source"), std::string::npos);
+  EXPECT_NE(Refusal({"--source", "touch", "--frames", "5"}).find("bad value for --source"),
+            std::string::npos);
   for (const char* frames : {"0", "-1", "5x", "", "100000001"})
-    EXPECT_NE(Refusal({"--source", "diff", "--frames", frames}).find("--frames"), std::string::npos) << frames;
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--every", "0"}).find("--every"), std::string::npos);
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--order", "21a"}).find("--order"), std::string::npos);
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--order", "1234567"}).find("--order"), std::string::npos);
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--chip", "slave8"}).find("--chip"), std::string::npos);
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--format", "xls"}).find("--format"), std::string::npos);
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--range", "9:9"}).find("--range"), std::string::npos);
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--out", "dir/"}).find("--out"), std::string::npos);
-  EXPECT_EQ(Refusal({"--source", "diff", "--frames", "5", "--tolerance", "3"}), "--tolerance needs --golden");
-  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--golden", "g", "--tolerance", "-3%"}).find("--tolerance"),
+    EXPECT_NE(Refusal({"--source", "diff", "--frames", frames}).find("--frames"), std::string::npos)
+        << frames;
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--every", "0"}).find("--every"),
+            std::string::npos);
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--order", "21a"}).find("--order"),
+            std::string::npos);
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--order", "1234567"}).find("--order"),
+            std::string::npos);
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--chip", "slave8"}).find("--chip"),
+            std::string::npos);
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--format", "xls"}).find("--format"),
+            std::string::npos);
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--range", "9:9"}).find("--range"),
+            std::string::npos);
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--out", "dir/"}).find("--out"),
+            std::string::npos);
+  EXPECT_EQ(Refusal({"--source", "diff", "--frames", "5", "--tolerance", "3"}),
+            "--tolerance needs --golden");
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--golden", "g", "--tolerance", "-3%"})
+                .find("--tolerance"),
             std::string::npos);
   EXPECT_EQ(Refusal({"--source", "diff", "--frames", "5", "--json=1"}), "--json takes no value");
   EXPECT_EQ(Refusal({"--source", "diff", "--frames"}), "--frames needs a value");

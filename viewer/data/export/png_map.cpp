@@ -27,8 +27,16 @@ constexpr std::array<uint8_t, 3> kText = {255, 255, 255};
 
 // Digits and the minus sign, 3 x 5 pixels, one row per byte (bit 2 = left column).
 constexpr std::array<std::array<uint8_t, 5>, 11> kGlyphs = {{
-    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
-    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
+    {7, 5, 5, 5, 7},
+    {2, 6, 2, 2, 7},
+    {7, 1, 7, 4, 7},
+    {7, 1, 7, 1, 7},
+    {5, 5, 7, 1, 1},
+    {7, 4, 7, 1, 7},
+    {7, 4, 7, 5, 7},
+    {7, 1, 1, 1, 1},
+    {7, 5, 7, 5, 7},
+    {7, 5, 7, 1, 7},
     {0, 0, 7, 0, 0},
 }};
 
@@ -71,7 +79,8 @@ std::array<uint8_t, 3> Bytes(RgbF c) {
 
 int32_t LabelWidth(const HeatMap& map) {
   size_t chars = 1;
-  for (int32_t v : LegendValues(map.rangeMin, map.rangeMax)) chars = std::max(chars, std::to_string(v).size());
+  for (int32_t v : LegendValues(map.rangeMin, map.rangeMax))
+    chars = std::max(chars, std::to_string(v).size());
   return int32_t(chars) * kAdvance;
 }
 
@@ -80,7 +89,8 @@ int32_t LabelWidth(const HeatMap& map) {
 std::vector<int32_t> LegendValues(int32_t rangeMin, int32_t rangeMax) {
   std::vector<int32_t> values;
   const int64_t span = int64_t(rangeMax) - rangeMin;
-  for (int32_t i = 0; i < kLabelCount; ++i) values.push_back(static_cast<int32_t>(rangeMin + span * i / kLabelCount));
+  for (int32_t i = 0; i < kLabelCount; ++i)
+    values.push_back(static_cast<int32_t>(rangeMin + span * i / kLabelCount));
   return values;
 }
 
@@ -125,12 +135,14 @@ RgbImage RenderHeatMap(const HeatMap& map) {
   const int64_t span = int64_t(map.rangeMax) - map.rangeMin;
   for (int32_t row = 0; row < l.barHeight; ++row) {
     const int64_t fromBottom = l.barHeight - 1 - row;
-    const int64_t value = map.rangeMin + (l.barHeight > 1 ? span * fromBottom / (l.barHeight - 1) : 0);
+    const int64_t value =
+        map.rangeMin + (l.barHeight > 1 ? span * fromBottom / (l.barHeight - 1) : 0);
     canvas.Fill(l.barLeft, l.barTop + row, l.barWidth, 1, Bytes(ramp(static_cast<int32_t>(value))));
   }
   const std::vector<int32_t> labels = LegendValues(map.rangeMin, map.rangeMax);
   for (size_t i = 0; i < labels.size(); ++i) {
-    const int32_t row = l.barTop + l.barHeight - 1 - int32_t((int64_t(l.barHeight) - 1) * int64_t(i) / kLabelCount);
+    const int32_t row =
+        l.barTop + l.barHeight - 1 - int32_t((int64_t(l.barHeight) - 1) * int64_t(i) / kLabelCount);
     canvas.Text(l.labelLeft, row, std::to_string(labels[i]));
   }
   return image;
@@ -141,7 +153,8 @@ bool WritePng(const std::string& path, const RgbImage& image, std::string* error
     if (error != nullptr) *error = what;
     return false;
   };
-  if (image.width <= 0 || image.height <= 0 || image.rgb.size() != size_t(image.width) * size_t(image.height) * 3) {
+  if (image.width <= 0 || image.height <= 0 ||
+      image.rgb.size() != size_t(image.width) * size_t(image.height) * 3) {
     return fail("no picture to write");
   }
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -163,8 +176,9 @@ bool WritePng(const std::string& path, const RgbImage& image, std::string* error
     return fail("can't write " + path);
   }
   png_init_io(png, file);
-  png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   png_write_rows(png, const_cast<png_bytepp>(rows.data()), png_uint_32(rows.size()));
   png_write_end(png, nullptr);

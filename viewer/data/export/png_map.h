@@ -30,7 +30,7 @@ struct RgbImage {
 
 // Where the picture puts things, so callers and tests can find a cell or a label.
 struct HeatMapLayout {
-  int32_t cellSize = 0;   // pixels per cell side
+  int32_t cellSize = 0;  // pixels per cell side
   int32_t mapLeft = 0, mapTop = 0;
   int32_t barLeft = 0, barTop = 0, barWidth = 0, barHeight = 0;
   int32_t labelLeft = 0;

@@ -12,7 +12,8 @@ namespace {
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -44,7 +45,8 @@ bool ParseCoordinate(std::string_view s, int32_t* out) {
   }
   int32_t v = 0;
   auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size() || v < 0 || v > kMaxLimitCoordinate) {
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size() || v < 0 ||
+      v > kMaxLimitCoordinate) {
     return false;
   }
   *out = v;
@@ -60,8 +62,8 @@ bool ParseBound(std::string_view s, bool whole, std::optional<double>* out) {
   if (whole) {
     int64_t v = 0;
     auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || v < std::numeric_limits<int32_t>::min() ||
-        v > std::numeric_limits<int32_t>::max()) {
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size() ||
+        v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
       return false;
     }
     *out = double(v);
@@ -69,7 +71,8 @@ bool ParseBound(std::string_view s, bool whole, std::optional<double>* out) {
   }
   double v = 0;
   auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(v) || v < 0) return false;
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(v) || v < 0)
+    return false;
   *out = v;
   return true;
 }
@@ -117,17 +120,23 @@ bool ParseLimits(std::string_view text, LimitsFile* out, std::string* error) {
       continue;
     }
     const std::optional<LimitKind> kind = KindOf(f[0]);
-    if (!kind) return fail(lineNo, "unknown rule \"" + std::string(f[0].substr(0, 40)) + "\" (value, noise_pp, noise_rms or source)");
+    if (!kind)
+      return fail(lineNo, "unknown rule \"" + std::string(f[0].substr(0, 40)) +
+                              "\" (value, noise_pp, noise_rms or source)");
     if (f.size() != 5) return fail(lineNo, "a rule has five fields: what, x, y, min, max");
     LimitRule rule;
     rule.kind = *kind;
     rule.line = lineNo;
-    if (!ParseCoordinate(f[1], &rule.x)) return fail(lineNo, "x must be * or a line number from 0 to 4095");
-    if (!ParseCoordinate(f[2], &rule.y)) return fail(lineNo, "y must be * or a line number from 0 to 4095");
+    if (!ParseCoordinate(f[1], &rule.x))
+      return fail(lineNo, "x must be * or a line number from 0 to 4095");
+    if (!ParseCoordinate(f[2], &rule.y))
+      return fail(lineNo, "y must be * or a line number from 0 to 4095");
     const bool whole = *kind == LimitKind::Value;
     const char* what = whole ? "a whole number of counts" : "a number of counts of at least 0";
-    if (!ParseBound(f[3], whole, &rule.min)) return fail(lineNo, std::string("min must be empty or ") + what);
-    if (!ParseBound(f[4], whole, &rule.max)) return fail(lineNo, std::string("max must be empty or ") + what);
+    if (!ParseBound(f[3], whole, &rule.min))
+      return fail(lineNo, std::string("min must be empty or ") + what);
+    if (!ParseBound(f[4], whole, &rule.max))
+      return fail(lineNo, std::string("max must be empty or ") + what);
     if (!rule.min && !rule.max) return fail(lineNo, "the rule sets neither min nor max");
     if (rule.min && rule.max && *rule.min > *rule.max) return fail(lineNo, "min is above max");
     result.rules.push_back(rule);
@@ -173,9 +182,10 @@ bool ResolveLimits(const LimitsFile& limits, LimitKind kind, int32_t width, int3
   for (const LimitRule& r : limits.rules) {
     if (r.kind != kind) continue;
     if (r.x >= width || r.y >= height) {
-      *error = "limits line " + std::to_string(r.line) + " names (" + (r.x < 0 ? "*" : std::to_string(r.x)) + ", " +
-               (r.y < 0 ? "*" : std::to_string(r.y)) + "), outside the " + std::to_string(width) + " x " +
-               std::to_string(height) + " panel";
+      *error = "limits line " + std::to_string(r.line) + " names (" +
+               (r.x < 0 ? "*" : std::to_string(r.x)) + ", " +
+               (r.y < 0 ? "*" : std::to_string(r.y)) + "), outside the " + std::to_string(width) +
+               " x " + std::to_string(height) + " panel";
       return false;
     }
     const uint8_t specific = static_cast<uint8_t>(1 + (r.x >= 0) + (r.y >= 0));

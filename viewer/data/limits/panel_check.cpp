@@ -22,8 +22,8 @@ std::string Number(double v) {
   return text;
 }
 
-void CheckBounds(const char* check, int32_t x, int32_t y, double low, double high, const CellBounds& b,
-                 std::vector<CellFailure>* failures) {
+void CheckBounds(const char* check, int32_t x, int32_t y, double low, double high,
+                 const CellBounds& b, std::vector<CellFailure>* failures) {
   if (b.min && low < *b.min) failures->push_back({check, x, y, low, *b.min, true});
   if (b.max && high > *b.max) failures->push_back({check, x, y, high, *b.max, false});
 }
@@ -80,7 +80,8 @@ void CheckValueLimits(const CellStatistics& stats, const std::vector<CellBounds>
 bool LoadGolden(const std::string& path, GoldenFrame* out, std::string* error) {
   RecordingSet set;
   if (!LoadRecordingFile(set, path)) {
-    *error = "can't load the golden recording " + path + (set.LastError().empty() ? "" : ": " + set.LastError());
+    *error = "can't load the golden recording " + path +
+             (set.LastError().empty() ? "" : ": " + set.LastError());
     return false;
   }
   const PlayerModel* source = set.Count() > 0 ? set.GetModel(0) : nullptr;
@@ -129,7 +130,9 @@ bool ParseTolerance(const std::string& text, Tolerance* out) {
   }
   double v = 0;
   auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(v) || v < 0) return false;
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(v) ||
+      v < 0)
+    return false;
   t.amount = v;
   *out = t;
   return true;
@@ -138,8 +141,9 @@ bool ParseTolerance(const std::string& text, Tolerance* out) {
 bool CheckGolden(const CellStatistics& stats, const GoldenFrame& golden, const Tolerance& tolerance,
                  std::vector<CellFailure>* failures, std::string* error) {
   if (stats.Width() != golden.width || stats.Height() != golden.height) {
-    *error = "the golden recording is " + std::to_string(golden.width) + " x " + std::to_string(golden.height) +
-             " cells, the panel " + std::to_string(stats.Width()) + " x " + std::to_string(stats.Height());
+    *error = "the golden recording is " + std::to_string(golden.width) + " x " +
+             std::to_string(golden.height) + " cells, the panel " + std::to_string(stats.Width()) +
+             " x " + std::to_string(stats.Height());
     return false;
   }
   const int32_t h = stats.Height();
@@ -148,7 +152,8 @@ bool CheckGolden(const CellStatistics& stats, const GoldenFrame& golden, const T
       const size_t i = size_t(x) * size_t(h) + size_t(y);
       if (!stats.Seen(i) || golden.valid[i] == 0) continue;
       const double ref = golden.mean[i];
-      const double tol = tolerance.percent ? std::fabs(ref) * tolerance.amount / 100.0 : tolerance.amount;
+      const double tol =
+          tolerance.percent ? std::fabs(ref) * tolerance.amount / 100.0 : tolerance.amount;
       const double mean = stats.Mean(i);
       // A hair of slack so that a mean equal to the bound in decimal is not failed by
       // the binary rounding of the division.
@@ -178,15 +183,19 @@ CellNoiseFigures NoiseFiguresOf(const PanelNoiseReport& report) {
 }
 
 void CheckNoiseLimits(const CellNoiseFigures& noise, const std::vector<CellBounds>& ppBounds,
-                      const std::vector<CellBounds>& rmsBounds, std::vector<CellFailure>* failures) {
+                      const std::vector<CellBounds>& rmsBounds,
+                      std::vector<CellFailure>* failures) {
   const size_t n = size_t(std::max(noise.width, 0)) * size_t(std::max(noise.height, 0));
   if (noise.peakToPeak.size() != n || noise.rms.size() != n) return;
   for (int32_t x = 0; x < noise.width; ++x) {
     for (int32_t y = 0; y < noise.height; ++y) {
       const size_t i = size_t(x) * size_t(noise.height) + size_t(y);
       if (!noise.valid.empty() && (i >= noise.valid.size() || noise.valid[i] == 0)) continue;
-      if (i < ppBounds.size()) CheckBounds("noise_pp", x, y, noise.peakToPeak[i], noise.peakToPeak[i], ppBounds[i], failures);
-      if (i < rmsBounds.size()) CheckBounds("noise_rms", x, y, noise.rms[i], noise.rms[i], rmsBounds[i], failures);
+      if (i < ppBounds.size())
+        CheckBounds("noise_pp", x, y, noise.peakToPeak[i], noise.peakToPeak[i], ppBounds[i],
+                    failures);
+      if (i < rmsBounds.size())
+        CheckBounds("noise_rms", x, y, noise.rms[i], noise.rms[i], rmsBounds[i], failures);
     }
   }
 }
@@ -194,15 +203,15 @@ void CheckNoiseLimits(const CellNoiseFigures& noise, const std::vector<CellBound
 std::string FailuresCsv(const std::vector<CellFailure>& failures) {
   std::string out = "check,x,y,value,limit,bound\n";
   for (const CellFailure& f : failures) {
-    out += f.check + "," + std::to_string(f.x) + "," + std::to_string(f.y) + "," + Number(f.value) + "," +
-           Number(f.limit) + "," + (f.below ? "min" : "max") + "\n";
+    out += f.check + "," + std::to_string(f.x) + "," + std::to_string(f.y) + "," + Number(f.value) +
+           "," + Number(f.limit) + "," + (f.below ? "min" : "max") + "\n";
   }
   return out;
 }
 
 std::string DescribeFailure(const CellFailure& f) {
-  return f.check + " (" + std::to_string(f.x) + ", " + std::to_string(f.y) + "): " + Number(f.value) +
-         (f.below ? " below min " : " above max ") + Number(f.limit);
+  return f.check + " (" + std::to_string(f.x) + ", " + std::to_string(f.y) +
+         "): " + Number(f.value) + (f.below ? " below min " : " above max ") + Number(f.limit);
 }
 
 }  // namespace pelorin

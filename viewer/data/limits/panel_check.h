@@ -39,9 +39,9 @@ class CellStatistics {
 struct CellFailure {
   std::string check;  // "value", "golden", "noise_pp", "noise_rms"
   int32_t x = 0, y = 0;
-  double value = 0;   // what the cell showed
-  double limit = 0;   // the bound it crossed
-  bool below = false; // true: under a minimum; false: over a maximum
+  double value = 0;    // what the cell showed
+  double limit = 0;    // the bound it crossed
+  bool below = false;  // true: under a minimum; false: over a maximum
 };
 
 // Cells whose lowest value lies under their minimum or whose highest lies over their
@@ -55,7 +55,7 @@ struct GoldenFrame {
   std::vector<double> mean;    // [x * height + y]
   std::vector<uint8_t> valid;  // 1 = the cell held a value in some frame
   int32_t frames = 0;
-  std::string source;          // the recording's first source name
+  std::string source;  // the recording's first source name
 };
 
 // The first source of a recording (".csv" or ".tbl"), averaged over its frames.

@@ -114,9 +114,11 @@ bool MatWriter::Open(const std::string& path, int32_t width, int32_t height) {
   const std::time_t now = std::time(nullptr);
   char when[64] = "";
   std::tm local{};
-  if (localtime_r(&now, &local) != nullptr) std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", &local);
+  if (localtime_r(&now, &local) != nullptr)
+    std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", &local);
   // The text is padded with spaces, not ended by a NUL, and cut at 116 bytes.
-  const std::string text = std::string("MATLAB 5.0 MAT-file, Platform: GLNXA64, Created on: ") + when + " by pelorin";
+  const std::string text =
+      std::string("MATLAB 5.0 MAT-file, Platform: GLNXA64, Created on: ") + when + " by pelorin";
   std::memcpy(header, text.data(), std::min<size_t>(text.size(), 116));
   std::memset(header + 116, 0, 8);
   header[124] = 0x00;
@@ -139,7 +141,8 @@ bool MatWriter::AppendFrame(const int32_t* cells, uint32_t timeMs) {
   // Every size in the format is 32 bits: the frames must fit 4 GB with room for the rest.
   const uint64_t bytes = uint64_t(times_.size() + 1) * cellsPerFrame * 4;
   if (bytes > std::numeric_limits<uint32_t>::max() - (uint64_t(1) << 24)) {
-    return Fail("the MAT-file would exceed 4 GB; its frames end at " + std::to_string(times_.size()));
+    return Fail("the MAT-file would exceed 4 GB; its frames end at " +
+                std::to_string(times_.size()));
   }
   // The file is column-major: x varies fastest.
   const size_t w = size_t(width_), h = size_t(height_);
@@ -162,9 +165,11 @@ bool MatWriter::Finish(const uint8_t* valid, std::string_view source, std::strin
       for (size_t y = 0; y < h; ++y) mask[y * w + x] = valid[x * h + y] != 0 ? 1 : 0;
     }
   }
-  std::vector<uint8_t> rest = Matrix(kMxUint8, {width_, height_}, "valid", kMiUint8, mask.data(), mask.size());
-  const std::vector<uint8_t> time = Matrix(kMxUint32, {static_cast<int32_t>(times_.size()), 1}, "time_ms",
-                                           kMiUint32, times_.data(), times_.size() * sizeof(uint32_t));
+  std::vector<uint8_t> rest =
+      Matrix(kMxUint8, {width_, height_}, "valid", kMiUint8, mask.data(), mask.size());
+  const std::vector<uint8_t> time =
+      Matrix(kMxUint32, {static_cast<int32_t>(times_.size()), 1}, "time_ms", kMiUint32,
+             times_.data(), times_.size() * sizeof(uint32_t));
   const std::vector<uint8_t> src = CharMatrix("source", source);
   const std::vector<uint8_t> order = CharMatrix("chips", chips);
   rest.insert(rest.end(), time.begin(), time.end());
@@ -175,7 +180,8 @@ bool MatWriter::Finish(const uint8_t* valid, std::string_view source, std::strin
   const std::vector<uint8_t> head = FramesHead(width_, height_, Frames());
   ok = ok && std::fseek(file_, matrixTagAt_, SEEK_SET) == 0;
   ok = ok && Put(head.data(), head.size());
-  if (std::fclose(file_) != 0 && ok) ok = Fail("can't write " + path_ + ": " + std::strerror(errno));
+  if (std::fclose(file_) != 0 && ok)
+    ok = Fail("can't write " + path_ + ": " + std::strerror(errno));
   file_ = nullptr;
   if (!ok) {
     if (error_.empty()) error_ = "can't write " + path_;
@@ -203,7 +209,8 @@ std::string ChipOrderText(const std::vector<int32_t>& chipIndices, int32_t casca
 
 std::string MatPathFor(const std::string& csvPath) {
   const std::string ext = ".csv";
-  if (csvPath.size() >= ext.size() && csvPath.compare(csvPath.size() - ext.size(), ext.size(), ext) == 0) {
+  if (csvPath.size() >= ext.size() &&
+      csvPath.compare(csvPath.size() - ext.size(), ext.size(), ext) == 0) {
     return csvPath.substr(0, csvPath.size() - ext.size()) + ".mat";
   }
   return csvPath + ".mat";

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/menu.h>
 #include <wx/utils.h>
 
 #include "view/gl_text.h"
@@ -352,6 +353,57 @@ TEST_F(MapWindowTest, SavedPictureIsWhatTheMapShows) {
   back.version = PNG_IMAGE_VERSION;
   ASSERT_TRUE(png_image_begin_read_from_file(&back, path.c_str()));
   EXPECT_EQ(back.width, static_cast<png_uint_32>(kWidth));
+  png_image_free(&back);
+  std::remove(path.c_str());
+}
+
+// The right button as the user presses it at `from` and lets go at `to`.
+void RightClick(COpenGLControl& map, wxPoint from, wxPoint to) {
+  for (const auto& [type, at] : {std::pair{wxEVT_RIGHT_DOWN, from}, {wxEVT_RIGHT_UP, to}}) {
+    wxMouseEvent event(type);
+    event.SetPosition(at);
+    event.SetEventObject(&map);
+    map.GetEventHandler()->ProcessEvent(event);
+  }
+}
+
+// A right click that does not drag offers "Save picture", which writes the map at its
+// window's size to the file the user names; a right drag (it turns the map) offers no
+// menu. The menu, the save dialog and an error box are answered here instead of shown.
+TEST_F(MapWindowTest, RightClickSavesThePictureThroughTheMenu) {
+  map_->Refresh(false);
+  map_->Update();
+  wxYield();
+  if (!map_->HasContext())
+    GTEST_SKIP() << "no GL context on this display: " << GlUnavailableText(map_->GlFailure());
+  LoadFlatFrame(200, DrawStyle::Style2);
+  Render();
+
+  std::vector<wxString> offered;
+  std::vector<std::string> errors;
+  const std::string path = testing::TempDir() + "pelorin_map_menu.png";
+  std::remove(path.c_str());
+  SavePictureUi ui;
+  ui.pick = [&](COpenGLControl&, wxMenu& menu, const wxPoint&) {
+    for (const wxMenuItem* item : menu.GetMenuItems()) offered.push_back(item->GetItemLabelText());
+    return menu.FindItem("Save picture");
+  };
+  ui.askPath = [&](COpenGLControl&) { return wxString::FromUTF8(path); };
+  ui.showError = [&](COpenGLControl&, const std::string& error) { errors.push_back(error); };
+  const SavePictureUi previous = SetSavePictureUi(ui);
+
+  RightClick(*map_, {600, 500}, {640, 500});
+  EXPECT_TRUE(offered.empty()) << "a drag opened the menu";
+  RightClick(*map_, {600, 500}, {602, 501});
+  SetSavePictureUi(previous);
+
+  EXPECT_EQ(offered, std::vector<wxString>{"Save picture"});
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  png_image back{};
+  back.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&back, path.c_str())) << path;
+  EXPECT_EQ(back.width, static_cast<png_uint_32>(kWidth));
+  EXPECT_EQ(back.height, static_cast<png_uint_32>(kHeight));
   png_image_free(&back);
   std::remove(path.c_str());
 }

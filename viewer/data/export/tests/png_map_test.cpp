@@ -54,7 +54,8 @@ TEST(PngMap, CellsTakeTheRampColourWithYUpAndMaskedCellsBlack) {
   EXPECT_EQ(Pixel(im, l.mapLeft + 1, l.mapTop + 1), Ramp(0, 250, 250));
   // The legend bar: red at the top, blue at the bottom.
   EXPECT_EQ(Pixel(im, l.barLeft + 2, l.barTop), Ramp(0, 250, 250));
-  EXPECT_EQ(Pixel(im, l.barLeft + 2, l.barTop + l.barHeight - 1), (std::array<uint8_t, 3>{0, 0, 255}));
+  EXPECT_EQ(Pixel(im, l.barLeft + 2, l.barTop + l.barHeight - 1),
+            (std::array<uint8_t, 3>{0, 0, 255}));
 }
 
 TEST(PngMap, LegendLabelsAreTheMapsTwentyFiveSteps) {
@@ -86,7 +87,9 @@ TEST(PngMap, AMapWhoseCellsDoNotFitItsSizeDrawsNothing) {
 }
 
 TEST(PngMap, TheFileReadsBackPixelForPixel) {
-  const std::string path = (std::filesystem::temp_directory_path() / ("pelorin-map-" + std::to_string(::getpid()) + ".png")).string();
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("pelorin-map-" + std::to_string(::getpid()) + ".png"))
+                               .string();
   const RgbImage im = RenderHeatMap(TwoByThree());
   std::string error;
   ASSERT_TRUE(WritePng(path, im, &error)) << error;

@@ -16,9 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (error.empty()) __builtin_trap();  // a refusal always says why
     return 0;
   }
-  for (auto kind : {pelorin::LimitKind::Value, pelorin::LimitKind::NoisePp, pelorin::LimitKind::NoiseRms}) {
+  for (auto kind :
+       {pelorin::LimitKind::Value, pelorin::LimitKind::NoisePp, pelorin::LimitKind::NoiseRms}) {
     std::vector<pelorin::CellBounds> bounds;
-    if (pelorin::ResolveLimits(limits, kind, 7, 5, &bounds, &error) && bounds.size() != 35) __builtin_trap();
+    if (pelorin::ResolveLimits(limits, kind, 7, 5, &bounds, &error) && bounds.size() != 35)
+      __builtin_trap();
   }
   return 0;
 }

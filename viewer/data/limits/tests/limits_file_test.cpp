@@ -67,10 +67,10 @@ TEST(LimitsFile, RefusesBadLinesNamingTheLine) {
 
 TEST(LimitsFile, TheMostSpecificRuleWinsAndThenTheLaterOne) {
   const LimitsFile f = Parse(
-      "value, 1, 1, 50, 60\n"   // the cell, although it comes first
+      "value, 1, 1, 50, 60\n"  // the cell, although it comes first
       "value, *, *, 0, 100\n"
       "value, 1, *, 10, 90\n"
-      "value, *, 2, 20, 80\n"   // a line rule as specific as x = 1: later wins on (1, 2)
+      "value, *, 2, 20, 80\n"  // a line rule as specific as x = 1: later wins on (1, 2)
       "noise_pp, *, *, , 5\n");
   std::vector<CellBounds> b;
   std::string error;

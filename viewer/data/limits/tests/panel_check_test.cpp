@@ -111,7 +111,8 @@ TEST(PanelCheck, ToleranceText) {
   ASSERT_TRUE(ParseTolerance("2.5%", &t));
   EXPECT_EQ(t.amount, 2.5);
   EXPECT_TRUE(t.percent);
-  for (const char* bad : {"", "%", "-1", "3 %", "x", "inf"}) EXPECT_FALSE(ParseTolerance(bad, &t)) << bad;
+  for (const char* bad : {"", "%", "-1", "3 %", "x", "inf"})
+    EXPECT_FALSE(ParseTolerance(bad, &t)) << bad;
 }
 
 TEST(PanelCheck, GoldenIsTheMeanOfARecordingAndAgreesWithItself) {

@@ -106,7 +106,8 @@ TEST_F(MatWriterTest, FramesAreColumnMajorWithTheirMaskTimesAndNames) {
   const MatVar& frames = vars["frames"];
   EXPECT_EQ(frames.cls, 12u);  // int32
   EXPECT_EQ(frames.dims, (std::vector<int32_t>{3, 2, 2}));
-  EXPECT_EQ(Values<int32_t>(frames), (std::vector<int32_t>{0, 10, 20, 1, 11, 21, 100, 110, 120, 101, 111, 121}));
+  EXPECT_EQ(Values<int32_t>(frames),
+            (std::vector<int32_t>{0, 10, 20, 1, 11, 21, 100, 110, 120, 101, 111, 121}));
   const MatVar& mask = vars["valid"];
   EXPECT_EQ(mask.cls, 9u);  // uint8
   EXPECT_EQ(mask.dims, (std::vector<int32_t>{3, 2}));
