@@ -26,6 +26,7 @@ namespace {
 using namespace res;
 namespace fs = std::filesystem;
 using test::Click;
+using test::FrameCount;
 using test::Label;
 using test::PumpUntil;
 using test::ScratchDir;
@@ -58,8 +59,6 @@ void SelectChip(const Window& win, int index) {
 const InstantModel& FirstSource(const Window& win) {
   return dynamic_cast<const InstantModel&>(*win->Models().at(0));
 }
-
-int32_t FrameCount(const Window& win) { return FirstSource(win).GetFrameCounter(); }
 
 bool RunEnded(const Window& win) { return win->Acquisition() != nullptr && win->Acquisition()->Finished(); }
 
@@ -107,14 +106,6 @@ class AcquisitionWindow : public ::testing::Test {
     scratch_.WriteSettings(settings_);
     window_ = std::make_unique<Window>();
     return *window_;
-  }
-
-  std::vector<fs::path> Recordings() const {
-    std::vector<fs::path> found;
-    for (const auto& e : fs::directory_iterator(scratch_.Path())) {
-      if (e.path().extension() == ".csv" && e.path().filename() != "tempReport.csv") found.push_back(e.path());
-    }
-    return found;
   }
 
   ScratchDir scratch_;
@@ -201,7 +192,7 @@ TEST_F(AcquisitionWindow, DumpRecordsTheRunIntoTheWorkingDirectory) {
   EXPECT_TRUE(Enabled(win, IDC_DUMP));
   const int32_t frames = FrameCount(win);
 
-  const std::vector<fs::path> files = Recordings();
+  const std::vector<fs::path> files = test::Recordings(scratch_.Path());
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].filename().string().rfind("Pelorin_Base", 0), 0u) << files[0];
   EXPECT_FALSE(fs::exists(scratch_.Path() / "tempReport.csv"));
@@ -226,7 +217,7 @@ TEST_F(AcquisitionWindow, DumpUncheckedRecordsNothing) {
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
   Click(win, IDC_STOP);
   ASSERT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
-  EXPECT_TRUE(Recordings().empty());
+  EXPECT_TRUE(test::Recordings(scratch_.Path()).empty());
   EXPECT_FALSE(fs::exists(scratch_.Path() / "tempReport.csv"));
 }
 

@@ -37,16 +37,13 @@ namespace {
 using namespace res;
 namespace fs = std::filesystem;
 using test::Click;
+using test::FrameCount;
 using test::PumpUntil;
 using test::Window;
 
 constexpr int kWaitMs = 20000;
 
 COpenGLControl* MapOf(const Window& win) { return win->MapPage()->Map(); }
-
-int32_t FrameCount(const Window& win) {
-  return dynamic_cast<const InstantModel&>(*win->Models().at(0)).GetFrameCounter();
-}
 
 // Light pixels of the window's area as it is on the screen: the words of a window that
 // has no GL context are white on black.
@@ -126,15 +123,6 @@ class GlFaultWindow : public ::testing::Test {
     return *window_;
   }
 
-  std::vector<fs::path> Recordings() const {
-    std::vector<fs::path> found;
-    for (const auto& e : fs::directory_iterator(scratch_.Path())) {
-      if (e.path().extension() == ".csv" && e.path().filename() != "tempReport.csv")
-        found.push_back(e.path());
-    }
-    return found;
-  }
-
   test::ScratchDir scratch_;
   std::string settings_;
   panelsim::ServedPanel panel_{scratch_.Path() / "devices"};
@@ -177,7 +165,7 @@ TEST_F(GlFaultWindow, EveryContextRefusedTheMapSaysWhyAndARunStillRecords) {
   ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
   const int32_t frames = FrameCount(win);
 
-  const std::vector<fs::path> files = Recordings();
+  const std::vector<fs::path> files = test::Recordings(scratch_.Path());
   ASSERT_EQ(files.size(), 1u);
   const std::string text = ReadFile(files[0]);
   EXPECT_EQ(text.rfind("Pelorin\nFrameCount, " + std::to_string(frames) + "\n", 0), 0u)

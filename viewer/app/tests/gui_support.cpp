@@ -13,6 +13,7 @@
 #include <wx/window.h>
 
 #include "app/pelorin_dlg.h"
+#include "data/live_model.h"
 #include "view/dialog_template.h"
 
 namespace pelorin::test {
@@ -123,6 +124,21 @@ wxString Label(const CPelorinDlg& dlg, int id) {
 
 wxRect TemplateRect(const CPelorinDlg& dlg, int x, int y, int w, int h) {
   return DialogUnitsToPixels(&dlg, x, y, w, h);
+}
+
+int32_t FrameCount(const Window& win) {
+  return dynamic_cast<const InstantModel&>(*win->Models().at(0)).GetFrameCounter();
+}
+
+std::vector<std::filesystem::path> Recordings(const std::filesystem::path& dir) {
+  std::vector<std::filesystem::path> found;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    const std::string name = e.path().filename().string();
+    const bool noiseReport = name.ends_with("-noise.csv");
+    if (e.path().extension() == ".csv" && name != "tempReport.csv" && !noiseReport)
+      found.push_back(e.path());
+  }
+  return found;
 }
 
 }  // namespace pelorin::test

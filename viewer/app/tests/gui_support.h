@@ -3,6 +3,7 @@
 // limit, and the message boxes the window would have shown.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -72,6 +73,13 @@ void Click(const Window& win, int id);
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000);
 // Processes pending events for a short while.
 void Pump(int ms = 50);
+
+// The frame counter of the window's first source.
+int32_t FrameCount(const Window& win);
+
+// The recordings in a folder: every .csv but the temporary file and the panel noise
+// reports written beside Diff recordings.
+std::vector<std::filesystem::path> Recordings(const std::filesystem::path& dir);
 
 // The label of the control with the id in the window.
 wxString Label(const CPelorinDlg& dlg, int id);

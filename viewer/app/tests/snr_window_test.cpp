@@ -36,13 +36,11 @@ namespace {
 using namespace res;
 namespace fs = std::filesystem;
 using test::Click;
+using test::FrameCount;
 using test::PumpUntil;
 
 constexpr int kWaitMs = 20000;
 
-int32_t FrameCount(const test::Window& win) {
-  return dynamic_cast<const InstantModel&>(*win->Models().at(0)).GetFrameCounter();
-}
 
 bool Matches(const wxString& text, const char* pattern) {
   return std::regex_match(text.utf8_string(), std::regex(pattern));
