@@ -1,3 +1,11 @@
+# A compiler cache, when the machine has one: rebuilds of other worktrees and of CI's clean
+# clone reuse what an earlier build compiled (the bootstrap installs ccache).
+find_program(PELORIN_CCACHE ccache)
+if(PELORIN_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${PELORIN_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${PELORIN_CCACHE})
+endif()
+
 # Compiler warnings and sanitizer settings shared by every target.
 add_library(pelorin_options INTERFACE)
 target_compile_options(pelorin_options INTERFACE

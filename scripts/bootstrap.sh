@@ -5,13 +5,15 @@ set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config ccache
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3-pandas
   # viewer: wxWidgets 3.2 (GTK 3), OpenGL 1.1 and GLU, a CJK font for the About box
   libwxgtk3.2-dev libwxgtk-gl3.2-1 libgl-dev libglu1-mesa-dev libgl1-mesa-dri fonts-wqy-microhei
   # GUI tests and the demo on a headless machine
   xvfb xauth x11-utils
+  # the desktop acceptance tests: a window manager, real X input, screenshots, ctags counts
+  openbox xdotool imagemagick universal-ctags
   # pelorin-capture: PNG heat maps, and the MAT-file checks of its tests
   libpng-dev octave python3-scipy
   # the real-kernel end-to-end test
