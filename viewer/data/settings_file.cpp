@@ -1,9 +1,9 @@
 #include "data/settings_file.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "data/status_text.h"
+#include "data/whole_file.h"
 
 namespace pelorin {
 namespace {
@@ -26,9 +26,9 @@ constexpr std::array<int32_t, 6> kRangeWriteOrder = {kSourceCycle,   kSourceLoop
                                                      kSourceRawData, kSourceDiff, kSourceRawDiff};
 
 // Kernel keys, row by row.
-constexpr std::array<std::string_view, 9> kKernelKeys = {"TOP_LEFT",    "TOP_MID",     "TOP_RIGHT",
-                                                         "NAVEL_LEFT",  "NAVEL_MID",   "NAVEL_RIGHT",
-                                                         "BOTTOM_LEFT", "BOTTOM_MID",  "BOTTOM_RIGHT"};
+constexpr std::array<std::string_view, 9> kKernelKeys = {
+    "TOP_LEFT",    "TOP_MID",     "TOP_RIGHT",  "NAVEL_LEFT",  "NAVEL_MID",
+    "NAVEL_RIGHT", "BOTTOM_LEFT", "BOTTOM_MID", "BOTTOM_RIGHT"};
 
 // Reads keys by name with the defaults and limits of the key table.
 class KeyReader {
@@ -147,7 +147,8 @@ SettingsSnapshot ReadSettings(const IniReader& reader) {
   s.maskPoint = keys.Text("Mask", "MASK_POINT");
   s.isMask = keys.Flag("Mask", "IS_MASK");
 
-  for (size_t i = 0; i < kKernelKeys.size(); ++i) s.kernel[i / 3][i % 3] = keys.Int("Filter", kKernelKeys[i]);
+  for (size_t i = 0; i < kKernelKeys.size(); ++i)
+    s.kernel[i / 3][i % 3] = keys.Int("Filter", kKernelKeys[i]);
   s.filterThreshold = keys.Int("Filter", "FILTER_THRESHOLD");
   s.filterType = keys.Int("Filter", "FILTER_TYPE");
 
@@ -178,20 +179,24 @@ SettingsSnapshot ReadSettings(const IniReader& reader) {
 }
 
 SettingsSnapshot LoadSettings(const std::string& path) {
-  if (!std::ifstream(path, std::ios::binary)) {
+  // One read serves both the values and the store, so they come from the same bytes.
+  const FileRead read = ReadWholeFile(path, IniReader::kMaxReadSize);
+  if (read.status == FileReadStatus::kNotOpened || read.status == FileReadStatus::kNotRegular) {
     SettingsSnapshot s;
     s.statusCode = kStatusCantLoadSettings;
     s.statusArgument = path;
     return s;
   }
-  std::unique_ptr<SettingsStore> store = SettingsStore::Load(path);
-  SettingsSnapshot s = ReadSettings(IniReader::FromFile(path));
-  s.store = std::move(store);
+  SettingsSnapshot s = ReadSettings(IniReader(read.text));
+  s.store = SettingsStore::FromRead(read);
   return s;
 }
 
 std::vector<std::string> WriteSettings(SettingsStore& store, const SettingsToSave& v) {
   std::vector<std::string> failed;
+  // Of a file not read whole, a key that seems missing may stand in the part not read;
+  // such a store is not saved anyway (Save says why).
+  if (!store.HoldsWholeFile()) return failed;
   constexpr std::string_view g = kGeneralSection;
   const auto set = [&](std::string_view section, std::string_view key, int32_t value) {
     if (store.SetInt(section, key, value)) return;
@@ -219,7 +224,8 @@ std::vector<std::string> WriteSettings(SettingsStore& store, const SettingsToSav
   set(g, "SECOND_SOURCE_TYPE", v.secondSourceType);
   set(g, "DRAW_STYLE", v.drawStyle);
   set(g, "DUMP_TYPE", v.dumpType);
-  for (size_t i = 0; i < kKernelKeys.size(); ++i) set("Filter", kKernelKeys[i], v.kernel[i / 3][i % 3]);
+  for (size_t i = 0; i < kKernelKeys.size(); ++i)
+    set("Filter", kKernelKeys[i], v.kernel[i / 3][i % 3]);
   set("Filter", "FILTER_THRESHOLD", v.filterThreshold);
   set("Filter", "FILTER_TYPE", v.filterType);
   set(g, "DISPLAY_RANGE_SHIFT", v.displayRangeShift);

@@ -173,7 +173,8 @@ TEST(LoadSettings, FileTooLargeIsReadButNotStored) {
   const SettingsSnapshot s = LoadSettings(dir.Write("PLsetting.ini", text));
   EXPECT_EQ(s.stage, LoadStage::kAllRead);
   EXPECT_EQ(s.sourceType, kSourceDiff);
-  EXPECT_EQ(s.store, nullptr);
+  ASSERT_NE(s.store, nullptr);
+  EXPECT_FALSE(s.store->HoldsWholeFile()) << "the store refuses to write back part of the file";
 }
 
 TEST(SettingsDefaultFile, HoldsEveryKeyWithItsDefault) {
