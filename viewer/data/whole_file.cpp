@@ -73,4 +73,16 @@ FileRead ReadWholeFile(const std::string& path, size_t limit) {
   return r;
 }
 
+std::string DescribeFileRead(const std::string& path, const FileRead& read) {
+  switch (read.status) {
+    case FileReadStatus::kWhole: return {};
+    case FileReadStatus::kNotRegular:
+    case FileReadStatus::kTooLarge: return path + " " + read.reason;
+    case FileReadStatus::kNotOpened:
+    case FileReadStatus::kReadError:
+    case FileReadStatus::kShortRead: break;
+  }
+  return "can't read " + path + ": " + read.reason;
+}
+
 }  // namespace pelorin

@@ -34,6 +34,10 @@ struct FileRead {
 // not waited on).
 FileRead ReadWholeFile(const std::string& path, size_t limit);
 
+// One line for the user on a read that was not whole: "can't read PATH: No such file or
+// directory", "PATH is a folder", "PATH is larger than 65536 bytes", ...
+std::string DescribeFileRead(const std::string& path, const FileRead& read);
+
 // The reading step on an open descriptor whose size was `expected` bytes when it was
 // opened: fewer bytes before the end of the file is a short read.
 FileRead ReadWholeDescriptor(int fd, uint64_t expected, size_t limit);
