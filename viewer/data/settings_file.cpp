@@ -1,6 +1,7 @@
 #include "data/settings_file.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "data/status_text.h"
 #include "data/whole_file.h"
@@ -156,6 +157,12 @@ SettingsSnapshot ReadSettings(const IniReader& reader) {
   s.reverse = keys.Flag(g, "REVERSE");
   s.diagDelay = keys.Int(g, "DELAY_BEFORE_ENABLE_DIGNOSIS");
   if (s.diagDelay < 0) s.diagDelay = 10;
+  if (s.diagDelay > kMaxDiagDelayMs) {
+    s.notices.push_back("DELAY_BEFORE_ENABLE_DIGNOSIS=" + std::to_string(s.diagDelay) +
+                        " is longer than " + std::to_string(kMaxDiagDelayMs) + " ms; " +
+                        std::to_string(kMaxDiagDelayMs) + " ms is used");
+    s.diagDelay = kMaxDiagDelayMs;
+  }
   s.stage = LoadStage::kFirstSourceRead;
 
   const int32_t second = keys.Int(g, "SECOND_SOURCE_TYPE");
@@ -189,6 +196,8 @@ SettingsSnapshot LoadSettings(const std::string& path) {
   }
   SettingsSnapshot s = ReadSettings(IniReader(read.text));
   s.store = SettingsStore::FromRead(read);
+  for (const std::string& line : s.notices) std::printf("%s: %s\n", path.c_str(), line.c_str());
+  std::fflush(stdout);
   return s;
 }
 

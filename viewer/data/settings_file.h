@@ -45,6 +45,10 @@ enum class LoadStage {
   kAllRead,
 };
 
+// The longest delay before a frame cycle: a larger DELAY_BEFORE_ENABLE_DIGNOSIS would
+// leave a run that shows and records nothing for days.
+inline constexpr int32_t kMaxDiagDelayMs = 10000;
+
 // Draw styles and dump types as the window selects them.
 inline constexpr int32_t kDrawStyle1 = 0, kDrawStyle2 = 1;
 inline constexpr int32_t kDumpTypePelorin = 0, kDumpTypeMatlab = 1;
@@ -57,6 +61,8 @@ struct SettingsSnapshot {
   int32_t statusCode = -1;  // status line code to show, -1 for none
   std::string statusArgument;
   std::unique_ptr<SettingsStore> store;  // none when the file could not be loaded
+  // Values changed on reading, one line each naming the key; LoadSettings prints them.
+  std::vector<std::string> notices;
 
   // kRangesRead and later.
   SourceRangeTable ranges;
@@ -74,7 +80,7 @@ struct SettingsSnapshot {
   int32_t filterThreshold = 0;
   int32_t filterType = 0;
   bool reverse = false;
-  int32_t diagDelay = 0;  // milliseconds before each frame cycle
+  int32_t diagDelay = 0;  // milliseconds before each frame cycle, 0 to kMaxDiagDelayMs
 
   // kAllRead.
   int32_t secondSourceType = 0;  // 0: no second source

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(s.firstRange.max <= 300 && s.firstRange.min <= 225 &&
           int64_t{s.firstRange.max} - s.firstRange.min >= 25);
     Check(s.rxChipIndex.size() <= 255 && s.hideRx.size() <= 1023 && s.maskPoint.size() <= 2047);
-    Check(s.diagDelay >= 0);
+    Check(s.diagDelay >= 0 && s.diagDelay <= kMaxDiagDelayMs);
   }
   if (s.stage == LoadStage::kAllRead) {
     Check(s.dumpInterval >= 1 && s.viewPoint >= 0 && s.viewPoint <= 3);

@@ -108,6 +108,20 @@ TEST(ReadSettings, ValuesAndMappings) {
   EXPECT_EQ(s.filterType, 2);
 }
 
+TEST(LoadSettings, ADelayThatWouldStallTheRunIsClampedNamingTheKey) {
+  TempDir dir;
+  const std::string path = dir.Write(
+      "PLsetting.ini", "[Pelorin]\nSECOND_SOURCE_TYPE=0\nDELAY_BEFORE_ENABLE_DIGNOSIS=2147483647\n");
+  CaptureStdout();
+  const SettingsSnapshot s = LoadSettings(path);
+  EXPECT_EQ(GetCapturedStdout(), path +
+                                     ": DELAY_BEFORE_ENABLE_DIGNOSIS=2147483647 is longer than "
+                                     "10000 ms; 10000 ms is used\n");
+  EXPECT_EQ(s.diagDelay, kMaxDiagDelayMs);
+  EXPECT_EQ(Read("[Pelorin]\nDELAY_BEFORE_ENABLE_DIGNOSIS=10000\n").diagDelay, 10000);
+  EXPECT_TRUE(Read("[Pelorin]\nDELAY_BEFORE_ENABLE_DIGNOSIS=10000\n").notices.empty());
+}
+
 TEST(ReadSettings, TextsAreCutToTheirLimits) {
   const std::string longText(3000, '7');
   const SettingsSnapshot s = Read("[Pelorin]\nSECOND_SOURCE_TYPE=0\n[Hide]\nRX_CHIP_INDEX=" + longText +
