@@ -9,10 +9,10 @@
 namespace pelorin {
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
 using testing::ReadAll;
 using testing::TempDir;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
 
 std::string RoundTrip(std::string_view text) { return SettingsStore::Parse(text)->Serialize(); }
 
