@@ -1,14 +1,14 @@
 #include "data/ini_reader.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 
 namespace pelorin {
 namespace {
 
+// A stray NUL byte counts as a blank, so that a damaged file still reads line by line.
 bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\0';
 }
 
 std::string_view Trim(std::string_view s) {
@@ -18,15 +18,17 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-           return lower(x) == lower(y);
-         });
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+  };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace
 
 IniReader::IniReader(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // UTF-8 byte-order mark
   std::string_view section;
   bool inSection = false;
   while (!text.empty()) {
@@ -47,17 +49,6 @@ IniReader::IniReader(std::string_view text) {
     entries_.push_back({std::string(section), std::string(Trim(line.substr(0, sep))),
                         std::string(Trim(line.substr(sep + 1)))});
   }
-}
-
-IniReader IniReader::FromFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text;
-  char chunk[65536];
-  while (in && text.size() < kMaxReadSize) {
-    in.read(chunk, static_cast<std::streamsize>(std::min(sizeof chunk, kMaxReadSize - text.size())));
-    text.append(chunk, static_cast<size_t>(in.gcount()));
-  }
-  return IniReader(text);
 }
 
 const std::string* IniReader::Find(std::string_view section, std::string_view key) const {
@@ -89,8 +80,8 @@ int32_t IniReader::GetInt(std::string_view section, std::string_view key, int32_
   return v == nullptr ? fallback : ParseInt(*v);
 }
 
-std::string IniReader::GetText(std::string_view section, std::string_view key, std::string_view fallback,
-                               size_t maxLength) const {
+std::string IniReader::GetText(std::string_view section, std::string_view key,
+                               std::string_view fallback, size_t maxLength) const {
   const std::string* v = Find(section, key);
   return std::string((v == nullptr ? fallback : std::string_view(*v)).substr(0, maxLength));
 }

@@ -13,16 +13,14 @@ namespace pelorin {
 
 class IniReader {
  public:
-  // Files larger than this are read only up to this size.
+  // Of a larger file, only this much is read.
   static constexpr size_t kMaxReadSize = 16u << 20;
 
   // Lines: "[name]" starts a section; "key = value" (or "key : value") belongs to the
   // section above; "#" starts a comment that runs to the end of the line. Names and
-  // values are trimmed of blanks. Keys before the first section belong to no section.
+  // values are trimmed of blanks. Keys before the first section belong to no section. A
+  // UTF-8 byte-order mark at the start is skipped.
   explicit IniReader(std::string_view text);
-
-  // Reader of a file's contents; an unreadable file reads as empty.
-  static IniReader FromFile(const std::string& path);
 
   // The value of the first matching key in the first matching section, names compared
   // without regard to ASCII case; nullptr when missing.

@@ -1,9 +1,10 @@
 #include "data/settings_file.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdio>
 
 #include "data/status_text.h"
+#include "data/whole_file.h"
 
 namespace pelorin {
 namespace {
@@ -26,9 +27,9 @@ constexpr std::array<int32_t, 6> kRangeWriteOrder = {kSourceCycle,   kSourceLoop
                                                      kSourceRawData, kSourceDiff, kSourceRawDiff};
 
 // Kernel keys, row by row.
-constexpr std::array<std::string_view, 9> kKernelKeys = {"TOP_LEFT",    "TOP_MID",     "TOP_RIGHT",
-                                                         "NAVEL_LEFT",  "NAVEL_MID",   "NAVEL_RIGHT",
-                                                         "BOTTOM_LEFT", "BOTTOM_MID",  "BOTTOM_RIGHT"};
+constexpr std::array<std::string_view, 9> kKernelKeys = {
+    "TOP_LEFT",    "TOP_MID",     "TOP_RIGHT",  "NAVEL_LEFT",  "NAVEL_MID",
+    "NAVEL_RIGHT", "BOTTOM_LEFT", "BOTTOM_MID", "BOTTOM_RIGHT"};
 
 // Reads keys by name with the defaults and limits of the key table.
 class KeyReader {
@@ -147,7 +148,8 @@ SettingsSnapshot ReadSettings(const IniReader& reader) {
   s.maskPoint = keys.Text("Mask", "MASK_POINT");
   s.isMask = keys.Flag("Mask", "IS_MASK");
 
-  for (size_t i = 0; i < kKernelKeys.size(); ++i) s.kernel[i / 3][i % 3] = keys.Int("Filter", kKernelKeys[i]);
+  for (size_t i = 0; i < kKernelKeys.size(); ++i)
+    s.kernel[i / 3][i % 3] = keys.Int("Filter", kKernelKeys[i]);
   s.filterThreshold = keys.Int("Filter", "FILTER_THRESHOLD");
   s.filterType = keys.Int("Filter", "FILTER_TYPE");
 
@@ -155,6 +157,12 @@ SettingsSnapshot ReadSettings(const IniReader& reader) {
   s.reverse = keys.Flag(g, "REVERSE");
   s.diagDelay = keys.Int(g, "DELAY_BEFORE_ENABLE_DIGNOSIS");
   if (s.diagDelay < 0) s.diagDelay = 10;
+  if (s.diagDelay > kMaxDiagDelayMs) {
+    s.notices.push_back("DELAY_BEFORE_ENABLE_DIGNOSIS=" + std::to_string(s.diagDelay) +
+                        " is longer than " + std::to_string(kMaxDiagDelayMs) + " ms; " +
+                        std::to_string(kMaxDiagDelayMs) + " ms is used");
+    s.diagDelay = kMaxDiagDelayMs;
+  }
   s.stage = LoadStage::kFirstSourceRead;
 
   const int32_t second = keys.Int(g, "SECOND_SOURCE_TYPE");
@@ -178,20 +186,26 @@ SettingsSnapshot ReadSettings(const IniReader& reader) {
 }
 
 SettingsSnapshot LoadSettings(const std::string& path) {
-  if (!std::ifstream(path, std::ios::binary)) {
+  // One read serves both the values and the store, so they come from the same bytes.
+  const FileRead read = ReadWholeFile(path, IniReader::kMaxReadSize);
+  if (read.status == FileReadStatus::kNotOpened || read.status == FileReadStatus::kNotRegular) {
     SettingsSnapshot s;
     s.statusCode = kStatusCantLoadSettings;
     s.statusArgument = path;
     return s;
   }
-  std::unique_ptr<SettingsStore> store = SettingsStore::Load(path);
-  SettingsSnapshot s = ReadSettings(IniReader::FromFile(path));
-  s.store = std::move(store);
+  SettingsSnapshot s = ReadSettings(IniReader(read.text));
+  s.store = SettingsStore::FromRead(read);
+  for (const std::string& line : s.notices) std::printf("%s: %s\n", path.c_str(), line.c_str());
+  std::fflush(stdout);
   return s;
 }
 
 std::vector<std::string> WriteSettings(SettingsStore& store, const SettingsToSave& v) {
   std::vector<std::string> failed;
+  // Of a file not read whole, a key that seems missing may stand in the part not read;
+  // such a store is not saved anyway (Save says why).
+  if (!store.HoldsWholeFile()) return failed;
   constexpr std::string_view g = kGeneralSection;
   const auto set = [&](std::string_view section, std::string_view key, int32_t value) {
     if (store.SetInt(section, key, value)) return;
@@ -219,7 +233,8 @@ std::vector<std::string> WriteSettings(SettingsStore& store, const SettingsToSav
   set(g, "SECOND_SOURCE_TYPE", v.secondSourceType);
   set(g, "DRAW_STYLE", v.drawStyle);
   set(g, "DUMP_TYPE", v.dumpType);
-  for (size_t i = 0; i < kKernelKeys.size(); ++i) set("Filter", kKernelKeys[i], v.kernel[i / 3][i % 3]);
+  for (size_t i = 0; i < kKernelKeys.size(); ++i)
+    set("Filter", kKernelKeys[i], v.kernel[i / 3][i % 3]);
   set("Filter", "FILTER_THRESHOLD", v.filterThreshold);
   set("Filter", "FILTER_TYPE", v.filterType);
   set(g, "DISPLAY_RANGE_SHIFT", v.displayRangeShift);

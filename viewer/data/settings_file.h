@@ -45,6 +45,10 @@ enum class LoadStage {
   kAllRead,
 };
 
+// The longest delay before a frame cycle: a larger DELAY_BEFORE_ENABLE_DIGNOSIS would
+// leave a run that shows and records nothing for days.
+inline constexpr int32_t kMaxDiagDelayMs = 10000;
+
 // Draw styles and dump types as the window selects them.
 inline constexpr int32_t kDrawStyle1 = 0, kDrawStyle2 = 1;
 inline constexpr int32_t kDumpTypePelorin = 0, kDumpTypeMatlab = 1;
@@ -53,10 +57,12 @@ inline constexpr int32_t kDumpTypePelorin = 0, kDumpTypeMatlab = 1;
 // keep the window's initial values and are not to be applied.
 struct SettingsSnapshot {
   LoadStage stage = LoadStage::kNothingRead;
-  bool result = true;         // false when stopped at a bad source type
-  int32_t statusCode = -1;    // status line code to show, -1 for none
+  bool result = true;       // false when stopped at a bad source type
+  int32_t statusCode = -1;  // status line code to show, -1 for none
   std::string statusArgument;
   std::unique_ptr<SettingsStore> store;  // none when the file could not be loaded
+  // Values changed on reading, one line each naming the key; LoadSettings prints them.
+  std::vector<std::string> notices;
 
   // kRangesRead and later.
   SourceRangeTable ranges;
@@ -74,7 +80,7 @@ struct SettingsSnapshot {
   int32_t filterThreshold = 0;
   int32_t filterType = 0;
   bool reverse = false;
-  int32_t diagDelay = 0;  // milliseconds before each frame cycle
+  int32_t diagDelay = 0;  // milliseconds before each frame cycle, 0 to kMaxDiagDelayMs
 
   // kAllRead.
   int32_t secondSourceType = 0;  // 0: no second source
@@ -91,7 +97,8 @@ struct SettingsSnapshot {
 SettingsSnapshot ReadSettings(const IniReader& reader);
 
 // Reads the settings file at path: status code 2 with the path and nothing read when it
-// cannot be opened; otherwise the store (none when too large) and ReadSettings.
+// cannot be opened or is not a regular file; otherwise ReadSettings and the store (one
+// that refuses to be saved when the file was not read whole, see SettingsStore).
 SettingsSnapshot LoadSettings(const std::string& path);
 
 // The values the window writes back at close.
@@ -116,15 +123,17 @@ inline constexpr std::string_view kSetConfigFailedText = "Set Config File Failed
 
 // Sets every saved key in the store, in the fixed order; returns the message-box titles
 // ("VIEW_POINT not exist", "Cycle - MAX_DATA_RANGE not exist", ...) of the keys missing.
+// A store that does not hold the whole file is left alone and gives no titles.
 std::vector<std::string> WriteSettings(SettingsStore& store, const SettingsToSave& values);
 
 struct SaveOutcome {
   bool hadStore = false;  // false: nothing was written, nothing to report
   std::vector<std::string> failedTitles;
-  bool saved = false;     // the file was written
+  bool saved = false;  // the file was written
 };
 
-// WriteSettings, then Save to path and Release. A missing store does nothing.
+// WriteSettings, then Save to path and Release. A missing store does nothing; a store
+// that does not hold the whole file writes nothing and says why on standard output.
 SaveOutcome SaveSettings(std::unique_ptr<SettingsStore>& store, const std::string& path,
                          const SettingsToSave& values);
 

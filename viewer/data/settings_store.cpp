@@ -1,5 +1,6 @@
 #include "data/settings_store.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace pelorin {
@@ -11,7 +12,13 @@ bool IsBlank(char c) {
 
 bool IsSeparator(char c) { return c == '=' || c == ':'; }
 
-size_t Bucket(std::string_view name) { return SettingsStore::Hash(name) % SettingsStore::kBucketCount; }
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+size_t Bucket(std::string_view name) {
+  return SettingsStore::Hash(name) % SettingsStore::kBucketCount;
+}
 
 // States of the parser, one line (or a run of lines) at a time.
 enum class ParseState { kLineStart, kSection, kComment, kKey, kAfterKey, kBeforeValue, kValue };
@@ -32,7 +39,24 @@ uint32_t SettingsStore::Hash(std::string_view name) {
 
 std::unique_ptr<SettingsStore> SettingsStore::Parse(std::string_view text) {
   std::unique_ptr<SettingsStore> store(new SettingsStore());
-  text = text.substr(0, text.find('\0'));
+  if (text.starts_with(kUtf16LeMark) || text.starts_with(kUtf16BeMark)) {
+    store->notWhole_ = std::string("the file is UTF-16 text (byte-order mark ") +
+                       (text.starts_with(kUtf16LeMark) ? "FF FE" : "FE FF") + ")";
+    return store;
+  }
+  if (text.starts_with(kUtf8Mark)) {
+    store->utf8Mark_ = true;
+    text.remove_prefix(kUtf8Mark.size());
+  }
+  // The text ends at a NUL byte; what follows it would be lost by a write-back.
+  const size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) {
+    const auto line =
+        1 + std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(nul), '\n');
+    store->notWhole_ =
+        "the file holds a NUL byte on line " + std::to_string(line) + ", where reading stopped";
+    text = text.substr(0, nul);
+  }
 
   // CR LF becomes one line feed; a lone CR stays as it is.
   std::string t;
@@ -46,7 +70,9 @@ std::unique_ptr<SettingsStore> SettingsStore::Parse(std::string_view text) {
   std::string section(kDefaultSection);
   size_t sectionStart = 0, keyStart = 0, keyEnd = 0, valueStart = 0;
   const auto key = [&] { return std::string_view(t).substr(keyStart, keyEnd - keyStart); };
-  const auto value = [&](size_t end) { return std::string_view(t).substr(valueStart, end - valueStart); };
+  const auto value = [&](size_t end) {
+    return std::string_view(t).substr(valueStart, end - valueStart);
+  };
 
   size_t i = 0;
   while (i < t.size()) {
@@ -166,7 +192,7 @@ size_t SettingsStore::SectionCount() const {
 }
 
 std::string SettingsStore::Serialize() const {
-  std::string out;
+  std::string out(utf8Mark_ ? kUtf8Mark : std::string_view());
   for (const auto& chain : sections_) {
     for (auto s = chain.rbegin(); s != chain.rend(); ++s) {
       out += '[';

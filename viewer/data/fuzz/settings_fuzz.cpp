@@ -30,6 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const auto store = SettingsStore::Parse(text);
   Check(store->HasSection(SettingsStore::kDefaultSection));
+  // Only text read to its end may be written back.
+  const bool utf16 = text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+  Check(store->HoldsWholeFile() == (!utf16 && text.find('\0') == std::string_view::npos));
+  Check(store->HoldsWholeFile() == store->NotWholeReason().empty());
   for (const SettingKey& k : kSettingKeys) {
     if (!store->HasSection(k.section)) continue;  // SetInt would print for each
     const bool had = store->Find(k.section, k.key) != nullptr;
@@ -41,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto again = SettingsStore::Parse(written);
   Check(again->SectionCount() == store->SectionCount());
   Check(Lines(again->Serialize()) == Lines(written));
+  Check(written.starts_with("\xEF\xBB\xBF") == (!utf16 && text.starts_with("\xEF\xBB\xBF")));
 
   const SettingsSnapshot s = ReadSettings(IniReader(text));
   Check(s.result == (s.stage == LoadStage::kAllRead));
@@ -49,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(s.firstRange.max <= 300 && s.firstRange.min <= 225 &&
           int64_t{s.firstRange.max} - s.firstRange.min >= 25);
     Check(s.rxChipIndex.size() <= 255 && s.hideRx.size() <= 1023 && s.maskPoint.size() <= 2047);
-    Check(s.diagDelay >= 0);
+    Check(s.diagDelay >= 0 && s.diagDelay <= kMaxDiagDelayMs);
   }
   if (s.stage == LoadStage::kAllRead) {
     Check(s.dumpInterval >= 1 && s.viewPoint >= 0 && s.viewPoint <= 3);

@@ -1,11 +1,10 @@
 #include "data/limits/limits_file.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <limits>
-#include <sstream>
+
+#include "data/whole_file.h"
 
 namespace pelorin {
 namespace {
@@ -97,8 +96,9 @@ const char* LimitKindName(LimitKind kind) {
 
 bool ParseLimits(std::string_view text, LimitsFile* out, std::string* error) {
   LimitsFile result;
+  // Line 0: the file as a whole.
   auto fail = [&](int32_t line, const std::string& why) {
-    *error = "line " + std::to_string(line) + ": " + why;
+    *error = line > 0 ? "line " + std::to_string(line) + ": " + why : why;
     return false;
   };
   if (text.size() > kMaxLimitsBytes) return fail(0, "the file is larger than 64 MB");
@@ -141,27 +141,21 @@ bool ParseLimits(std::string_view text, LimitsFile* out, std::string* error) {
     if (rule.min && rule.max && *rule.min > *rule.max) return fail(lineNo, "min is above max");
     result.rules.push_back(rule);
   }
+  // A test that checks nothing must not pass.
+  if (result.rules.empty())
+    return fail(0, "no rule to check (a rule is a value, noise_pp or noise_rms line)");
   *out = std::move(result);
   return true;
 }
 
 bool LoadLimits(const std::string& path, LimitsFile* out, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "can't read " + path;
+  const FileRead read = ReadWholeFile(path, kMaxLimitsBytes);
+  if (!read.Whole()) {
+    *error = "limits file: " + DescribeFileRead(path, read);
     return false;
   }
-  std::string text;
-  char chunk[65536];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-    text.append(chunk, size_t(in.gcount()));
-    if (text.size() > kMaxLimitsBytes) {
-      *error = path + ": larger than 64 MB";
-      return false;
-    }
-  }
-  if (!ParseLimits(text, out, error)) {
-    *error = path + ", " + *error;
+  if (!ParseLimits(read.text, out, error)) {
+    *error = path + (error->starts_with("line ") ? ", " : ": ") + *error;
     return false;
   }
   return true;

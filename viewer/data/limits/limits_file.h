@@ -42,9 +42,11 @@ struct LimitsFile {
 inline constexpr size_t kMaxLimitsBytes = 64u << 20;
 inline constexpr int32_t kMaxLimitCoordinate = 4095;
 
-// Parses the text; false with "line N: reason" in *error on the first bad line.
+// Parses the text; false with "line N: reason" in *error on the first bad line, and
+// with a reason when the text holds no rule at all (only comments, blanks, "source").
 bool ParseLimits(std::string_view text, LimitsFile* out, std::string* error);
-// Reads and parses a file.
+// Reads a regular file whole and parses it; every refusal names the file, and the line
+// where there is one.
 bool LoadLimits(const std::string& path, LimitsFile* out, std::string* error);
 
 // The bounds of one cell after the precedence rules.

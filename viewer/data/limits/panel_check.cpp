@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <limits>
 
-#include "data/recording/recording_reader.h"
-#include "data/recording/recording_set.h"
 #include "data/snr/panel_noise.h"
 
 namespace pelorin {
@@ -75,50 +73,6 @@ void CheckValueLimits(const CellStatistics& stats, const std::vector<CellBounds>
       CheckBounds("value", x, y, stats.Min(i), stats.Max(i), bounds[i], failures);
     }
   }
-}
-
-bool LoadGolden(const std::string& path, GoldenFrame* out, std::string* error) {
-  RecordingSet set;
-  if (!LoadRecordingFile(set, path)) {
-    *error = "can't load the golden recording " + path +
-             (set.LastError().empty() ? "" : ": " + set.LastError());
-    return false;
-  }
-  const PlayerModel* source = set.Count() > 0 ? set.GetModel(0) : nullptr;
-  if (source == nullptr || source->LoadedFrameCount() == 0) {
-    *error = "the golden recording " + path + " holds no frame";
-    return false;
-  }
-  GoldenFrame g;
-  g.width = source->Width();
-  g.height = source->Height();
-  g.frames = source->LoadedFrameCount();
-  g.source = source->GetName();
-  // The reader keeps the space that follows "Type," in the first name.
-  while (!g.source.empty() && g.source.front() == ' ') g.source.erase(g.source.begin());
-  const size_t n = size_t(g.width) * size_t(g.height);
-  std::vector<double> sum(n, 0);
-  std::vector<int32_t> count(n, 0);
-  for (int32_t f = 0; f < g.frames; ++f) {
-    const FrameRecord* frame = source->Frame(f);
-    if (frame == nullptr || frame->Width() != g.width || frame->Height() != g.height) continue;
-    const int32_t* cells = frame->CellData();
-    const uint8_t* mask = frame->MaskData();
-    for (size_t i = 0; i < n; ++i) {
-      if (mask[i] == 0) continue;
-      sum[i] += cells[i];
-      ++count[i];
-    }
-  }
-  g.mean.assign(n, 0);
-  g.valid.assign(n, 0);
-  for (size_t i = 0; i < n; ++i) {
-    if (count[i] == 0) continue;
-    g.mean[i] = sum[i] / count[i];
-    g.valid[i] = 1;
-  }
-  *out = std::move(g);
-  return true;
 }
 
 bool ParseTolerance(const std::string& text, Tolerance* out) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "data/limits/golden_file.h"
 #include "data/limits/limits_file.h"
 
 namespace pelorin {
@@ -48,18 +49,6 @@ struct CellFailure {
 // maximum. bounds: from ResolveLimits for the same size.
 void CheckValueLimits(const CellStatistics& stats, const std::vector<CellBounds>& bounds,
                       std::vector<CellFailure>* failures);
-
-// The mean frame of a reference recording.
-struct GoldenFrame {
-  int32_t width = 0, height = 0;
-  std::vector<double> mean;    // [x * height + y]
-  std::vector<uint8_t> valid;  // 1 = the cell held a value in some frame
-  int32_t frames = 0;
-  std::string source;  // the recording's first source name
-};
-
-// The first source of a recording (".csv" or ".tbl"), averaged over its frames.
-bool LoadGolden(const std::string& path, GoldenFrame* out, std::string* error);
 
 // Tolerance around the golden mean: counts, or percent of the reference's magnitude.
 struct Tolerance {

@@ -10,10 +10,10 @@
 namespace pelorin {
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
 using testing::ReadAll;
 using testing::TempDir;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
 
 SettingsSnapshot Read(std::string_view text) { return ReadSettings(IniReader(text)); }
 
@@ -82,7 +82,8 @@ TEST(ReadSettings, ValuesAndMappings) {
       "[Mask]\nMASK_RX=3\nMASK_TX=4\nMASK_SHOW=1\nMASK_POINT=1,2;3,4\nIS_MASK=1\n"
       "[Filter]\nTOP_LEFT=2\nNAVEL_MID=-8\nBOTTOM_RIGHT=4\nFILTER_THRESHOLD=30\nFILTER_TYPE=2\n");
   ASSERT_EQ(s.stage, LoadStage::kAllRead);
-  EXPECT_EQ(s.ranges.For(kSourceBase), (RangePair{400, 230})) << "the table keeps what the file says";
+  EXPECT_EQ(s.ranges.For(kSourceBase), (RangePair{400, 230}))
+      << "the table keeps what the file says";
   EXPECT_EQ(s.firstRange, (RangePair{300, 0})) << "model 0's range is clamped";
   EXPECT_EQ(s.ranges.For(kSourceDiff), (RangePair{120, -20}));
   EXPECT_TRUE(s.reverse);
@@ -108,18 +109,35 @@ TEST(ReadSettings, ValuesAndMappings) {
   EXPECT_EQ(s.filterType, 2);
 }
 
+TEST(LoadSettings, ADelayThatWouldStallTheRunIsClampedNamingTheKey) {
+  TempDir dir;
+  const std::string path =
+      dir.Write("PLsetting.ini",
+                "[Pelorin]\nSECOND_SOURCE_TYPE=0\nDELAY_BEFORE_ENABLE_DIGNOSIS=2147483647\n");
+  CaptureStdout();
+  const SettingsSnapshot s = LoadSettings(path);
+  EXPECT_EQ(GetCapturedStdout(), path +
+                                     ": DELAY_BEFORE_ENABLE_DIGNOSIS=2147483647 is longer than "
+                                     "10000 ms; 10000 ms is used\n");
+  EXPECT_EQ(s.diagDelay, kMaxDiagDelayMs);
+  EXPECT_EQ(Read("[Pelorin]\nDELAY_BEFORE_ENABLE_DIGNOSIS=10000\n").diagDelay, 10000);
+  EXPECT_TRUE(Read("[Pelorin]\nDELAY_BEFORE_ENABLE_DIGNOSIS=10000\n").notices.empty());
+}
+
 TEST(ReadSettings, TextsAreCutToTheirLimits) {
   const std::string longText(3000, '7');
-  const SettingsSnapshot s = Read("[Pelorin]\nSECOND_SOURCE_TYPE=0\n[Hide]\nRX_CHIP_INDEX=" + longText +
-                                  "\nHIDE_RX=" + longText + "\n[Mask]\nMASK_POINT=" + longText + "\n");
+  const SettingsSnapshot s =
+      Read("[Pelorin]\nSECOND_SOURCE_TYPE=0\n[Hide]\nRX_CHIP_INDEX=" + longText +
+           "\nHIDE_RX=" + longText + "\n[Mask]\nMASK_POINT=" + longText + "\n");
   EXPECT_EQ(s.rxChipIndex.size(), 255u);
   EXPECT_EQ(s.hideRx.size(), 1023u);
   EXPECT_EQ(s.maskPoint.size(), 2047u);
 }
 
 TEST(ReadSettings, BadFirstSourceStopsAfterTheRanges) {
-  const SettingsSnapshot s = Read("[Loop]\nMAX_DATA_RANGE=77\n[Pelorin]\nSOURCE_TYPE=7\nSECOND_SOURCE_TYPE=0\n"
-                                  "[Hide]\nHIDE_RX=1\n");
+  const SettingsSnapshot s = Read(
+      "[Loop]\nMAX_DATA_RANGE=77\n[Pelorin]\nSOURCE_TYPE=7\nSECOND_SOURCE_TYPE=0\n"
+      "[Hide]\nHIDE_RX=1\n");
   EXPECT_EQ(s.stage, LoadStage::kRangesRead);
   EXPECT_FALSE(s.result);
   EXPECT_EQ(StatusMessageText(s.statusCode, s.statusArgument), "the first source setting is wrong");
@@ -129,12 +147,14 @@ TEST(ReadSettings, BadFirstSourceStopsAfterTheRanges) {
 }
 
 TEST(ReadSettings, MissingSecondSourceStopsBeforeTheViewKeys) {
-  const SettingsSnapshot s = Read("[Pelorin]\nSOURCE_TYPE=4\nREVERSE=1\nDRAW_STYLE=1\nDUMP_TYPE=1\n"
-                                  "VIEW_POINT=2\nDUMP_ONE_FRAME_EVERY_FEW_FRAMES=5\nDISPLAY_RANGE_SHIFT=9\n"
-                                  "AUTO_CENTER=1\n");
+  const SettingsSnapshot s = Read(
+      "[Pelorin]\nSOURCE_TYPE=4\nREVERSE=1\nDRAW_STYLE=1\nDUMP_TYPE=1\n"
+      "VIEW_POINT=2\nDUMP_ONE_FRAME_EVERY_FEW_FRAMES=5\nDISPLAY_RANGE_SHIFT=9\n"
+      "AUTO_CENTER=1\n");
   EXPECT_EQ(s.stage, LoadStage::kFirstSourceRead);
   EXPECT_FALSE(s.result);
-  EXPECT_EQ(StatusMessageText(s.statusCode, s.statusArgument), "the second source setting is wrong");
+  EXPECT_EQ(StatusMessageText(s.statusCode, s.statusArgument),
+            "the second source setting is wrong");
   EXPECT_EQ(s.sourceType, kSourceRawData);
   EXPECT_TRUE(s.reverse) << "model 0's keys before it are read";
   // Everything after it keeps the window's initial values.
@@ -160,7 +180,8 @@ TEST(LoadSettings, MissingFileShowsThePath) {
 
 TEST(LoadSettings, BlanksAroundTheSeparator) {
   TempDir dir;
-  const std::string path = dir.Write("PLsetting.ini", "[Pelorin]\nSOURCE_TYPE = 4\nSECOND_SOURCE_TYPE=0\n");
+  const std::string path =
+      dir.Write("PLsetting.ini", "[Pelorin]\nSOURCE_TYPE = 4\nSECOND_SOURCE_TYPE=0\n");
   const SettingsSnapshot s = LoadSettings(path);
   EXPECT_EQ(s.sourceType, kSourceRawData);
   ASSERT_NE(s.store, nullptr);
@@ -169,11 +190,13 @@ TEST(LoadSettings, BlanksAroundTheSeparator) {
 
 TEST(LoadSettings, FileTooLargeIsReadButNotStored) {
   TempDir dir;
-  const std::string text = "[Pelorin]\nSOURCE_TYPE=6\nSECOND_SOURCE_TYPE=0\n#" + std::string(70000, '-') + "\n";
+  const std::string text =
+      "[Pelorin]\nSOURCE_TYPE=6\nSECOND_SOURCE_TYPE=0\n#" + std::string(70000, '-') + "\n";
   const SettingsSnapshot s = LoadSettings(dir.Write("PLsetting.ini", text));
   EXPECT_EQ(s.stage, LoadStage::kAllRead);
   EXPECT_EQ(s.sourceType, kSourceDiff);
-  EXPECT_EQ(s.store, nullptr);
+  ASSERT_NE(s.store, nullptr);
+  EXPECT_FALSE(s.store->HoldsWholeFile()) << "the store refuses to write back part of the file";
 }
 
 TEST(SettingsDefaultFile, HoldsEveryKeyWithItsDefault) {
@@ -252,8 +275,9 @@ TEST(SaveSettings, MissingKeysAreNamedInOrder) {
       "AUTO_CENTER=0\n");  // in the wrong section
   const std::string path = dir.File("PLsetting.ini");
   const SaveOutcome out = SaveSettings(store, path, SampleValues());
-  EXPECT_EQ(out.failedTitles, (std::vector<std::string>{"REVERSE not exist", "Cycle - MIN_DATA_RANGE not exist",
-                                                        "BOTTOM_RIGHT not exist", "AUTO_CENTER not exist"}));
+  EXPECT_EQ(out.failedTitles,
+            (std::vector<std::string>{"REVERSE not exist", "Cycle - MIN_DATA_RANGE not exist",
+                                      "BOTTOM_RIGHT not exist", "AUTO_CENTER not exist"}));
   EXPECT_EQ(std::string(kSetConfigFailedText), "Set Config File Failed");
   EXPECT_TRUE(out.saved) << "the save goes on after a missing key";
   const std::string written = ReadAll(path);
@@ -279,7 +303,8 @@ TEST(SaveSettings, UnwritableFileIsReported) {
   TempDir dir;
   auto store = SettingsStore::Parse("[Pelorin]\n");
   CaptureStdout();
-  const SaveOutcome out = SaveSettings(store, dir.File("no/such/folder/PLsetting.ini"), SettingsToSave{});
+  const SaveOutcome out =
+      SaveSettings(store, dir.File("no/such/folder/PLsetting.ini"), SettingsToSave{});
   GetCapturedStdout();
   EXPECT_TRUE(out.hadStore);
   EXPECT_FALSE(out.saved);
