@@ -127,11 +127,16 @@ Recording Capture(const pyb::object& source, int32_t frames, const pyb::object& 
       shown = done;
       try {
         progress(done, frames);
-      } catch (...) {
+      } catch (pyb::error_already_set& e) {
         session.RequestStop();
-        pyb::gil_scoped_release release;
-        session.WaitEnded(std::chrono::hours(1));
-        throw;
+        // Ctrl-C inside the progress function is Ctrl-C during the capture.
+        if (e.matches(PyExc_KeyboardInterrupt)) {
+          interrupted = true;
+        } else {
+          pyb::gil_scoped_release release;
+          session.WaitEnded(std::chrono::hours(1));
+          throw;
+        }
       }
     }
     if (ended) break;
