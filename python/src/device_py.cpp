@@ -130,7 +130,8 @@ class Device {
     const std::string path =
         pyb::str(pyb::module_::import("os").attr("fspath")(file)).cast<std::string>();
     std::vector<std::string> args = {"flash", path};
-    if (!address.is_none()) args.insert(args.end(), {"--address", std::to_string(address.cast<uint32_t>())});
+    if (!address.is_none())
+      args.insert(args.end(), {"--address", std::to_string(address.cast<uint32_t>())});
     return Run(args, progress);
   }
 

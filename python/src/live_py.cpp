@@ -38,9 +38,7 @@ std::string ChipText(const pyb::object& chip) {
   return pyb::str(chip).cast<std::string>();
 }
 
-std::string SourceText(const pyb::object& source) {
-  return pyb::str(source).cast<std::string>();
-}
+std::string SourceText(const pyb::object& source) { return pyb::str(source).cast<std::string>(); }
 
 std::string OrderText(const pyb::object& order) {
   return order.is_none() ? std::string() : pyb::str(order).cast<std::string>();
@@ -69,7 +67,8 @@ struct ScratchDir {
     std::error_code ec;
     std::string base = (fs::temp_directory_path(ec) / "pelorin-capture-XXXXXX").string();
     if (ec) base = "/tmp/pelorin-capture-XXXXXX";
-    if (::mkdtemp(base.data()) == nullptr) throw pyb::value_error("can't create a temporary folder");
+    if (::mkdtemp(base.data()) == nullptr)
+      throw pyb::value_error("can't create a temporary folder");
     path = base;
   }
   ~ScratchDir() {
@@ -217,9 +216,9 @@ class Stream {
       if (session_->Ended()) {
         Close();
         if (session_->DeviceLost())
-          RaiseDeviceError(session_->LastDeviceCode(),
-                           "the device was lost after " +
-                               std::to_string(session_->FramesRead()) + " frames");
+          RaiseDeviceError(
+              session_->LastDeviceCode(),
+              "the device was lost after " + std::to_string(session_->FramesRead()) + " frames");
         throw pyb::stop_iteration();
       }
     }
@@ -291,8 +290,8 @@ std::unique_ptr<Stream> MakeStream(const pyb::object& source, const pyb::object&
 void BindLive(pyb::module_& m) {
   m.def("capture", &Capture, pyb::arg("source") = "diff", pyb::arg("frames") = 100,
         pyb::arg("device") = pyb::none(), pyb::arg("every") = 1, pyb::arg("order") = pyb::none(),
-        pyb::arg("chip") = "all", pyb::arg("progress") = pyb::none(),
-        pyb::arg("out") = pyb::none(), pyb::arg("delay_ms") = 10,
+        pyb::arg("chip") = "all", pyb::arg("progress") = pyb::none(), pyb::arg("out") = pyb::none(),
+        pyb::arg("delay_ms") = 10,
         R"(Captures frames from the touch controller, as pelorin-capture does.
 
 source    diff, base, raw, rawdiff, cycle or loop

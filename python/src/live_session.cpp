@@ -74,8 +74,8 @@ class LiveSession::Host : public AcquisitionHost {
     if (queueFrames_ && IsFrameRecorded(frame->number, s_.options_.capture.every)) {
       LiveFrameOut out;
       out.frame = std::move(frame);
-      out.timeMs = int32_t(
-          std::chrono::duration_cast<std::chrono::milliseconds>(now - *start_).count());
+      out.timeMs =
+          int32_t(std::chrono::duration_cast<std::chrono::milliseconds>(now - *start_).count());
       std::lock_guard lock(s_.mutex_);
       s_.queue_.push_back(std::move(out));
       if (s_.queue_.size() > kQueueFrames) {

@@ -25,13 +25,13 @@ pyb::array ArrayOf(std::vector<T>&& v, std::vector<pyb::ssize_t> shape,
 
 // One source of a recording as numpy arrays.
 struct Source {
-  pyb::array frames;       // int32 (F, W, H)
-  pyb::array valid;        // bool (F, W, H)
-  pyb::array timeMs;       // int32 (F,)
-  pyb::array frameNo;      // int32 (F,)
-  pyb::array readErrors;   // int32 (F,)
-  std::string source;      // type name
-  std::string chips;       // chip order digits, "" when unknown
+  pyb::array frames;      // int32 (F, W, H)
+  pyb::array valid;       // bool (F, W, H)
+  pyb::array timeMs;      // int32 (F,)
+  pyb::array frameNo;     // int32 (F,)
+  pyb::array readErrors;  // int32 (F,)
+  std::string source;     // type name
+  std::string chips;      // chip order digits, "" when unknown
 };
 
 struct Recording {

@@ -154,6 +154,9 @@ bool WriteRecordingData(const std::string& path, const std::vector<SourceRef>& s
     if (s.width != first.width)
       return *error = "every source needs the same width (a recording has one Width)", false;
     if (s.height <= 0 || s.width <= 0) return *error = "a source has no cells", false;
+    // The writer stamps one time on every source's block of a frame.
+    if (!std::equal(s.timeMs, s.timeMs + s.frames, first.timeMs))
+      return *error = "every source needs the same time_ms (one time per frame)", false;
     if (s.name.find_first_of(",\r\n") != std::string::npos)
       return *error = "a source name may not hold a comma or a line break", false;
   }

@@ -79,8 +79,8 @@ void WriteRecording(const pyb::object& path, const pyb::object& data) {
   const std::string p = PathText(path);
   std::vector<Source> sources;
   if (pyb::isinstance<pyb::array>(data)) {
-    sources.push_back(MakeSource(data, pyb::none(), pyb::none(), pyb::none(), pyb::none(),
-                                 "Diff", ""));
+    sources.push_back(
+        MakeSource(data, pyb::none(), pyb::none(), pyb::none(), pyb::none(), "Diff", ""));
   } else {
     sources = SourcesOf(data);
   }
@@ -100,7 +100,8 @@ void WriteRecording(const pyb::object& path, const pyb::object& data) {
 }
 
 pyb::object First(const Recording& r, const char* what) {
-  if (r.sources.empty()) throw pyb::value_error(std::string("the recording has no source for ") + what);
+  if (r.sources.empty())
+    throw pyb::value_error(std::string("the recording has no source for ") + what);
   return pyb::cast(r.sources.front());
 }
 
@@ -147,8 +148,8 @@ SourceView ViewOf(const Source& s) {
              readErrors = Contiguous(s.readErrors, "int32");
   const pyb::ssize_t f = cells.shape(0);
   if (cells.ndim() != 3 || valid.ndim() != 3 || valid.shape(0) != f ||
-      valid.shape(1) != cells.shape(1) || valid.shape(2) != cells.shape(2) ||
-      frameNo.size() != f || timeMs.size() != f || readErrors.size() != f)
+      valid.shape(1) != cells.shape(1) || valid.shape(2) != cells.shape(2) || frameNo.size() != f ||
+      timeMs.size() != f || readErrors.size() != f)
     throw pyb::value_error("a source's arrays do not fit each other");
   v.ref.name = s.source;
   v.ref.frames = int32_t(f);
