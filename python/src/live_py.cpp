@@ -5,6 +5,8 @@
 #include <pybind11/functional.h>
 #include <pybind11/stl.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -77,6 +79,17 @@ struct ScratchDir {
   }
 };
 
+// The recording's folder and name; what pelorin-capture refuses before it opens the
+// device is refused here too, so no capture runs for a file it cannot write.
+void SetRecordingTarget(const std::string& target, LiveOptions* options) {
+  const fs::path p(target);
+  if (fs::exists(p)) throw pyb::value_error(target + " exists already");
+  options->workDir = p.has_parent_path() ? p.parent_path().string() : ".";
+  options->recordingName = p.filename().string();
+  if (::access(options->workDir.c_str(), W_OK) != 0)
+    throw pyb::value_error("can't write in " + options->workDir);
+}
+
 void RaiseStartFailure(const LiveSession& s) {
   RaiseDeviceError(s.LastDeviceCode() != 0 ? s.LastDeviceCode() : -1, s.Error());
 }
@@ -96,10 +109,7 @@ Recording Capture(const pyb::object& source, int32_t frames, const pyb::object& 
     options.recordingName = "capture.csv";
   } else {
     target = pyb::str(pyb::module_::import("os").attr("fspath")(out)).cast<std::string>();
-    const fs::path p(target);
-    if (fs::exists(p)) throw pyb::value_error(target + " exists already");
-    options.workDir = p.has_parent_path() ? p.parent_path().string() : ".";
-    options.recordingName = p.filename().string();
+    SetRecordingTarget(target, &options);
   }
 
   LiveSession session(options);
@@ -275,12 +285,8 @@ std::unique_ptr<Stream> MakeStream(const pyb::object& source, const pyb::object&
   options.device = DeviceText(device);
   options.queueFrames = true;
   if (!out.is_none()) {
-    const std::string target =
-        pyb::str(pyb::module_::import("os").attr("fspath")(out)).cast<std::string>();
-    const fs::path p(target);
-    if (fs::exists(p)) throw pyb::value_error(target + " exists already");
-    options.workDir = p.has_parent_path() ? p.parent_path().string() : ".";
-    options.recordingName = p.filename().string();
+    SetRecordingTarget(pyb::str(pyb::module_::import("os").attr("fspath")(out)).cast<std::string>(),
+                       &options);
   }
   return std::make_unique<Stream>(std::move(options));
 }

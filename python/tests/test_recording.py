@@ -20,7 +20,7 @@ def two_sources(frames=3):
         pelorin.Source(np.where(mask, a, 0), valid=mask, time_ms=[0, 16, 31][:frames],
                        frame_no=[1, 4, 7][:frames], read_errors=[0, 2, 0][:frames],
                        source="RawData"),
-        pelorin.Source(b, source="Diff"),
+        pelorin.Source(b, time_ms=[0, 16, 31][:frames], source="Diff"),
     ]
 
 
@@ -66,9 +66,15 @@ def test_shared_mask_costs_no_copy_per_frame(tmp_path):
 def test_existing_file_is_replaced_whole_or_kept(tmp_path):
     target = tmp_path / "keep.csv"
     target.write_text("precious")
-    bad = [pelorin.Source(np.zeros((2, 3, 4), np.int32)), pelorin.Source(np.zeros((2, 4, 4), np.int32))]
-    with pytest.raises(ValueError, match="same width"):
-        pelorin.write_recording(target, bad)
+    zeros = np.zeros((2, 3, 4), np.int32)
+    for bad, reason in [
+        ([pelorin.Source(zeros), pelorin.Source(np.zeros((2, 4, 4), np.int32))], "same width"),
+        ([pelorin.Source(zeros), pelorin.Source(zeros, time_ms=[0, 9])], "same time_ms"),
+        ([pelorin.Source(zeros), pelorin.Source(zeros[:1])], "same number of frames"),
+        (pelorin.Source(zeros, source="a,b"), "comma"),
+    ]:
+        with pytest.raises(ValueError, match=reason):
+            pelorin.write_recording(target, bad)
     assert target.read_text() == "precious"
     pelorin.write_recording(target, np.ones((1, 2, 2), np.int32))
     assert pelorin.read_recording(target).frames.sum() == 4
