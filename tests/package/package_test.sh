@@ -101,10 +101,16 @@ if [ -n "$python" ]; then
     fail "the package does not depend on python3-numpy"
   check_python "$pydir" "$usr/lib" || fail "import pelorin from the package"
 
+  # Installed for real, those folders are where this interpreter looks by itself: the
+  # package's /usr/lib/python3/dist-packages, and cmake --install's default /usr/local.
+  version="$("$python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')"
+  env -u PYTHONPATH "$python" -c "import sys; missing = {'/usr/lib/python3/dist-packages',
+    '/usr/local/lib/python$version/dist-packages'} - set(sys.path); assert not missing, missing" ||
+    fail "the interpreter does not look where the package goes"
+
   prefix="$scratch/prefix"
   cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 ||
     { cat "$scratch/install.log"; fail "cmake --install"; }
-  version="$("$python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')"
   check_python "$prefix/lib/python$version/dist-packages" "$prefix/lib" ||
     fail "import pelorin from cmake --install"
 fi
