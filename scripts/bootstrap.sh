@@ -20,6 +20,8 @@ PACKAGES=(
   qemu-system-x86 busybox-static cpio kmod
   # the package test: cpack -G DEB with its shared-library dependencies
   dpkg-dev file
+  # the Python module: pybind11, the interpreter's headers, numpy, and pytest for its tests
+  pybind11-dev python3-dev python3-numpy python3-pytest
 )
 
 missing=()

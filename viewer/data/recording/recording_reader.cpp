@@ -16,8 +16,8 @@
 namespace pelorin {
 namespace {
 
-bool Fail(RecordingSet& set, const CsvReader& reader, const std::string& what) {
-  set.SetLastError("line " + std::to_string(reader.LineNumber()) + ": " + what);
+bool Fail(const CsvReader& reader, std::string* error, const std::string& what) {
+  *error = "line " + std::to_string(reader.LineNumber()) + ": " + what;
   return false;
 }
 
@@ -44,107 +44,156 @@ bool ParseCell(std::string_view f, int32_t& value) {
   return true;
 }
 
-// Reads one source's block of the current frame into a new FrameRecord.
-bool ReadBlock(RecordingSet& set, CsvReader& reader, PlayerModel& source) {
-  if (!reader.ReadRow()) return Fail(set, reader, "the file ends inside a frame");
+// Reads one source's block of the current frame into the visitor's storage.
+bool ReadBlock(CsvReader& reader, RecordingVisitor& visitor, size_t source, int32_t width,
+               int32_t height, int32_t frameIndex, int32_t declared, std::string* error) {
+  if (!reader.ReadRow()) return Fail(reader, error, "the file ends inside a frame");
   if (reader.FieldCount() != 5 && reader.Field(0) != "No ")
-    return Fail(set, reader, "expected a block header \"No , ...\"");
-  const int32_t width = source.Width();
-  const int32_t height = source.Height();
+    return Fail(reader, error, "expected a block header \"No , ...\"");
+  BlockStamp stamp;
+  stamp.frameNumber = ParseLeadingInt(reader.Field(1));
+  stamp.timeMs = ParseLeadingInt(reader.Field(2));
+  stamp.readErrors = ParseLeadingInt(reader.Field(4));
   // Each of the width rows must hold height fields, so at least height - 1 separators
   // and a terminator: a frame too large for what is left of the file is refused before
   // it is allocated.
   const uint64_t needed = uint64_t(width) * uint64_t(std::max(1, height - 1));
-  if (reader.BytesRemaining() < needed) return Fail(set, reader, "the file ends inside a frame");
+  if (reader.BytesRemaining() < needed) return Fail(reader, error, "the file ends inside a frame");
 
-  auto frame = std::make_unique<FrameRecord>(width, height);
-  int64_t sum = 0;
-  int32_t frameMax = frame->max;
-  int32_t frameMin = frame->min;
-  bool masked = false;
+  int32_t* cells = nullptr;
+  uint8_t* mask = nullptr;
+  visitor.BeginBlock(source, stamp, &cells, &mask);
+  BlockFigures figures;
   for (int32_t x = 0; x < width; ++x) {
-    if (!reader.HasMoreData() || !reader.ReadRow()) return Fail(set, reader, "the file ends inside a frame");
+    if (!reader.HasMoreData() || !reader.ReadRow())
+      return Fail(reader, error, "the file ends inside a frame");
     if (reader.FieldCount() < size_t(height))
-      return Fail(set, reader, "a row holds " + std::to_string(reader.FieldCount()) +
-                                   " fields, fewer than Height " + std::to_string(height));
+      return Fail(reader, error,
+                  "a row holds " + std::to_string(reader.FieldCount()) +
+                      " fields, fewer than Height " + std::to_string(height));
     const std::string_view* fields = reader.Fields().data();
+    int32_t* rowCells = cells + size_t(x) * size_t(height);
+    uint8_t* rowMask = mask + size_t(x) * size_t(height);
     for (int32_t y = 0; y < height; ++y) {
       int32_t v = 0;
       if (!ParseCell(fields[y], v)) {
-        masked = true;
-        frame->SetCellValid(x, y, false);
-        continue;  // the cell stays 0
+        figures.masked = true;
+        rowCells[y] = 0;
+        rowMask[y] = 0;
+        continue;
       }
-      frame->Cell(x, y) = v;
-      sum += v;
-      frameMax = std::max(frameMax, v);
-      frameMin = std::min(frameMin, v);
+      rowCells[y] = v;
+      rowMask[y] = 1;
+      figures.sum += v;
+      figures.max = std::max(figures.max, v);
+      figures.min = std::min(figures.min, v);
     }
   }
-  frame->max = frameMax;
-  frame->min = frameMin;
-  frame->average = float(double(sum) / (double(width) * double(height)));
-  if (masked) source.SetHasMaskedCells(true);
-  source.MergeFrameExtremes(frameMax, frameMin);
-  source.AppendFrame(std::move(frame));
+  visitor.EndBlock(source, figures, frameIndex, declared);
   return true;
 }
 
-bool ReadHeaderRow(RecordingSet& set, CsvReader& reader, const char* word) {
+bool ReadHeaderRow(CsvReader& reader, const char* word, std::string* error) {
   if (!reader.ReadRow() || reader.Field(0) != word || reader.FieldCount() < 2)
-    return Fail(set, reader, std::string("expected the \"") + word + "\" line");
+    return Fail(reader, error, std::string("expected the \"") + word + "\" line");
   return true;
 }
+
+// Fills a RecordingSet: one PlayerModel per source, one FrameRecord per block.
+class PlayerVisitor : public RecordingVisitor {
+ public:
+  explicit PlayerVisitor(RecordingSet& set) : set_(set), first_(set.Count()) {}
+
+  void Sources(int32_t width, const std::vector<int32_t>& heights, int32_t declared) override {
+    for (int32_t h : heights) set_.AddSource(width, h, declared);
+  }
+  void Name(size_t source, std::string_view name) override {
+    Model(source).SetName(std::string(name));
+  }
+  void BeginBlock(size_t source, const BlockStamp&, int32_t** cells, uint8_t** mask) override {
+    const PlayerModel& m = Model(source);
+    frame_ = std::make_unique<FrameRecord>(m.Width(), m.Height());
+    // The record's own storage, filled in place (the parser writes every cell and mask).
+    *cells = &frame_->Cell(0, 0);
+    *mask = const_cast<uint8_t*>(frame_->MaskData());
+  }
+  void EndBlock(size_t source, const BlockFigures& f, int32_t frameIndex,
+                int32_t declared) override {
+    PlayerModel& m = Model(source);
+    frame_->max = f.max;
+    frame_->min = f.min;
+    frame_->average = float(double(f.sum) / (double(m.Width()) * double(m.Height())));
+    if (f.masked) m.SetHasMaskedCells(true);
+    m.MergeFrameExtremes(f.max, f.min);
+    m.AppendFrame(std::move(frame_));
+    set_.ReportProgress(frameIndex, declared);
+  }
+
+ private:
+  PlayerModel& Model(size_t source) { return *set_.GetModel(first_ + int32_t(source)); }
+
+  RecordingSet& set_;
+  int32_t first_;
+  std::unique_ptr<FrameRecord> frame_;
+};
 
 }  // namespace
 
-bool LoadCsv(RecordingSet& set, const std::string& path) {
+bool ParseRecording(const std::string& path, RecordingVisitor& visitor, std::string* error) {
   CsvReader reader;
   if (!reader.Open(path)) {
-    set.SetLastError("can't open " + path);
+    *error = "can't open " + path;
     return false;
   }
   if (!reader.ReadRow() || reader.Field(0) != "Pelorin")
-    return Fail(set, reader, "not a Pelorin recording (first line is not \"Pelorin\")");
-  if (!ReadHeaderRow(set, reader, "FrameCount")) return false;
+    return Fail(reader, error, "not a Pelorin recording (first line is not \"Pelorin\")");
+  if (!ReadHeaderRow(reader, "FrameCount", error)) return false;
   const int32_t declared = ParseLeadingInt(reader.Field(1));
-  if (!ReadHeaderRow(set, reader, "Width")) return false;
+  if (!ReadHeaderRow(reader, "Width", error)) return false;
   const int32_t width = ParseLeadingInt(reader.Field(1));
-  if (width <= 0) return Fail(set, reader, "Width is not a positive number");
-  if (!ReadHeaderRow(set, reader, "Height")) return false;
+  if (width <= 0) return Fail(reader, error, "Width is not a positive number");
+  if (!ReadHeaderRow(reader, "Height", error)) return false;
   // Check every source before anything is allocated.
   const size_t sources = reader.FieldCount() - 1;
   if (sources > size_t(kMaxSources))
-    return Fail(set, reader, "more than " + std::to_string(kMaxSources) + " sources");
+    return Fail(reader, error, "more than " + std::to_string(kMaxSources) + " sources");
   std::vector<int32_t> heights;
   for (size_t i = 1; i <= sources; ++i) {
     const int32_t h = ParseLeadingInt(reader.Field(i));
-    if (h <= 0) return Fail(set, reader, "Height is not a positive number");
+    if (h <= 0) return Fail(reader, error, "Height is not a positive number");
     if (int64_t(width) * h > kMaxFrameCells)
-      return Fail(set, reader, "a frame of " + std::to_string(width) + " x " + std::to_string(h) +
-                                   " cells is too large");
+      return Fail(reader, error,
+                  "a frame of " + std::to_string(width) + " x " + std::to_string(h) +
+                      " cells is too large");
     heights.push_back(h);
   }
-  const int32_t first = set.Count();
-  for (int32_t h : heights) set.AddSource(width, h, declared);
-  if (!ReadHeaderRow(set, reader, "Type")) return false;
-  if (reader.FieldCount() - 1 > sources) return Fail(set, reader, "more Type fields than sources");
-  for (size_t i = 1; i < reader.FieldCount(); ++i)
-    set.GetModel(first + int32_t(i) - 1)->SetName(std::string(reader.Field(i)));
+  visitor.Sources(width, heights, declared);
+  if (!ReadHeaderRow(reader, "Type", error)) return false;
+  if (reader.FieldCount() - 1 > sources)
+    return Fail(reader, error, "more Type fields than sources");
+  for (size_t i = 1; i < reader.FieldCount(); ++i) visitor.Name(i - 1, reader.Field(i));
   reader.ReadRow();  // the empty line before the first block
 
   int32_t frame = 0;
   while (reader.HasMoreData()) {
     for (size_t s = 0; s < sources; ++s) {
-      if (s > 0 && !reader.HasMoreData()) return Fail(set, reader, "the file ends inside a frame");
-      if (!ReadBlock(set, reader, *set.GetModel(first + int32_t(s)))) return false;
-      set.ReportProgress(frame, declared);
+      if (s > 0 && !reader.HasMoreData())
+        return Fail(reader, error, "the file ends inside a frame");
+      if (!ReadBlock(reader, visitor, s, width, heights[s], frame, declared, error)) return false;
       reader.ReadRow();  // the empty line after the block
     }
     if (frame < INT32_MAX) ++frame;
   }
-  if (frame == 0) return Fail(set, reader, "the recording holds no frame");
+  if (frame == 0) return Fail(reader, error, "the recording holds no frame");
   return true;
+}
+
+bool LoadCsv(RecordingSet& set, const std::string& path) {
+  PlayerVisitor visitor(set);
+  std::string error;
+  if (ParseRecording(path, visitor, &error)) return true;
+  set.SetLastError(error);
+  return false;
 }
 
 bool DecodeTbl(const std::string& path, std::string& decodedPath) {
