@@ -1,6 +1,7 @@
 # The layering of the viewer, read from its #include lines:
 #   viewer/app -> viewer/view -> viewer/data -> corlink (corlink.h only)
 # - viewer/data is headless: no wxWidgets, GL or windowing headers, nothing of view or app;
+# - viewer/cli and the Python module (python/) use viewer/data and corlink only, headless too;
 # - viewer/view never includes viewer/app;
 # - no viewer file includes a corlink header but corlink.h.
 # cmake -DROOT=<source tree> -P check_layers.cmake; prints each violation and their count,
@@ -18,10 +19,13 @@ endmacro()
 
 file(GLOB_RECURSE sources LIST_DIRECTORIES false
   ${ROOT}/viewer/*.h ${ROOT}/viewer/*.hpp ${ROOT}/viewer/*.cpp ${ROOT}/viewer/*.cc
-  ${ROOT}/viewer/*.c ${ROOT}/viewer/*.inc)
+  ${ROOT}/viewer/*.c ${ROOT}/viewer/*.inc ${ROOT}/python/*.h ${ROOT}/python/*.cpp)
 foreach(file IN LISTS sources)
   file(RELATIVE_PATH rel ${ROOT}/viewer ${file})
   string(REGEX MATCH "^[^/]+" layer "${rel}")
+  if(layer STREQUAL "..")
+    set(layer "python")
+  endif()
   get_filename_component(dir ${file} DIRECTORY)
   file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
   foreach(line IN LISTS lines)
@@ -33,11 +37,15 @@ foreach(file IN LISTS sources)
       file(RELATIVE_PATH path ${ROOT} ${landed})
       string(REGEX REPLACE "^viewer/" "" path "${path}")
     endif()
-    if(layer STREQUAL "data")
+    if(layer MATCHES "^(data|cli|python)$")
       if(path MATCHES "^(wx|GL|GLES[0-9]*|EGL|X11|gtk|gdk)/")
-        violation(${file} "${inc}" "viewer/data is headless")
+        violation(${file} "${inc}" "${layer} is headless, like viewer/data")
       elseif(path MATCHES "^(view|app)/")
-        violation(${file} "${inc}" "viewer/data depends on nothing above it")
+        if(layer STREQUAL "data")
+          violation(${file} "${inc}" "viewer/data depends on nothing above it")
+        else()
+          violation(${file} "${inc}" "${layer} uses viewer/data and corlink only")
+        endif()
       endif()
     elseif(layer STREQUAL "view" AND path MATCHES "^app/")
       violation(${file} "${inc}" "viewer/view never includes viewer/app")
