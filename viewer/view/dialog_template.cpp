@@ -40,6 +40,9 @@ wxWindow* CreateControl(wxWindow* parent, const ControlSpec& spec) {
       return new wxButton(parent, id, caption, pos, size);
     case ControlKind::StaticText:
       return new wxStaticText(parent, id, caption, pos, size, wxST_NO_AUTORESIZE);
+    case ControlKind::StatusText:
+      return new wxStaticText(parent, id, caption, pos, size,
+                              wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
     case ControlKind::CentredStaticText:
       return new wxStaticText(parent, id, caption, pos, size,
                               wxST_NO_AUTORESIZE | wxALIGN_CENTRE_HORIZONTAL);

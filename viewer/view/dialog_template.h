@@ -18,6 +18,7 @@ enum class ControlKind {
   MultiLineButton,  // push button whose caption holds a line break
   StaticText,
   CentredStaticText,
+  StatusText,       // one line; a text too long for it is cut in the middle with an ellipsis
   DropDownList,     // the height in the template is the dropped list's; the box keeps its natural height
   GroupBox,
   EditBox,

@@ -1,0 +1,23 @@
+#include "app/status_line.h"
+
+#include "data/status_text.h"
+
+namespace pelorin {
+
+std::string LoadFailedText(const std::string& path, const std::string& why) {
+  std::string text = StatusMessageText(kStatusCantLoadSettings, path);
+  if (!why.empty()) text += ": " + why;
+  return text;
+}
+
+std::string LoadedText(const std::string& path, int32_t frames) {
+  return "loaded " + path + " (" + std::to_string(frames) + (frames == 1 ? " frame)" : " frames)");
+}
+
+std::string RecordedText(const std::string& path, const std::string& matPath) {
+  std::string text = "recorded to " + path;
+  if (!matPath.empty()) text += " and " + matPath;
+  return text;
+}
+
+}  // namespace pelorin
