@@ -136,11 +136,13 @@ PanelNoiseReport PanelNoiseAccumulator::Report() const {
                        ? static_cast<double>(c.touchedSum) / c.touched - c.mean
                        : kNaN;
       out.noiseZero = c.untouched > 0 && c.max == c.min;
-      if (std::isnan(out.signal) || out.noiseZero) {
-        out.snr = out.snrDb = kNaN;
-      } else {
+      out.touched = !std::isnan(out.signal) && !out.noiseZero && out.signal > out.noisePp;
+      if (out.touched) {
         out.snr = out.signal / out.noisePp;
-        out.snrDb = out.snr > 0.0 ? 20.0 * std::log10(out.snr) : kNaN;
+        out.snrDb = 20.0 * std::log10(out.snr);
+        ++r.touchedCells;
+      } else {
+        out.snr = out.snrDb = kNaN;
       }
       if (out.noiseZero) ++r.noiseZeroCells;
     }
