@@ -3,7 +3,9 @@
 //   noise_pp  = largest - smallest value over the untouched frames;
 //   noise_rms = root of the mean squared distance from the untouched mean (population
 //               standard deviation);
-//   signal    = mean over the touched frames - mean over the untouched frames;
+//   signal    = largest value over the touched frames - mean over the untouched frames
+//               (the touch's peak, as the edge lines take it: a finger that crosses a
+//               cell in a few frames of a long run would vanish in a mean);
 //   snr       = signal / noise_pp (linear), snr_db = 20 * log10(snr).
 // SNR uses the peak-to-peak noise, the stricter of the two, and exists only for a cell
 // the finger touched: one whose signal rises above its peak-to-peak noise. A cell no
@@ -77,7 +79,7 @@ class PanelNoiseAccumulator {
     int32_t min = 0, max = 0;
     double mean = 0.0, m2 = 0.0;  // running mean and squared deviations (Welford)
     int32_t touched = 0;
-    int64_t touchedSum = 0;
+    int32_t touchedMax = 0;
   };
   bool Accepts(const std::vector<int32_t>& cells, const std::vector<uint8_t>& valid) const;
 

@@ -7,7 +7,8 @@ namespace {
 
 TEST(NoiseTableText, RowsShowMinMedianWorstAndItsCell) {
   PanelNoiseAccumulator acc(1, 3);
-  // Noise p-p 2, 0, 6; signal 10, 5, 9 (means); SNR 5 and 1.5 (the noise-0 cell has none).
+  // Noise p-p 2, 0, 6; signal 10, 5, 9 (peaks over the means); SNR 5 and 1.5 (the noise-0
+  // cell has none).
   acc.AddUntouched({0, 4, 0}, {});
   acc.AddUntouched({2, 4, 6}, {});
   acc.AddTouched({11, 9, 12}, {});

@@ -15,10 +15,10 @@ namespace pelorin {
 namespace {
 
 // 2 x 2 panel, x-major: cells (0,0), (0,1), (1,0), (1,1).
-//   (0,0): untouched 10 12 14 12 -> p-p 4, mean 12, RMS sqrt(2); touched 52 48 -> signal 38
+//   (0,0): untouched 10 12 14 12 -> p-p 4, mean 12, RMS sqrt(2); touched 52 48 -> peak 52, signal 40
 //   (0,1): untouched always 5 -> noise 0; touched 25 -> signal 20
 //   (1,0): untouched 0 3 0 3 -> p-p 3, RMS 1.5; touched -3 -> signal -4.5: no finger, no SNR
-//   (1,1): untouched 1 (100 masked) 3 5 -> p-p 4, RMS sqrt(8/3); touched 7 11 -> signal 6
+//   (1,1): untouched 1 (100 masked) 3 5 -> p-p 4, RMS sqrt(8/3); touched 7 11 -> peak 11, signal 8
 PanelNoiseReport HandReport() {
   PanelNoiseAccumulator acc(2, 2);
   const std::vector<uint8_t> all;
@@ -42,9 +42,9 @@ TEST(PanelNoise, PerCellFiguresMatchHandValues) {
   EXPECT_EQ(a.y, 0);
   EXPECT_DOUBLE_EQ(a.noisePp, 4.0);
   EXPECT_NEAR(a.noiseRms, std::sqrt(2.0), 1e-12);
-  EXPECT_DOUBLE_EQ(a.signal, 38.0);
-  EXPECT_DOUBLE_EQ(a.snr, 9.5);
-  EXPECT_NEAR(a.snrDb, 19.5545, 1e-4);
+  EXPECT_DOUBLE_EQ(a.signal, 40.0) << "the touch's peak over the untouched mean";
+  EXPECT_DOUBLE_EQ(a.snr, 10.0);
+  EXPECT_NEAR(a.snrDb, 20.0, 1e-9);
   EXPECT_FALSE(a.noiseZero);
 
   const CellNoise& flat = r.cells[1];
@@ -71,8 +71,8 @@ TEST(PanelNoise, PerCellFiguresMatchHandValues) {
   EXPECT_EQ(masked.touchedFrames, 2);
   EXPECT_DOUBLE_EQ(masked.noisePp, 4.0);
   EXPECT_NEAR(masked.noiseRms, std::sqrt(8.0 / 3.0), 1e-12);
-  EXPECT_DOUBLE_EQ(masked.signal, 6.0);
-  EXPECT_DOUBLE_EQ(masked.snr, 1.5);
+  EXPECT_DOUBLE_EQ(masked.signal, 8.0);
+  EXPECT_DOUBLE_EQ(masked.snr, 2.0);
 }
 
 TEST(PanelNoise, SummaryTakesMinMedianAndWorstCell) {
@@ -84,17 +84,17 @@ TEST(PanelNoise, SummaryTakesMinMedianAndWorstCell) {
   EXPECT_DOUBLE_EQ(r.noisePp.worst, 4.0);
   EXPECT_EQ(r.noisePp.worstX, 0);
   EXPECT_EQ(r.noisePp.worstY, 0);
-  // Signal 38, 20, -4.5, 6: the worst is the smallest.
-  EXPECT_DOUBLE_EQ(r.signal.median, 13.0);
+  // Signal 40, 20, -4.5, 8: the worst is the smallest.
+  EXPECT_DOUBLE_EQ(r.signal.median, 14.0);
   EXPECT_DOUBLE_EQ(r.signal.worst, -4.5);
   EXPECT_EQ(r.signal.worstX, 1);
   EXPECT_EQ(r.signal.worstY, 0);
-  // SNR only of the touched cells: 9.5 and 1.5 (not the noise-0 cell, not the cell whose
+  // SNR only of the touched cells: 10 and 2 (not the noise-0 cell, not the cell whose
   // signal stays within its noise).
   EXPECT_EQ(r.snr.count, 2);
   EXPECT_EQ(r.touchedCells, 2);
-  EXPECT_DOUBLE_EQ(r.snr.median, 5.5);
-  EXPECT_DOUBLE_EQ(r.snr.worst, 1.5);
+  EXPECT_DOUBLE_EQ(r.snr.median, 6.0);
+  EXPECT_DOUBLE_EQ(r.snr.worst, 2.0);
   EXPECT_EQ(r.snrDb.count, 2);
   EXPECT_EQ(r.noiseZeroCells, 1);
 
@@ -233,10 +233,10 @@ TEST(PanelNoise, CsvHasOneRowPerCellAndEmptyFieldsForMissingFigures) {
   text << in.rdbuf();
   EXPECT_EQ(text.str(),
             "x,y,noise_pp,noise_rms,signal,snr_db\n"
-            "0,0,4,1.414,38.000,19.55\n"
+            "0,0,4,1.414,40.000,20.00\n"
             "0,1,0,0.000,20.000,\n"
             "1,0,3,1.500,-4.500,\n"
-            "1,1,4,1.633,6.000,3.52\n");
+            "1,1,4,1.633,8.000,6.02\n");
 }
 
 TEST(PanelNoise, CsvWriteFailureIsReported) {
