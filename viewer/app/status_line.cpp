@@ -1,5 +1,7 @@
 #include "app/status_line.h"
 
+#include <filesystem>
+
 #include "data/status_text.h"
 
 namespace pelorin {
@@ -15,8 +17,9 @@ std::string LoadedText(const std::string& path, int32_t frames) {
 }
 
 std::string RecordedText(const std::string& path, const std::string& matPath) {
-  std::string text = "recorded to " + path;
-  if (!matPath.empty()) text += " and " + matPath;
+  // The folder is the working folder the user started in; the names are what differ.
+  std::string text = "recorded to " + std::filesystem::path(path).filename().string();
+  if (!matPath.empty()) text += " (and .mat)";
   return text;
 }
 

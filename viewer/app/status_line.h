@@ -12,7 +12,8 @@ namespace pelorin {
 std::string LoadFailedText(const std::string& path, const std::string& why);
 // "loaded PATH (N frames)".
 std::string LoadedText(const std::string& path, int32_t frames);
-// "recorded to PATH", and " and MAT" when a MAT-file was written too.
+// "recorded to NAME" with the recording's file name (it lies in the working folder), and
+// " (and .mat)" when a MAT-file of the same name was written too.
 std::string RecordedText(const std::string& path, const std::string& matPath);
 
 }  // namespace pelorin
