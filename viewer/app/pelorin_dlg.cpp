@@ -113,7 +113,7 @@ bool CPelorinDlg::Show(bool show) {
     FitDropDownLists(this, childIds_);
     childLayout_.Init(this, 0);  // the resize rules start from the fitted lists
     // The window manager maps the window a moment later, and may put it elsewhere.
-    SettleLater();
+    if (WindowManagerRunning()) SettleLater();
   }
   return changed;
 }
