@@ -304,8 +304,11 @@ void CPelorinDlg::EnterFullScreen() {
   // GTK's back, and GTK would later see nothing to undo: it is told the screen size too.
   // A manager does not resize a window of fixed size to the screen: the client area is
   // asked for the screen's size, the manager then takes the frame away.
-  SetClientSize(wxGetDisplaySize());
-  if (!WindowManagerRunning()) Move(0, 0);
+  if (WindowManagerRunning()) {
+    SetClientSize(wxGetDisplaySize());
+  } else {
+    SetSize(wxRect(wxPoint(0, 0), wxGetDisplaySize()));
+  }
   for (wxWindow* child : GetChildren()) {
     if (!child->IsTopLevel() && child->GetId() != IDC_TAB) child->Hide();
   }

@@ -45,11 +45,11 @@ TEST(PlaceInside, MovesAWindowOntoTheAreaByAsLittleAsPossible) {
     wxPoint place;
   };
   const Case cases[] = {
-      {{100, 100, 400, 300}, {100, 100}},     // already inside
-      {{640, 541, 966, 1020}, {314, 30}},     // where openbox once put the main window
-      {{-50, 0, 400, 300}, {0, 30}},          // off the left, under the panel
-      {{1000, 900, 400, 300}, {880, 724}},    // off the bottom right
-      {{10, 10, 1400, 1100}, {0, 30}},        // larger than the area: its top-left corner
+      {{100, 100, 400, 300}, {100, 100}},   // already inside
+      {{640, 541, 966, 1020}, {314, 30}},   // where openbox once put the main window
+      {{-50, 0, 400, 300}, {0, 30}},        // off the left, under the panel
+      {{1000, 900, 400, 300}, {880, 724}},  // off the bottom right
+      {{10, 10, 1400, 1100}, {0, 30}},      // larger than the area: its top-left corner
   };
   for (const Case& c : cases) EXPECT_EQ(PlaceInside(c.window, area), c.place) << c.window.x;
 }
@@ -64,8 +64,8 @@ TEST(DefaultFieldPlacement, TheWholeFieldLiesInTheDrawingAreaAtZoomOne) {
   const std::array<float, 4> placed = PlacedFieldBounds(fit, -11.0f, 22.0f);
   EXPECT_GE(placed[0], -51.0f);  // right of the zoom bar
   EXPECT_GE(placed[1], -50.0f);
-  EXPECT_LE(placed[2], 45.0f);   // left of the legend
-  EXPECT_LE(placed[3], 47.0f);   // below the source line
+  EXPECT_LE(placed[2], 45.0f);  // left of the legend
+  EXPECT_LE(placed[3], 47.0f);  // below the source line
 }
 
 }  // namespace
