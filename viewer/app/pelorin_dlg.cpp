@@ -88,7 +88,8 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
   BindPlayerEvents();
   viewControls_->BindControls();
   settleTimer_.SetOwner(this, kSettleTimerId);
-  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { SettleOnScreen(); }, kSettleTimerId);
+  Bind(
+      wxEVT_TIMER, [this](wxTimerEvent&) { SettleOnScreen(); }, kSettleTimerId);
 }
 
 void CPelorinDlg::RunMainWindow() {
@@ -252,8 +253,9 @@ void CPelorinDlg::FitToScreen() {
   frame_ = RequestFrameExtents(this);
   const wxRect area = WorkArea(this);
   const wxSize client = GetClientSize();
-  const ScreenFactors f = FitFactors(ScreenFactorsFor(area.width, area.height), client,
-                                     wxSize(frame_.Horizontal(), frame_.Vertical()), area.GetSize());
+  const ScreenFactors f =
+      FitFactors(ScreenFactorsFor(area.width, area.height), client,
+                 wxSize(frame_.Horizontal(), frame_.Vertical()), area.GetSize());
   normalFont_ = ScaledFont(GetFont(), f.sx, f.sy);
   largeFont_ = ScaledFont(GetFont(), 3 * f.sx, 3 * f.sy);
   fittedClient_ = wxSize(static_cast<int>(client.x * f.sx), static_cast<int>(client.y * f.sy));

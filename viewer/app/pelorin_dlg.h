@@ -19,10 +19,10 @@
 #include <wx/timer.h>
 
 #include "app/child_layout.h"
-#include "data/acquisition/acquisition_run.h"
 #include "app/player_control.h"
-#include "data/recording/recording_set.h"
+#include "data/acquisition/acquisition_run.h"
 #include "data/frame_model.h"
+#include "data/recording/recording_set.h"
 #include "data/settings_store.h"
 #include "data/source_range_table.h"
 #include "data/view_controls/run_mode.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include <wx/debug.h>
-#include <wx/glcanvas.h>
 #include <wx/event.h>
+#include <wx/glcanvas.h>
 #include <wx/log.h>
 #include <wx/utils.h>
 

@@ -92,10 +92,12 @@ bool MakeChoiceTight(wxChoice* choice) { return MakeTight(choice); }
 
 bool WrapEllipsizedText(wxStaticText* text, int lines) {
   using SetBool = void (*)(void*, int);
-  static const auto setWrap = reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_line_wrap"));
+  static const auto setWrap =
+      reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_line_wrap"));
   static const auto setWrapMode =
       reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_line_wrap_mode"));
-  static const auto setLines = reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_lines"));
+  static const auto setLines =
+      reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_lines"));
   if (text == nullptr || text->GetHandle() == nullptr || !setWrap || !setWrapMode || !setLines)
     return false;
   constexpr int kWrapWordChar = 2;  // PANGO_WRAP_WORD_CHAR: a long file name breaks too

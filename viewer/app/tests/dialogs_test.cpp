@@ -1,12 +1,12 @@
 // The small dialogs and pages: source selection in both modes, the About box, the help
 // book, the map page's resize rule and the SNR page's inputs.
 #include <gtest/gtest.h>
+#include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/html/helpctrl.h>
 #include <wx/html/helpdata.h>
 #include <wx/html/helpwnd.h>
 #include <wx/html/htmlwin.h>
-#include <wx/button.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 

@@ -38,10 +38,12 @@ TEST(StatusLine, LoadAndRecordingTexts) {
             "can't load csv at a.csv: line 4: bad number");
   EXPECT_EQ(LoadFailedText("a.csv", ""), "can't load csv at a.csv");
   // The table's argument rule still applies to the path: cut at its first comma.
-  EXPECT_EQ(LoadFailedText("b,c.csv", "can't open b,c.csv"), "can't load csv at b: can't open b,c.csv");
+  EXPECT_EQ(LoadFailedText("b,c.csv", "can't open b,c.csv"),
+            "can't load csv at b: can't open b,c.csv");
   EXPECT_EQ(LoadedText("/w/run.csv", 263), "loaded /w/run.csv (263 frames)");
   EXPECT_EQ(LoadedText("one.csv", 1), "loaded one.csv (1 frame)");
-  EXPECT_EQ(RecordedText("/w/Pelorin_Diff20261208.csv", ""), "recorded to Pelorin_Diff20261208.csv");
+  EXPECT_EQ(RecordedText("/w/Pelorin_Diff20261208.csv", ""),
+            "recorded to Pelorin_Diff20261208.csv");
   EXPECT_EQ(RecordedText("/w/Pelorin_Diff.csv", "/w/Pelorin_Diff.mat"),
             "recorded to Pelorin_Diff.csv (and .mat)");
 }

@@ -133,9 +133,8 @@ PanelNoiseReport PanelNoiseAccumulator::Report() const {
       out.touchedFrames = c.touched;
       out.noisePp = c.untouched > 0 ? static_cast<double>(int64_t{c.max} - c.min) : kNaN;
       out.noiseRms = c.untouched > 0 ? std::sqrt(std::max(c.m2, 0.0) / c.untouched) : kNaN;
-      out.signal = c.untouched > 0 && c.touched > 0
-                       ? static_cast<double>(c.touchedMax) - c.mean
-                       : kNaN;
+      out.signal =
+          c.untouched > 0 && c.touched > 0 ? static_cast<double>(c.touchedMax) - c.mean : kNaN;
       out.noiseZero = c.untouched > 0 && c.max == c.min;
       out.touched = !std::isnan(out.signal) && !out.noiseZero && out.signal > out.noisePp;
       if (out.touched) {

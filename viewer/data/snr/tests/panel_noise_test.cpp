@@ -4,8 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "data/live_model.h"
@@ -15,10 +15,10 @@ namespace pelorin {
 namespace {
 
 // 2 x 2 panel, x-major: cells (0,0), (0,1), (1,0), (1,1).
-//   (0,0): untouched 10 12 14 12 -> p-p 4, mean 12, RMS sqrt(2); touched 52 48 -> peak 52, signal 40
-//   (0,1): untouched always 5 -> noise 0; touched 25 -> signal 20
-//   (1,0): untouched 0 3 0 3 -> p-p 3, RMS 1.5; touched -3 -> signal -4.5: no finger, no SNR
-//   (1,1): untouched 1 (100 masked) 3 5 -> p-p 4, RMS sqrt(8/3); touched 7 11 -> peak 11, signal 8
+//   (0,0): untouched 10 12 14 12 -> p-p 4, mean 12, RMS sqrt(2); touched 52 48 -> peak 52, signal
+//   40 (0,1): untouched always 5 -> noise 0; touched 25 -> signal 20 (1,0): untouched 0 3 0 3 ->
+//   p-p 3, RMS 1.5; touched -3 -> signal -4.5: no finger, no SNR (1,1): untouched 1 (100 masked) 3
+//   5 -> p-p 4, RMS sqrt(8/3); touched 7 11 -> peak 11, signal 8
 PanelNoiseReport HandReport() {
   PanelNoiseAccumulator acc(2, 2);
   const std::vector<uint8_t> all;
@@ -113,11 +113,11 @@ TEST(PanelNoise, OnlyASignalAboveTheNoiseGetsAnSnr) {
     bool touchedCell;
   };
   const Case cases[] = {
-      {{0, 4}, {6, 6}, false},    // signal 4 = p-p 4: not above it
-      {{0, 4}, {7, 7}, true},     // signal 5 > 4
-      {{0, 4}, {2, 2}, false},    // signal 0
-      {{0, 4}, {-9, -9}, false},  // below the untouched mean
-      {{3, 3}, {90, 90}, false},  // noise 0: marked, not divided by
+      {{0, 4}, {6, 6}, false},        // signal 4 = p-p 4: not above it
+      {{0, 4}, {7, 7}, true},         // signal 5 > 4
+      {{0, 4}, {2, 2}, false},        // signal 0
+      {{0, 4}, {-9, -9}, false},      // below the untouched mean
+      {{3, 3}, {90, 90}, false},      // noise 0: marked, not divided by
       {{1, 2, 1, 2}, {1, 2}, false},  // touched like untouched: signal 0
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
