@@ -24,7 +24,7 @@ constexpr std::array kControls = {
     ControlSpec{IDC_CHIP_ORDER, K::EditBox, "", 421, 33, 53, 14},
     ControlSpec{IDC_ORDER_EXAMPLE, K::CentredStaticText,
                 "(Ex:2134=>Slave1->Master->Slave2->Slave3)", 391, 49, 149, 12},
-    ControlSpec{IDC_STATUS, K::StaticText, "", 438, 72, 103, 30},
+    ControlSpec{IDC_STATUS, K::StatusText, "", 438, 72, 103, 30},
     ControlSpec{IDC_LOAD, K::PushButton, "Load", 69, 65, 40, 14},
     ControlSpec{IDC_DUMP_TYPE_LABEL, K::StaticText, "Dump Type", 13, 41, 40, 9},
     ControlSpec{IDC_DUMP_TYPE, K::DropDownList, "", 54, 39, 55, 91},

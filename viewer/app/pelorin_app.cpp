@@ -1,4 +1,4 @@
-// CPelorinApp: runs the main window modally and ends the process when it closes.
+// CPelorinApp: runs the main window until it closes, then ends the process.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,7 @@
 #include "app/default_settings.h"
 #include "app/pelorin_dlg.h"
 #include "data/batch_args.h"
+#include "view/opengl_device.h"
 
 namespace pelorin {
 
@@ -23,13 +24,22 @@ class CPelorinApp : public wxApp {
     return true;
   }
 
-  // The modal run is the whole life of the program; its result is not used.
+  // The window's run is the whole life of the program; its result is not used. It runs
+  // as a normal top-level window with an event loop of its own rather than as a modal
+  // dialog: a window manager keeps a modal dialog above every other window of the
+  // program, so help, About and the source dialogs would open behind it.
   int OnRun() override {
     auto* dlg = new CPelorinDlg(nullptr, args_);
     SetTopWindow(dlg);
     if (std::getenv("PELORIN_FIRST_PAINT_PROBE") != nullptr) ProbeFirstPaint(dlg);
-    dlg->ShowModal();
+    dlg->RunMainWindow();
     dlg->Destroy();
+    // PELORIN_GL_STATS=1: how often a GL context was refused at its first attempt and
+    // needed the fallback one (0 where contexts are made at the right moment).
+    if (std::getenv("PELORIN_GL_STATS") != nullptr) {
+      std::printf("gl context retries: %d\n", GlContextRetries());
+      std::fflush(stdout);
+    }
     return 0;
   }
 

@@ -6,7 +6,9 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/dcclient.h>
+#include <wx/evtloop.h>
 #include <wx/html/helpctrl.h>
+#include <wx/html/helpfrm.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/slider.h>
@@ -15,6 +17,7 @@
 #include "app/help_book.h"
 #include "app/main_template.h"
 #include "app/main_window_view_controls.h"
+#include "app/status_line.h"
 #include "data/live_model.h"
 #include "data/status_text.h"
 #include "view/about_dlg.h"
@@ -58,6 +61,8 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
       auxDialog_(this),
       args_(std::move(args)),
       viewControls_(std::make_unique<MainWindowViewControls>(*this)) {
+  // A normal window, not a dialog: see RunMainWindow.
+  UseNormalWindowType(this);
   SetFont(DialogFont());
   // The template gives the client size. SetSize rather than SetClientSize: GTK applies a
   // client size only once the window is shown, which would undo the screen fit.
@@ -82,6 +87,17 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
   SetAcceleratorTable(wxAcceleratorTable(1, &help));
   BindPlayerEvents();
   viewControls_->BindControls();
+  settleTimer_.SetOwner(this, kSettleTimerId);
+  Bind(
+      wxEVT_TIMER, [this](wxTimerEvent&) { SettleOnScreen(); }, kSettleTimerId);
+}
+
+void CPelorinDlg::RunMainWindow() {
+  Show();
+  wxGUIEventLoop loop;
+  mainLoop_ = &loop;
+  if (!closed_) loop.Run();
+  mainLoop_ = nullptr;
 }
 
 CPelorinDlg::~CPelorinDlg() {
@@ -97,8 +113,35 @@ bool CPelorinDlg::Show(bool show) {
     dropDownsFitted_ = true;
     FitDropDownLists(this, childIds_);
     childLayout_.Init(this, 0);  // the resize rules start from the fitted lists
+    // The window manager maps the window a moment later, and may put it elsewhere.
+    if (WindowManagerRunning()) SettleLater();
   }
   return changed;
+}
+
+void CPelorinDlg::SettleLater() {
+  settleTries_ = 0;
+  settleTimer_.Start(50);
+}
+
+void CPelorinDlg::SettleOnScreen() {
+  // Bounded: a window that is never mapped (no manager answers) is left as it is. A few
+  // ticks pass first, for the manager to finish its own moves.
+  constexpr int kMaxTries = 60;
+  constexpr int kQuietTicks = 2;
+  if (++settleTries_ < kMaxTries && (!IsShownOnScreen() || settleTries_ < kQuietTicks)) return;
+  settleTimer_.Stop();
+  if (fullScreen_ || IsMaximized()) return;
+  // GTK learns the frame only when the window is mapped and then takes it out of the
+  // client area, which would cut the bottom of the fitted controls.
+  if (fittedClient_.x > 0 && GetClientSize() != fittedClient_) SetClientSize(fittedClient_);
+  // The window manager places a new window by its own rule; the window goes where the
+  // screen fit put it (the work area's corner) or, after full screen, back to its former
+  // place, wholly on the work area either way.
+  const wxRect area = WorkArea(this);
+  const wxPoint place = PlaceInside(wxRect(restoreRect_.GetPosition(), GetSize()), area);
+  MoveFrameTo(this, place);
+  restoreRect_ = wxRect(place, GetSize());
 }
 
 void CPelorinDlg::OnInitDialogEvent(wxInitDialogEvent& event) {
@@ -204,11 +247,22 @@ bool CPelorinDlg::OnInitDialog() {
 }
 
 void CPelorinDlg::FitToScreen() {
-  const ScreenFactors f = CurrentScreenFactors();
+  // The screen is its work area (without the desktop's panels), and the window with its
+  // title bar and borders must fit on it: the factors of the screen, made smaller where
+  // the frame would push the window over the edge.
+  frame_ = RequestFrameExtents(this);
+  const wxRect area = WorkArea(this);
+  const wxSize client = GetClientSize();
+  const ScreenFactors f =
+      FitFactors(ScreenFactorsFor(area.width, area.height), client,
+                 wxSize(frame_.Horizontal(), frame_.Vertical()), area.GetSize());
   normalFont_ = ScaledFont(GetFont(), f.sx, f.sy);
   largeFont_ = ScaledFont(GetFont(), 3 * f.sx, 3 * f.sy);
-  const wxSize size = GetSize();
-  SetSize(0, 0, static_cast<int>(size.x * f.sx), static_cast<int>(size.y * f.sy));
+  fittedClient_ = wxSize(static_cast<int>(client.x * f.sx), static_cast<int>(client.y * f.sy));
+  // SetSize rather than SetClientSize, as in the constructor; SettleOnScreen makes the
+  // client size good once the frame is known to GTK too.
+  SetSize(wxRect(area.GetPosition(), ClientToWindowSize(fittedClient_)));
+  restoreRect_ = GetRect();
   Refresh();
   Update();
   FitChildren(this, childIds_, normalFont_, f);
@@ -223,6 +277,13 @@ InstantModel* CPelorinDlg::LiveModel(size_t index) const {
 
 void CPelorinDlg::ShowStatusMessage(int code, std::string_view argument) {
   FindWindow(IDC_STATUS)->SetLabel(wxString::FromUTF8(StatusMessageText(code, argument)));
+}
+
+void CPelorinDlg::ShowRunEndStatus() {
+  // A run that wrote its recording says where; any other end keeps what the run said
+  // last (a failed write, a lost device).
+  if (acquisition_ && !acquisition_->RecordingPath().empty())
+    ShowStatusText(RecordedText(acquisition_->RecordingPath(), acquisition_->MatPath()));
 }
 
 void CPelorinDlg::UpdateStatistics(int frameCount, float frameRate, float average,
@@ -301,7 +362,12 @@ void CPelorinDlg::OnPaint(wxPaintEvent& /*event*/) {
 }
 
 void CPelorinDlg::OnSize(wxSizeEvent& /*event*/) {
-  childLayout_.Apply();
+  // In full screen the map fills the window; the layout rules take over again on leave.
+  if (fullScreen_) {
+    FillWithMap();
+  } else {
+    childLayout_.Apply();
+  }
   Refresh();
 }
 
@@ -330,13 +396,20 @@ bool CPelorinDlg::ShowHelp() {
   const wxString book = FindHelpBook();
   if (book.empty()) return false;
   if (!help_) {
+    ReadHelpPagesAsHtml();
     help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, this);
     if (!help_->AddBook(wxFileName(book))) {
       help_.reset();
       return false;
     }
   }
-  return help_->DisplayContents();
+  if (!help_->DisplayContents()) return false;
+  // Asked for again while open behind other windows, the help comes to the front.
+  if (wxFrame* frame = help_->GetFrame()) {
+    KeepOnWorkArea(frame);
+    BringToFront(frame);
+  }
+  return true;
 }
 
 void CPelorinDlg::ShowMessageBox(const wxString& text, const wxString& title) {
@@ -360,10 +433,12 @@ void CPelorinDlg::OnClose(wxCloseEvent& event) {
     return;
   }
   RunCloseSequence();
+  settleTimer_.Stop();
   if (IsModal()) {
     EndModal(wxID_CANCEL);
   } else {
     Hide();
+    if (mainLoop_ != nullptr) mainLoop_->Exit();
   }
 }
 

@@ -19,19 +19,21 @@
 #include <wx/timer.h>
 
 #include "app/child_layout.h"
-#include "data/acquisition/acquisition_run.h"
 #include "app/player_control.h"
-#include "data/recording/recording_set.h"
+#include "data/acquisition/acquisition_run.h"
 #include "data/frame_model.h"
+#include "data/recording/recording_set.h"
 #include "data/settings_store.h"
 #include "data/source_range_table.h"
 #include "data/view_controls/run_mode.h"
 #include "data/view_controls/source_controls.h"
 #include "view/additional_dlg.h"
+#include "view/desktop_window.h"
 #include "view/map_view_state.h"
 #include "view/mesh/map_mesh.h"
 
 class wxButton;
+class wxGUIEventLoop;
 class wxCheckBox;
 class wxChoice;
 class wxHtmlHelpController;
@@ -77,6 +79,13 @@ class CPelorinDlg : public wxDialog {
   // Runs the initialisation before the window first appears, so that GTK lays out and
   // paints the fitted controls only, never the raw template.
   bool Show(bool show = true) override;
+  // The program's run of the window: shows it and runs its own event loop until the
+  // window closes, as a modal run would, without making it a modal dialog.
+  void RunMainWindow();
+  // The frame the window manager puts around the window (0 without one), known from the
+  // initialisation on, and the client size the screen fit chose.
+  const FrameExtents& Frame() const { return frame_; }
+  wxSize FittedClientSize() const { return fittedClient_; }
 
   // Status line and statistics fields.
   void ShowStatusMessage(int code, std::string_view argument = {});
@@ -115,6 +124,8 @@ class CPelorinDlg : public wxDialog {
   void ShowFrameReport(const FrameReport& report);
   void MoveRangeSliders(int maxPosition, int minPosition);
   void OnAcquisitionEnded();
+  // The status line when a run has ended: where its recording went, if it wrote one.
+  void ShowRunEndStatus();
   int AcquisitionGeneration() const { return acquisitionGeneration_; }
   // The run in progress or last run; none before the first Start.
   const AcquisitionRun* Acquisition() const { return acquisition_.get(); }
@@ -129,6 +140,8 @@ class CPelorinDlg : public wxDialog {
   void SetMessageBoxHandler(MessageBoxFn fn) { messageBox_ = std::move(fn); }
   // Opens the help book; false when no book could be found.
   bool ShowHelp();
+  // The help controller once the help was opened; null before.
+  wxHtmlHelpController* Help() const { return help_.get(); }
   void ShowAbout();
   // The entry the window offers where GTK has no system menu (a context menu).
   static wxString AboutEntryText();
@@ -176,11 +189,17 @@ class CPelorinDlg : public wxDialog {
 
  private:
   void FitToScreen();
+  // Once the window manager has mapped the window: the fitted client size and a place
+  // wholly on the work area.
+  void SettleOnScreen();
+  void SettleLater();
   void LoadSettings();
   void SaveSettings();
   void ApplyCommandLine();
   void ShowMessageBox(const wxString& text, const wxString& title);
   void SelectPage(int selection);
+  // Full screen: the tab control over the whole client area, the map over its page.
+  void FillWithMap();
 
   void OnInitDialogEvent(wxInitDialogEvent& event);
   void OnPaint(wxPaintEvent& event);
@@ -262,11 +281,17 @@ class CPelorinDlg : public wxDialog {
   wxFont normalFont_;
   wxFont largeFont_;
   wxRect restoreRect_;
+  FrameExtents frame_;
+  wxSize fittedClient_;
+  wxTimer settleTimer_;
+  int settleTries_ = 0;
+  wxGUIEventLoop* mainLoop_ = nullptr;  // the program's run of the window, while it lasts
   MessageBoxFn messageBox_;
   std::unique_ptr<wxHtmlHelpController> help_;
 
   static constexpr int kMapTimerId = 1;
   static constexpr int kSnrTimerId = 2;
+  static constexpr int kSettleTimerId = 3;
   DeviceIo deviceIo_ = CorlinkDeviceIo();
   int deviceHandle_ = 0;
   int acquisitionGeneration_ = 0;

@@ -199,6 +199,7 @@ void CPelorinDlg::StartAcquisition() {
   acquisition_->Start();
   // Only a run that started is live: a refused Start leaves the window as it was.
   runMode_ = RunMode::Live;
+  ShowStatusText("");  // what an earlier Start or Load left there is over
 
   hideButtonLockedBeforeRun_ = !hideButtonCheck_->IsEnabled();
   FindWindow(IDC_START)->Disable();
@@ -295,6 +296,7 @@ void CPelorinDlg::MoveRangeSliders(int maxPosition, int minPosition) {
 }
 
 void CPelorinDlg::OnAcquisitionEnded() {
+  ShowRunEndStatus();
   mapTimer_.Stop();
   mapData_.showSecondPass = true;
   snrTimer_.Stop();

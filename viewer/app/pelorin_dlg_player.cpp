@@ -15,6 +15,7 @@
 #include <wx/slider.h>
 
 #include "app/pelorin_dlg.h"
+#include "app/status_line.h"
 #include "data/recording/load_recording.h"
 #include "data/status_text.h"
 #include "view/map_window.h"
@@ -107,9 +108,11 @@ bool CPelorinDlg::LoadRecordingNow(const std::string& path) {
   // Loaded aside: the recording on screen stays until the new one is complete. A file
   // without any frame has nothing to show and is refused like a broken one.
   RecordingSet fresh;
-  if (!LoadRecordingData(fresh, path, liveRange, this, &CPelorinDlg::ShowLoadProgress) ||
-      fresh.Count() == 0 || fresh.GetFrameCount(0) == 0) {
-    ShowStatusMessage(kStatusCantLoadSettings, path);
+  const bool read = LoadRecordingData(fresh, path, liveRange, this, &CPelorinDlg::ShowLoadProgress);
+  if (!read || fresh.Count() == 0 || fresh.GetFrameCount(0) == 0) {
+    // The status line says why, as the reader found it.
+    const std::string why = !read ? fresh.LastError() : std::string("it holds no frame");
+    ShowStatusText(LoadFailedText(path, why));
     return false;
   }
   {
@@ -138,6 +141,8 @@ bool CPelorinDlg::LoadRecordingNow(const std::string& path) {
   FindWindow(IDC_HEIGHT)->SetLabel(text);
 
   runMode_ = RunMode::Paused;
+  // The last progress text ("loading 263 / 263") gives way to what was loaded.
+  ShowStatusText(LoadedText(path, count));
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include "app/main_window_view_controls.h"
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
+#include "view/desktop_window.h"
 #include "view/filter_dlg.h"
 #include "view/map_window.h"
 #include "view/multi_source_dlg.h"
@@ -297,25 +298,54 @@ void CPelorinDlg::ChooseSource(SourceSlot slot) {
 void CPelorinDlg::EnterFullScreen() {
   if (fullScreen_) return;
   restoreRect_ = GetRect();
+  fullScreen_ = true;
   ShowFullScreen(true, wxFULLSCREEN_ALL);
   // Where no window manager takes the request, the toolkit resizes the window behind
   // GTK's back, and GTK would later see nothing to undo: it is told the screen size too.
-  SetSize(wxRect(wxPoint(0, 0), wxGetDisplaySize()));
+  // A manager does not resize a window of fixed size to the screen: the client area is
+  // asked for the screen's size, the manager then takes the frame away.
+  if (WindowManagerRunning()) {
+    SetClientSize(wxGetDisplaySize());
+  } else {
+    SetSize(wxRect(wxPoint(0, 0), wxGetDisplaySize()));
+  }
   for (wxWindow* child : GetChildren()) {
     if (!child->IsTopLevel() && child->GetId() != IDC_TAB) child->Hide();
   }
-  fullScreen_ = true;
+  FillWithMap();
+  // The control that had the keyboard is hidden now; without a new owner the keys would
+  // go nowhere, Space included.
+  if (COpenGLControl* map = MapWindow()) {
+    map->SetFocus();
+  } else {
+    SetFocus();
+  }
   if (mapPage_ != nullptr) mapPage_->RefreshMap();
+}
+
+void CPelorinDlg::FillWithMap() {
+  // The tab control takes the whole client area and its map page the map window; every
+  // size the window manager gives the full-screen window comes here.
+  tabCtrl_->SetSize(wxRect(wxPoint(0, 0), GetClientSize()));
+  if (mapPage_ != nullptr) mapPage_->SetMapFillsPage(true);
 }
 
 void CPelorinDlg::LeaveFullScreen() {
   if (!fullScreen_) return;
+  fullScreen_ = false;
   ShowFullScreen(false, wxFULLSCREEN_ALL);
+  // A window manager gives the frame back a moment later, and GTK, which saw the window
+  // without a frame, would count the frame into the client area: the window is settled
+  // on its former place with the fitted client size once the manager is done.
   SetSize(restoreRect_);
+  if (WindowManagerRunning()) SettleLater();
   for (wxWindow* child : GetChildren()) {
     if (!child->IsTopLevel()) child->Show();
   }
-  fullScreen_ = false;
+  // Every child, the tab control included, back to where the layout rules keep it.
+  childLayout_.Apply();
+  if (mapPage_ != nullptr) mapPage_->SetMapFillsPage(false);
+  SetFocus();
   if (mapPage_ != nullptr) mapPage_->RefreshMap();
 }
 

@@ -1,5 +1,7 @@
 #include "view/dialog_template.h"
 
+#include <algorithm>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -11,6 +13,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include "view/tight_style.h"
 
 namespace pelorin {
 
@@ -40,6 +43,14 @@ wxWindow* CreateControl(wxWindow* parent, const ControlSpec& spec) {
       return new wxButton(parent, id, caption, pos, size);
     case ControlKind::StaticText:
       return new wxStaticText(parent, id, caption, pos, size, wxST_NO_AUTORESIZE);
+    case ControlKind::StatusText: {
+      auto* text = new wxStaticText(parent, id, caption, pos, size,
+                                    wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
+      // As many lines as the area has room for; the last is cut with the ellipsis.
+      const int line = text->GetCharHeight();
+      WrapEllipsizedText(text, line > 0 ? std::max(1, size.y / line) : 1);
+      return text;
+    }
     case ControlKind::CentredStaticText:
       return new wxStaticText(parent, id, caption, pos, size,
                               wxST_NO_AUTORESIZE | wxALIGN_CENTRE_HORIZONTAL);

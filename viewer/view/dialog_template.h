@@ -13,19 +13,21 @@ class wxWindow;
 namespace pelorin {
 
 enum class ControlKind {
-  Tab,              // wxNotebook
+  Tab,  // wxNotebook
   PushButton,
   MultiLineButton,  // push button whose caption holds a line break
   StaticText,
   CentredStaticText,
-  DropDownList,     // the height in the template is the dropped list's; the box keeps its natural height
+  StatusText,    // one line; a text too long for it is cut in the middle with an ellipsis
+  DropDownList,  // the height in the template is the dropped list's; the box keeps its natural
+                 // height
   GroupBox,
   EditBox,
   CheckBox,
   RadioButton,
   Slider,
-  Picture,          // wxStaticBitmap; the caller sets the bitmap
-  Hidden,           // an invisible static that only marks an area
+  Picture,  // wxStaticBitmap; the caller sets the bitmap
+  Hidden,   // an invisible static that only marks an area
 };
 
 struct ControlSpec {

@@ -3,6 +3,7 @@
 // without a display; the map window applies them and draws with the result.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -28,6 +29,22 @@ struct MapOrientation {
 
 // The rotations each view preset sets.
 MapOrientation PresetOrientation(ViewPoint viewPoint);
+
+// Where the Default view puts the field: its centre (40, 40) goes to (x, y) of the view
+// and the field is scaled by `scale` about it, before the rotations.
+struct FieldPlacement {
+  float x = -10.0f, y = -16.0f;  // the fixed placement: translate (-50, -56), then the centre
+  float scale = 1.0f;
+};
+// The Default view's placement for the preset rotations: the fixed one when the whole
+// field (0..80 square, heights lowZ..highZ) lies inside the drawing area at zoom 1x,
+// else the field scaled down and centred in that area so that it does. The area is the
+// view (-55..55 x -50..50) less the zoom indicator on the left, the legend on the right
+// and the source line on top.
+FieldPlacement DefaultFieldPlacement(float lowZ, float highZ);
+// The view rectangle (left, bottom, right, top) that the field of the placement covers
+// with the preset rotations, heights lowZ..highZ.
+std::array<float, 4> PlacedFieldBounds(const FieldPlacement& placement, float lowZ, float highZ);
 
 // Virtual-key numbers of the keys that steer the map (the key table holds the rest);
 // the windows turn their toolkit's key codes into these.

@@ -18,6 +18,9 @@ namespace pelorin {
 namespace {
 
 constexpr float kFieldCentre = 40.0f;
+// The heights the Default view's fit keeps in view: the panel's surface and moderate
+// touches (a third of the height scale); higher peaks may leave at the top.
+constexpr float kFieldLevelTop = kLowestHeight + 33.0f;
 constexpr int kLabelCount = 25;
 
 void Grey() { glColor3ub(190, 190, 190); }
@@ -93,7 +96,11 @@ void COpenGLControl::DrawMap() {
   if (viewPoint == static_cast<int>(ViewPoint::ZAxis)) {
     glTranslatef(-41.0f, -39.0f, 0.0f);
   } else if (freeView) {
-    glTranslatef(-50.0f, -56.0f, 0.0f);
+    // The fixed placement (-50, -56) cuts the field at the left and the bottom at zoom
+    // 1x: the field is scaled and centred in the free area instead, once for all paints.
+    static const FieldPlacement place = DefaultFieldPlacement(kLowestHeight, kFieldLevelTop);
+    glTranslatef(place.x - kFieldCentre * place.scale, place.y - kFieldCentre * place.scale, 0.0f);
+    glScalef(place.scale, place.scale, place.scale);
   } else {
     glTranslatef(-51.0f, -78.0f, -37.8f);
   }

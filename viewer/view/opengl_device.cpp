@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <wx/debug.h>
+#include <wx/event.h>
 #include <wx/glcanvas.h>
 #include <wx/log.h>
 #include <wx/utils.h>
@@ -22,6 +23,7 @@ bool EnvIs(const char* name, const char* value) {
 // Window thread only, like everything here.
 bool g_refusedOnce = false;  // PELORIN_GL_FAULT=refuse-once has been served
 bool g_reported = false;     // the "not available" line has been printed
+int g_retriesNeeded = 0;     // contexts refused at their first attempt
 
 // Whether this attempt is to be refused on purpose (PELORIN_GL_FAULT).
 bool RefuseOnPurpose() {
@@ -68,7 +70,7 @@ void OpenGLDevice::DestroyContext() {
 }
 
 bool OpenGLDevice::Create(wxGLCanvas* canvas, int stencilBits) {
-  if (canvas == nullptr || context_ != nullptr) return false;
+  if (canvas == nullptr || context_ != nullptr || canvas_ != nullptr) return false;
   // PELORIN_NO_GL=1 runs the viewer without a rendering context: the map says so and
   // everything else works. For thread-checking runs, where the software renderer cannot
   // make a direct context, and for machines whose GL misbehaves.
@@ -78,16 +80,31 @@ bool OpenGLDevice::Create(wxGLCanvas* canvas, int stencilBits) {
   }
   (void)GLWindowAttributes(stencilBits);
   canvas_ = canvas;
-  context_ = TryCreate(canvas);
-  if (context_ == nullptr) {
-    // The second attempt waits for the first paint: right after a refusal, while the
-    // toolkit is still setting the window up, a second one mostly fails the same way.
-    retryAtPaint_ = true;
-    std::fprintf(stderr, "%s; trying once more when the window is shown\n", failure_.c_str());
-    return false;
-  }
-  failure_.clear();
+  // A context asked for before the canvas has its X window and visual is refused
+  // (BadValue, value 0): it is made when the toolkit has realized the canvas, or at the
+  // first paint where that comes first.
+  pending_ = true;
+  canvas->Bind(wxEVT_CREATE, [this](wxWindowCreateEvent& event) {
+    event.Skip();
+    if (event.GetWindow() == canvas_ && pending_) CreateNow();
+  });
+  if (canvas->IsShownOnScreen()) return CreateNow();
   return true;
+}
+
+bool OpenGLDevice::CreateNow() {
+  pending_ = false;
+  context_ = TryCreate(canvas_);
+  if (context_ != nullptr) {
+    failure_.clear();
+    return true;
+  }
+  // Refused although the canvas was realized: the one fallback attempt follows at the
+  // next paint, counted so that a machine where it is still needed shows up.
+  ++g_retriesNeeded;
+  retryAtPaint_ = true;
+  std::fprintf(stderr, "%s; trying once more when the window is shown\n", failure_.c_str());
+  return false;
 }
 
 bool OpenGLDevice::RetryOnce() {
@@ -103,6 +120,8 @@ bool OpenGLDevice::RetryOnce() {
   return true;
 }
 
+int GlContextRetries() { return g_retriesNeeded; }
+
 wxGLContext* OpenGLDevice::TryCreate(wxGLCanvas* canvas) {
   // wx reports a failed context in a message box, and asserts (another box, waiting
   // for a click) when Mesa cannot make even its probing context; the window says it
@@ -112,7 +131,7 @@ wxGLContext* OpenGLDevice::TryCreate(wxGLCanvas* canvas) {
   XErrorTrap trap(wxGetX11Display());
   if (RefuseOnPurpose()) trap.Provoke();
   wxGLContextAttrs attrs;
-  attrs.CompatibilityProfile().EndList();
+  attrs.PlatformDefaults().CompatibilityProfile().EndList();
   auto* context = new wxGLContext(canvas, nullptr, &attrs);
   const bool refused = trap.Finish();
   wxSetAssertHandler(asserts);
@@ -131,6 +150,14 @@ void OpenGLDevice::Fail(std::string reason) {
 }
 
 bool OpenGLDevice::MakeCurrent(bool releaseFirst) {
+  if (context_ == nullptr && pending_ && canvas_->IsShownOnScreen()) {
+    // Refused here, the fallback waits for the next paint: a moment later it mostly
+    // succeeds where an attempt right after the refusal fails the same way.
+    if (!CreateNow()) {
+      canvas_->Refresh(false);
+      return false;
+    }
+  }
   if (context_ == nullptr && (!retryAtPaint_ || !canvas_->IsShownOnScreen() || !RetryOnce()))
     return false;
   // Releasing first is implicit under GLX: making a context current replaces the one
@@ -152,6 +179,7 @@ bool OpenGLDevice::MakeCurrent(bool releaseFirst) {
   }
   DestroyContext();
   if (!retried_) {
+    ++g_retriesNeeded;
     std::fprintf(stderr, "%s; trying once more\n", failure_.c_str());
     if (RetryOnce()) return MakeCurrent(releaseFirst);
     return false;

@@ -1,5 +1,7 @@
 #include "view/screen_fit.h"
 
+#include <algorithm>
+
 #include <wx/display.h>
 #include <wx/window.h>
 
@@ -9,6 +11,15 @@ ScreenFactors ScreenFactorsFor(int screenWidth, int screenHeight) {
   ScreenFactors f;
   if (screenWidth > 0 && screenWidth < 1280) f.sx = screenWidth / 1280.0;
   if (screenHeight > 0 && screenHeight < 1024) f.sy = screenHeight / 1024.0;
+  return f;
+}
+
+ScreenFactors FitFactors(ScreenFactors screen, wxSize client, wxSize frame, wxSize area) {
+  ScreenFactors f = screen;
+  if (client.x > 0 && client.x * f.sx + frame.x > area.x)
+    f.sx = std::max(area.x - frame.x, 1) / static_cast<double>(client.x);
+  if (client.y > 0 && client.y * f.sy + frame.y > area.y)
+    f.sy = std::max(area.y - frame.y, 1) / static_cast<double>(client.y);
   return f;
 }
 

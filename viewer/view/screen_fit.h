@@ -18,6 +18,9 @@ struct ScreenFactors {
 
 // sx = width / 1280 below 1280 pixels, else 1; sy = height / 1024 below 1024, else 1.
 ScreenFactors ScreenFactorsFor(int screenWidth, int screenHeight);
+// The factors `screen` made smaller where a window of the client size, with its frame
+// (title bar and borders, both directions summed) around it, would not fit the area.
+ScreenFactors FitFactors(ScreenFactors screen, wxSize client, wxSize frame, wxSize area);
 // The factors of the screen the program runs on.
 ScreenFactors CurrentScreenFactors();
 wxSize CurrentScreenSize();

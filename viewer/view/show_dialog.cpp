@@ -63,10 +63,16 @@ void CShowDialog::InitPage() {
   FitMapToPage(GetClientSize());
 }
 
+void CShowDialog::SetMapFillsPage(bool fill) {
+  fillPage_ = fill;
+  FitMapToPage(GetClientSize());
+}
+
 void CShowDialog::FitMapToPage(const wxSize& page) {
   // The map keeps the place it was made at; it only gives up what the page cannot show.
   if (map_ == nullptr) return;
-  if (const auto rect = MapRectInPage(mapRect_, page); rect && *rect != map_->GetRect()) {
+  const wxRect home = fillPage_ ? wxRect(wxPoint(0, 0), page) : mapRect_;
+  if (const auto rect = MapRectInPage(home, page); rect && *rect != map_->GetRect()) {
     map_->SetSize(*rect);
   }
 }

@@ -53,6 +53,10 @@ class CShowDialog : public wxPanel {
   const MapViewState& View() const { return view_; }
   // Repaints the page and the map window on it.
   void RefreshMap();
+  // On: the map window covers the whole page (the full-screen map); off: it goes back to
+  // the place it was made at.
+  void SetMapFillsPage(bool fill);
+  bool MapFillsPage() const { return fillPage_; }
 
  private:
   void OnSize(wxSizeEvent& event);
@@ -64,6 +68,7 @@ class CShowDialog : public wxPanel {
   MapDataState& data_;
   MapAreaFollower follower_;
   wxRect mapRect_;  // where the map window was made
+  bool fillPage_ = false;
   wxDECLARE_EVENT_TABLE();
 };
 

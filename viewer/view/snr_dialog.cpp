@@ -131,7 +131,7 @@ void CSNRDialog::CreateNoiseTable() {
     }
   }
   noiseCaption_ = static_cast<wxStaticText*>(
-      CreateControl(this, {IDC_STATIC, K::StaticText, "", 270, kNoiseTop, 250, 9}));
+      CreateControl(this, {IDC_STATIC, K::StaticText, "", 270, kNoiseTop, 250, 3 * 9}));
   // Before the first evaluation the table shows its frame and dashes.
   ShowPanelNoise(PanelNoiseReport{});
   noiseCaption_->SetLabel("panel noise: evaluated at Stop");

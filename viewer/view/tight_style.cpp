@@ -2,6 +2,7 @@
 
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/stattext.h>
 
 #if defined(__WXGTK3__)
 #include <dlfcn.h>
@@ -89,7 +90,26 @@ bool MakeTight(wxWindow* control) {
 bool MakeCheckBoxTight(wxCheckBox* box) { return MakeTight(box); }
 bool MakeChoiceTight(wxChoice* choice) { return MakeTight(choice); }
 
+bool WrapEllipsizedText(wxStaticText* text, int lines) {
+  using SetBool = void (*)(void*, int);
+  static const auto setWrap =
+      reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_line_wrap"));
+  static const auto setWrapMode =
+      reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_line_wrap_mode"));
+  static const auto setLines =
+      reinterpret_cast<SetBool>(dlsym(RTLD_DEFAULT, "gtk_label_set_lines"));
+  if (text == nullptr || text->GetHandle() == nullptr || !setWrap || !setWrapMode || !setLines)
+    return false;
+  constexpr int kWrapWordChar = 2;  // PANGO_WRAP_WORD_CHAR: a long file name breaks too
+  setWrap(text->GetHandle(), 1);
+  setWrapMode(text->GetHandle(), kWrapWordChar);
+  setLines(text->GetHandle(), lines);
+  return true;
+}
+
 #else
+
+bool WrapEllipsizedText(wxStaticText* /*text*/, int /*lines*/) { return false; }
 
 bool MakeCheckBoxTight(wxCheckBox* /*box*/) { return false; }
 bool MakeChoiceTight(wxChoice* /*choice*/) { return false; }

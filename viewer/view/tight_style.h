@@ -8,6 +8,7 @@
 
 class wxCheckBox;
 class wxChoice;
+class wxStaticText;
 
 namespace pelorin {
 
@@ -17,5 +18,10 @@ namespace pelorin {
 // shown; until then its best size is the theme's.
 bool MakeCheckBoxTight(wxCheckBox* box);
 bool MakeChoiceTight(wxChoice* choice);
+
+// Lets an ellipsized static text wrap over up to `lines` lines before the ellipsis cuts
+// the last one (GTK shows an ellipsized label on one line otherwise). False where the
+// toolkit offers no way to; the text then stays on one line.
+bool WrapEllipsizedText(wxStaticText* text, int lines);
 
 }  // namespace pelorin

@@ -1,9 +1,12 @@
 // The small dialogs and pages: source selection in both modes, the About box, the help
 // book, the map page's resize rule and the SNR page's inputs.
 #include <gtest/gtest.h>
-#include <wx/choice.h>
-#include <wx/html/helpdata.h>
 #include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/html/helpctrl.h>
+#include <wx/html/helpdata.h>
+#include <wx/html/helpwnd.h>
+#include <wx/html/htmlwin.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -130,6 +133,30 @@ TEST(Help, TheBookIsFoundAndLoads) {
                            "The settings file", "Keyboard"})
     EXPECT_NE(pages.Index(page), wxNOT_FOUND) << page;
   EXPECT_GE(data.GetIndexArray().size(), 10u);
+}
+
+// The help window shows every page rendered: its text is the page's words, never its
+// HTML source (the desktop's type table calls ".htm" XHTML, which wx alone would show as
+// text).
+TEST(Help, PagesRenderAsHtml) {
+  test::ScratchDir dir;
+  test::Window win;
+  ASSERT_TRUE(win->ShowHelp());
+  wxHtmlHelpWindow* help = win->Help()->GetHelpWindow();
+  ASSERT_NE(help, nullptr);
+  for (const char* page : {"overview.htm", "controls.htm", "snr.htm", "keyboard.htm"}) {
+    ASSERT_TRUE(help->Display(page)) << page;
+    test::Pump();
+    const wxString text = help->GetHtmlWindow()->ToText();
+    EXPECT_GT(text.length(), 200u) << page;
+    // No markup left in the text (a "<recording name>" written as a text is fine).
+    for (const char* tag : {"</", "<html", "<meta", "<p>", "<b>", "<td>", "<h2>", "http-equiv"})
+      EXPECT_EQ(text.Lower().Find(tag), wxNOT_FOUND) << page << " shows " << tag;
+  }
+  EXPECT_EQ(help->GetHtmlWindow()->GetOpenedPageTitle(), "Keyboard") << "the title of the page";
+  // Asked for again, the help is shown once more, not a second window.
+  ASSERT_TRUE(win->ShowHelp());
+  EXPECT_EQ(win->Help()->GetFrame(), help->GetParent());
 }
 
 TEST(SnrPage, EditsStartAtTheirValuesAndReadAsNumbers) {

@@ -33,6 +33,7 @@ bool KindMatches(const wxWindow* w, ControlKind kind) {
     case ControlKind::MultiLineButton: return dynamic_cast<const wxButton*>(w) != nullptr;
     case ControlKind::StaticText:
     case ControlKind::CentredStaticText:
+    case ControlKind::StatusText:
     case ControlKind::Hidden: return dynamic_cast<const wxStaticText*>(w) != nullptr;
     case ControlKind::DropDownList: return dynamic_cast<const wxChoice*>(w) != nullptr;
     case ControlKind::GroupBox: return dynamic_cast<const wxStaticBox*>(w) != nullptr;

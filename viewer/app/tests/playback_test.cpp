@@ -145,9 +145,8 @@ TEST_F(Playback, LoadButtonAsksWithTheDialogsTextsAndShowsFrameZero) {
   EXPECT_EQ(Label(**win, IDC_HEIGHT), "Height : 4");
   EXPECT_EQ(Label(**win, IDC_FRAME_COUNT), "FrameCount : 0");
   EXPECT_EQ(Label(**win, IDC_STATISTICS), StatisticsOf(0, 5, 3, 4));
-  // The last progress message stays on the status line ("%d, %d" split at the comma,
-  // the blank kept).
-  EXPECT_EQ(Label(**win, IDC_STATUS), "loading 5 /  5");
+  // The progress ("loading 5 /  5") gives way to what was loaded.
+  EXPECT_EQ(Label(**win, IDC_STATUS), "loaded five.csv (5 frames)");
   EXPECT_FALSE(Enabled(*win, IDC_PAUSE));
   EXPECT_FALSE(Enabled(*win, IDC_PREV));
   EXPECT_TRUE(Enabled(*win, IDC_NEXT));
@@ -290,7 +289,9 @@ TEST_F(Playback, DroppingTwoFilesKeepsTheSecond) {
   // A dropped file that does not load leaves the one before it.
   Drop(*win, {WriteRecording("c.csv", 2, 3, 3), "notes.txt"});
   EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 3");
-  EXPECT_EQ(Label(**win, IDC_STATUS), "can't load csv at notes.txt");
+  // The status line says why, in the reader's words.
+  EXPECT_EQ(Label(**win, IDC_STATUS),
+            "can't load csv at notes.txt: not a recording (.csv or .tbl): notes.txt");
   EXPECT_EQ((*win)->Mode(), RunMode::Paused);
 }
 
@@ -310,7 +311,8 @@ ControlState StateOf(const Window& win) {
 TEST_F(Playback, AFailedLoadLeavesControlsAndRunModeAsTheyWere) {
   const ControlState idle = StateOf(*win);
   EXPECT_FALSE((*win)->LoadRecording("missing.csv"));
-  EXPECT_EQ(Label(**win, IDC_STATUS), "can't load csv at missing.csv");
+  EXPECT_EQ(Label(**win, IDC_STATUS).BeforeFirst(':'), "can't load csv at missing.csv");
+  EXPECT_NE(Label(**win, IDC_STATUS).Find("missing.csv: "), wxNOT_FOUND) << "with the reason";
   EXPECT_TRUE(StateOf(*win) == idle);
   EXPECT_EQ((*win)->Mode(), RunMode::Idle);
 

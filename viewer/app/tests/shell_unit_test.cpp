@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/child_layout.h"
+#include "app/status_line.h"
 #include "view/screen_fit.h"
 #include "view/show_dialog.h"
 #include "view/snr_dialog.h"
@@ -29,6 +30,22 @@ ChildLayout::Entry MakeEntry(uint32_t flags, double l, double t, double r, doubl
   e.topRatio = t / win.y;
   e.bottomRatio = b / win.y;
   return e;
+}
+
+// What the status line says after a load and a recording, and why a load failed.
+TEST(StatusLine, LoadAndRecordingTexts) {
+  EXPECT_EQ(LoadFailedText("a.csv", "line 4: bad number"),
+            "can't load csv at a.csv: line 4: bad number");
+  EXPECT_EQ(LoadFailedText("a.csv", ""), "can't load csv at a.csv");
+  // The table's argument rule still applies to the path: cut at its first comma.
+  EXPECT_EQ(LoadFailedText("b,c.csv", "can't open b,c.csv"),
+            "can't load csv at b: can't open b,c.csv");
+  EXPECT_EQ(LoadedText("/w/run.csv", 263), "loaded /w/run.csv (263 frames)");
+  EXPECT_EQ(LoadedText("one.csv", 1), "loaded one.csv (1 frame)");
+  EXPECT_EQ(RecordedText("/w/Pelorin_Diff20261208.csv", ""),
+            "recorded to Pelorin_Diff20261208.csv");
+  EXPECT_EQ(RecordedText("/w/Pelorin_Diff.csv", "/w/Pelorin_Diff.mat"),
+            "recorded to Pelorin_Diff.csv (and .mat)");
 }
 
 TEST(ChildLayoutRules, TabKeepsSizeCentredOthersScaleWidth) {

@@ -168,7 +168,8 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
 
   // Frames 1 to 19 were the untouched phase.
   EXPECT_TRUE(Matches(page->NoiseCaption(),
-                      "19 untouched, [0-9]+ touched frames; [0-9]+ cells? with noise 0"))
+                      "19 untouched, [0-9]+ touched frames; [0-9]+ cells? with noise 0; SNR of "
+                      "[0-9]+ touched cells?"))
       << page->NoiseCaption();
   const auto rows = page->NoiseTableTexts();
   EXPECT_EQ(rows[1].label, "noise p-p");

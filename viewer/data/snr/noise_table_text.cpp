@@ -36,10 +36,11 @@ std::array<NoiseTableRow, kNoiseTableRows> NoiseTableRows(const PanelNoiseReport
 }
 
 std::string NoiseTableCaption(const PanelNoiseReport& r) {
-  char text[128];
-  std::snprintf(text, sizeof text, "%d untouched, %d touched frames; %d cell%s with noise 0",
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "%d untouched, %d touched frames; %d cell%s with noise 0; SNR of %d touched cell%s",
                 r.untouchedFrames, r.touchedFrames, r.noiseZeroCells,
-                r.noiseZeroCells == 1 ? "" : "s");
+                r.noiseZeroCells == 1 ? "" : "s", r.touchedCells, r.touchedCells == 1 ? "" : "s");
   return text;
 }
 

@@ -17,7 +17,7 @@ struct NoiseTableRow {
 inline constexpr size_t kNoiseTableRows = 6;  // header and five figures
 std::array<NoiseTableRow, kNoiseTableRows> NoiseTableRows(const PanelNoiseReport& report);
 
-// "99 untouched, 300 touched frames; 2 cells with noise 0".
+// "99 untouched, 300 touched frames; 2 cells with noise 0; SNR of 40 touched cells".
 std::string NoiseTableCaption(const PanelNoiseReport& report);
 
 }  // namespace pelorin

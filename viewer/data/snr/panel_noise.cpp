@@ -97,8 +97,9 @@ bool PanelNoiseAccumulator::AddTouched(const std::vector<int32_t>& cells,
   ++touchedFrames_;
   for (size_t i = 0; i < cells_.size(); ++i) {
     if (!valid.empty() && valid[i] == 0) continue;
-    ++cells_[i].touched;
-    cells_[i].touchedSum += cells[i];
+    Cell& c = cells_[i];
+    c.touchedMax = c.touched == 0 ? cells[i] : std::max(c.touchedMax, cells[i]);
+    ++c.touched;
   }
   return true;
 }
@@ -132,15 +133,16 @@ PanelNoiseReport PanelNoiseAccumulator::Report() const {
       out.touchedFrames = c.touched;
       out.noisePp = c.untouched > 0 ? static_cast<double>(int64_t{c.max} - c.min) : kNaN;
       out.noiseRms = c.untouched > 0 ? std::sqrt(std::max(c.m2, 0.0) / c.untouched) : kNaN;
-      out.signal = c.untouched > 0 && c.touched > 0
-                       ? static_cast<double>(c.touchedSum) / c.touched - c.mean
-                       : kNaN;
+      out.signal =
+          c.untouched > 0 && c.touched > 0 ? static_cast<double>(c.touchedMax) - c.mean : kNaN;
       out.noiseZero = c.untouched > 0 && c.max == c.min;
-      if (std::isnan(out.signal) || out.noiseZero) {
-        out.snr = out.snrDb = kNaN;
-      } else {
+      out.touched = !std::isnan(out.signal) && !out.noiseZero && out.signal > out.noisePp;
+      if (out.touched) {
         out.snr = out.signal / out.noisePp;
-        out.snrDb = out.snr > 0.0 ? 20.0 * std::log10(out.snr) : kNaN;
+        out.snrDb = 20.0 * std::log10(out.snr);
+        ++r.touchedCells;
+      } else {
+        out.snr = out.snrDb = kNaN;
       }
       if (out.noiseZero) ++r.noiseZeroCells;
     }

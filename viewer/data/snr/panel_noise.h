@@ -3,11 +3,16 @@
 //   noise_pp  = largest - smallest value over the untouched frames;
 //   noise_rms = root of the mean squared distance from the untouched mean (population
 //               standard deviation);
-//   signal    = mean over the touched frames - mean over the untouched frames;
+//   signal    = largest value over the touched frames - mean over the untouched frames
+//               (the touch's peak, as the edge lines take it: a finger that crosses a
+//               cell in a few frames of a long run would vanish in a mean);
 //   snr       = signal / noise_pp (linear), snr_db = 20 * log10(snr).
-// SNR uses the peak-to-peak noise, the stricter of the two. A cell whose noise is 0 is
-// marked (noiseZero) instead of divided by; its SNR figures are NaN, as are those of a
-// cell missing one of the phases, and an SNR of 0 or below has no dB value (NaN).
+// SNR uses the peak-to-peak noise, the stricter of the two, and exists only for a cell
+// the finger touched: one whose signal rises above its peak-to-peak noise. A cell no
+// finger reached has a signal within its noise, and a ratio of noise to noise says
+// nothing about the panel; its SNR figures are NaN (an empty field in the file, left out
+// of the summaries). A cell whose noise is 0 is marked (noiseZero) instead of divided
+// by; its SNR figures are NaN too, as are those of a cell missing one of the phases.
 //
 // The accumulator keeps running sums and extremes per cell, never the frames, so a run of
 // any length costs the same memory.
@@ -25,6 +30,7 @@ struct CellNoise {
   int32_t x = 0, y = 0;
   double noisePp = 0.0, noiseRms = 0.0, signal = 0.0, snr = 0.0, snrDb = 0.0;
   bool noiseZero = false;
+  bool touched = false;  // signal above the peak-to-peak noise: the cell has an SNR
   int32_t untouchedFrames = 0, touchedFrames = 0;
 };
 
@@ -43,6 +49,7 @@ struct PanelNoiseReport {
   int32_t touchedFrames = 0;
   FigureSummary noisePp, noiseRms, signal, snr, snrDb;
   int32_t noiseZeroCells = 0;
+  int32_t touchedCells = 0;  // cells with an SNR
   // The cells of lowest SNR, worst first (at most kWorstCells; cells without an SNR are
   // not listed).
   static constexpr size_t kWorstCells = 10;
@@ -72,7 +79,7 @@ class PanelNoiseAccumulator {
     int32_t min = 0, max = 0;
     double mean = 0.0, m2 = 0.0;  // running mean and squared deviations (Welford)
     int32_t touched = 0;
-    int64_t touchedSum = 0;
+    int32_t touchedMax = 0;
   };
   bool Accepts(const std::vector<int32_t>& cells, const std::vector<uint8_t>& valid) const;
 

@@ -121,8 +121,11 @@ TEST_F(GlRefusal, RefusedTwiceTheMapSaysWhyAndDrawsNoGl) {
 }
 
 TEST_F(GlRefusal, RefusedOnceTheSecondContextIsUsed) {
+  const int retriesBefore = GlContextRetries();
   COpenGLControl* map = MakeMap("refuse-once");
   EXPECT_TRUE(map->HasContext());
+  // The fallback was needed, and counted.
+  EXPECT_EQ(GlContextRetries(), retriesBefore + 1);
   EXPECT_TRUE(map->GlFailure().empty()) << map->GlFailure();
   EXPECT_GT(swaps_, 0);
 }

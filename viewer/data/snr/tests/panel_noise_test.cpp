@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "data/live_model.h"
@@ -13,10 +15,10 @@ namespace pelorin {
 namespace {
 
 // 2 x 2 panel, x-major: cells (0,0), (0,1), (1,0), (1,1).
-//   (0,0): untouched 10 12 14 12 -> p-p 4, mean 12, RMS sqrt(2); touched 52 48 -> signal 38
-//   (0,1): untouched always 5 -> noise 0; touched 25 -> signal 20
-//   (1,0): untouched 0 3 0 3 -> p-p 3, RMS 1.5; touched -3 -> signal -4.5, SNR -1.5
-//   (1,1): untouched 1 (100 masked) 3 5 -> p-p 4, RMS sqrt(8/3); touched 7 11 -> signal 6
+//   (0,0): untouched 10 12 14 12 -> p-p 4, mean 12, RMS sqrt(2); touched 52 48 -> peak 52, signal
+//   40 (0,1): untouched always 5 -> noise 0; touched 25 -> signal 20 (1,0): untouched 0 3 0 3 ->
+//   p-p 3, RMS 1.5; touched -3 -> signal -4.5: no finger, no SNR (1,1): untouched 1 (100 masked) 3
+//   5 -> p-p 4, RMS sqrt(8/3); touched 7 11 -> peak 11, signal 8
 PanelNoiseReport HandReport() {
   PanelNoiseAccumulator acc(2, 2);
   const std::vector<uint8_t> all;
@@ -40,9 +42,9 @@ TEST(PanelNoise, PerCellFiguresMatchHandValues) {
   EXPECT_EQ(a.y, 0);
   EXPECT_DOUBLE_EQ(a.noisePp, 4.0);
   EXPECT_NEAR(a.noiseRms, std::sqrt(2.0), 1e-12);
-  EXPECT_DOUBLE_EQ(a.signal, 38.0);
-  EXPECT_DOUBLE_EQ(a.snr, 9.5);
-  EXPECT_NEAR(a.snrDb, 19.5545, 1e-4);
+  EXPECT_DOUBLE_EQ(a.signal, 40.0) << "the touch's peak over the untouched mean";
+  EXPECT_DOUBLE_EQ(a.snr, 10.0);
+  EXPECT_NEAR(a.snrDb, 20.0, 1e-9);
   EXPECT_FALSE(a.noiseZero);
 
   const CellNoise& flat = r.cells[1];
@@ -60,16 +62,17 @@ TEST(PanelNoise, PerCellFiguresMatchHandValues) {
   EXPECT_EQ(negative.y, 0);
   EXPECT_DOUBLE_EQ(negative.noiseRms, 1.5);
   EXPECT_DOUBLE_EQ(negative.signal, -4.5);
-  EXPECT_DOUBLE_EQ(negative.snr, -1.5);
-  EXPECT_TRUE(std::isnan(negative.snrDb)) << "no dB value for an SNR below 0";
+  EXPECT_FALSE(negative.touched);
+  EXPECT_TRUE(std::isnan(negative.snr)) << "a cell no finger touched has no SNR";
+  EXPECT_TRUE(std::isnan(negative.snrDb));
 
   const CellNoise& masked = r.cells[3];
   EXPECT_EQ(masked.untouchedFrames, 3) << "the masked value is skipped";
   EXPECT_EQ(masked.touchedFrames, 2);
   EXPECT_DOUBLE_EQ(masked.noisePp, 4.0);
   EXPECT_NEAR(masked.noiseRms, std::sqrt(8.0 / 3.0), 1e-12);
-  EXPECT_DOUBLE_EQ(masked.signal, 6.0);
-  EXPECT_DOUBLE_EQ(masked.snr, 1.5);
+  EXPECT_DOUBLE_EQ(masked.signal, 8.0);
+  EXPECT_DOUBLE_EQ(masked.snr, 2.0);
 }
 
 TEST(PanelNoise, SummaryTakesMinMedianAndWorstCell) {
@@ -81,23 +84,93 @@ TEST(PanelNoise, SummaryTakesMinMedianAndWorstCell) {
   EXPECT_DOUBLE_EQ(r.noisePp.worst, 4.0);
   EXPECT_EQ(r.noisePp.worstX, 0);
   EXPECT_EQ(r.noisePp.worstY, 0);
-  // Signal 38, 20, -4.5, 6: the worst is the smallest.
-  EXPECT_DOUBLE_EQ(r.signal.median, 13.0);
+  // Signal 40, 20, -4.5, 8: the worst is the smallest.
+  EXPECT_DOUBLE_EQ(r.signal.median, 14.0);
   EXPECT_DOUBLE_EQ(r.signal.worst, -4.5);
   EXPECT_EQ(r.signal.worstX, 1);
   EXPECT_EQ(r.signal.worstY, 0);
-  // SNR leaves the noise-0 cell out: 9.5, -1.5, 1.5.
-  EXPECT_EQ(r.snr.count, 3);
-  EXPECT_DOUBLE_EQ(r.snr.median, 1.5);
-  EXPECT_DOUBLE_EQ(r.snr.worst, -1.5);
+  // SNR only of the touched cells: 10 and 2 (not the noise-0 cell, not the cell whose
+  // signal stays within its noise).
+  EXPECT_EQ(r.snr.count, 2);
+  EXPECT_EQ(r.touchedCells, 2);
+  EXPECT_DOUBLE_EQ(r.snr.median, 6.0);
+  EXPECT_DOUBLE_EQ(r.snr.worst, 2.0);
   EXPECT_EQ(r.snrDb.count, 2);
   EXPECT_EQ(r.noiseZeroCells, 1);
 
-  ASSERT_EQ(r.worstCells.size(), 3u);
+  ASSERT_EQ(r.worstCells.size(), 2u);
   EXPECT_EQ(r.worstCells[0].x, 1);
-  EXPECT_EQ(r.worstCells[0].y, 0);
-  EXPECT_EQ(r.worstCells[1].y, 1);
-  EXPECT_EQ(r.worstCells[2].x, 0);
+  EXPECT_EQ(r.worstCells[0].y, 1);
+  EXPECT_EQ(r.worstCells[1].x, 0);
+}
+
+// The rule that decides which cells get an SNR, at its edges: the signal must rise above
+// the peak-to-peak noise; equal is not enough, and tiny rounding leftovers of an
+// untouched cell never get one (they once gave "-328.6 dB" on the page).
+TEST(PanelNoise, OnlyASignalAboveTheNoiseGetsAnSnr) {
+  struct Case {
+    std::vector<int32_t> untouched, touched;
+    bool touchedCell;
+  };
+  const Case cases[] = {
+      {{0, 4}, {6, 6}, false},        // signal 4 = p-p 4: not above it
+      {{0, 4}, {7, 7}, true},         // signal 5 > 4
+      {{0, 4}, {2, 2}, false},        // signal 0
+      {{0, 4}, {-9, -9}, false},      // below the untouched mean
+      {{3, 3}, {90, 90}, false},      // noise 0: marked, not divided by
+      {{1, 2, 1, 2}, {1, 2}, false},  // touched like untouched: signal 0
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    PanelNoiseAccumulator acc(1, 1);
+    for (int32_t v : cases[i].untouched) acc.AddUntouched({v}, {});
+    for (int32_t v : cases[i].touched) acc.AddTouched({v}, {});
+    const CellNoise c = acc.Report().cells[0];
+    const bool expect = cases[i].touchedCell;
+    EXPECT_EQ(c.touched, expect) << "case " << i;
+    EXPECT_EQ(std::isnan(c.snrDb), !expect) << "case " << i;
+  }
+}
+
+// What the page shows and what the file says are the same figures: the worst SNR cell of
+// the summary has that dB value in its row of the file, and no row without a touch has one.
+TEST(PanelNoise, SummaryAndFileAgree) {
+  PanelNoiseAccumulator acc(4, 3);
+  for (int f = 0; f < 20; ++f) {
+    std::vector<int32_t> cells(12);
+    for (int i = 0; i < 12; ++i) cells[i] = (i * 7 + f * 3) % 5;  // noise 0..4
+    acc.AddUntouched(cells, {});
+  }
+  for (int f = 0; f < 30; ++f) {
+    std::vector<int32_t> cells(12);
+    for (int i = 0; i < 12; ++i) cells[i] = (i * 7 + f * 3) % 5 + (i % 3 == 0 ? 40 + i : 0);
+    acc.AddTouched(cells, {});
+  }
+  const PanelNoiseReport r = acc.Report();
+  ASSERT_GT(r.snrDb.count, 0);
+  pelorin::testing::TempDir dir;
+  const std::string path = dir.File("agree-noise.csv");
+  std::string error;
+  ASSERT_TRUE(WritePanelNoiseCsv(path, r, &error)) << error;
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  int rowsWithDb = 0;
+  while (std::getline(in, line)) {
+    int x = 0, y = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%d,%d", &x, &y), 2) << line;
+    const std::string db = line.substr(line.rfind(',') + 1);
+    const CellNoise& c = r.cells[static_cast<size_t>(x) * 3 + static_cast<size_t>(y)];
+    EXPECT_EQ(!db.empty(), c.touched) << line;
+    if (db.empty()) continue;
+    ++rowsWithDb;
+    if (x == r.snrDb.worstX && y == r.snrDb.worstY) {
+      char shown[32];
+      std::snprintf(shown, sizeof shown, "%.2f", r.snrDb.worst);
+      EXPECT_EQ(db, shown);
+    }
+  }
+  EXPECT_EQ(rowsWithDb, r.snrDb.count);
+  EXPECT_EQ(rowsWithDb, r.touchedCells);
 }
 
 TEST(PanelNoise, EmptyPhasesLeaveFiguresUndefined) {
@@ -160,10 +233,10 @@ TEST(PanelNoise, CsvHasOneRowPerCellAndEmptyFieldsForMissingFigures) {
   text << in.rdbuf();
   EXPECT_EQ(text.str(),
             "x,y,noise_pp,noise_rms,signal,snr_db\n"
-            "0,0,4,1.414,38.000,19.55\n"
+            "0,0,4,1.414,40.000,20.00\n"
             "0,1,0,0.000,20.000,\n"
             "1,0,3,1.500,-4.500,\n"
-            "1,1,4,1.633,6.000,3.52\n");
+            "1,1,4,1.633,8.000,6.02\n");
 }
 
 TEST(PanelNoise, CsvWriteFailureIsReported) {
