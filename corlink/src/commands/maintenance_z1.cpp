@@ -190,7 +190,13 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
     if (!transport::Z1Send(link, kCmdUpdateData, payload, sizeof payload)) return loop.Retry();
     uint16_t id = 0;
     bool answered = false;
-    if (transport::Z1ReadAck(link, frame_id, &id, &answered)) return {Z1Next::kDone, CORLINK_OK};
+    if (transport::Z1ReadAck(link, frame_id, &id, &answered)) {
+      // Taken as another frame (a copy sent again after its answer was lost): the chip and
+      // the host are out of step, and the data sits in the wrong place. Sending it once
+      // more would only move it further; the host must start the segment over.
+      if (id != frame_id) return {Z1Next::kDone, CORLINK_ERR_RETRIES};
+      return {Z1Next::kDone, CORLINK_OK};
+    }
     if (!answered) {
       loop.refused = true;
       return loop.Retry();

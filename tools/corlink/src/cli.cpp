@@ -341,7 +341,8 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
         .Add("frames", r.frames)
         .Add("segments", r.segments)
         .Add("verified_blocks", r.blocks)
-        .Add("verify", r.verify_method);
+        .Add("verify", r.verify_method)
+        .Add("resent_segments", r.resent_segments);
     if (r.interrupted) report.json().Add("status", "interrupted");
     code = r.exit_code;
     message = r.error;

@@ -64,10 +64,13 @@ bool ReadBack(int handle, uint32_t address, uint32_t length, std::vector<uint8_t
 
 }  // namespace
 
-std::string Why(int handle, int rc) {
+bool Gone(int handle) {
   pollfd p{handle, 0, 0};
-  if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
-    return "the device is gone (disconnected)";
+  return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+std::string Why(int handle, int rc) {
+  if (Gone(handle)) return "the device is gone (disconnected)";
   switch (rc) {
     case CORLINK_ERR_FAILED: return "refused by the device, or it could not be sent (-1)";
     case CORLINK_ERR_RETRIES:
@@ -134,31 +137,49 @@ FlashResult FlashImage(int handle, const Image& image, const FlashProgress& prog
   size_t done = 0;
   size_t frame_no = 0;
   std::vector<uint8_t> frame(unit);
+  // One segment: its information, then its frames. A frame that got no valid answer after
+  // every try (-2: the answers were lost or garbled, not refused) leaves the chip's place in
+  // the segment unknown, so the segment is announced again and sent from its start, once.
   for (const Piece& p : pieces) {
-    if (stopped("write")) return r;
-    int rc = IO_UpdateFwInfo(handle, p.address, p.length, 1);
-    if (rc != CORLINK_OK)
-      return fail(kExitDevice, "firmware information for " + Hex32(p.address) + " (" +
-                                   std::to_string(p.length) + " bytes) failed: " + Why(handle, rc));
-    ++r.segments;
-    const uint32_t frames = (p.length + unit - 1) / unit;
-    for (uint32_t i = 0; i < frames; ++i) {
+    const size_t done_before = done;
+    for (int round = 0;; ++round) {
       if (stopped("write")) return r;
-      const uint32_t off = i * unit;
-      const uint32_t n = std::min<uint32_t>(unit, p.length - off);
-      // The last frame is padded with erased flash; the chip keeps only the segment.
-      std::fill(frame.begin(), frame.end(), 0xFF);
-      std::copy_n(p.data + off, n, frame.begin());
-      rc = IO_UpdateFwData(handle, frame.data(), unit, static_cast<uint16_t>(i));
-      ++frame_no;
+      int rc = IO_UpdateFwInfo(handle, p.address, p.length, 1);
       if (rc != CORLINK_OK)
-        return fail(kExitDevice, "frame " + std::to_string(frame_no) + " (id " + std::to_string(i) +
-                                     ", address " + Hex32(p.address + off) +
-                                     ") failed: " + Why(handle, rc));
-      ++r.frames;
-      done += n;
+        return fail(kExitDevice, "firmware information for " + Hex32(p.address) + " (" +
+                                     std::to_string(p.length) +
+                                     " bytes) failed: " + Why(handle, rc));
+      ++r.segments;
+      const uint32_t frames = (p.length + unit - 1) / unit;
+      bool again = false;
+      for (uint32_t i = 0; i < frames; ++i) {
+        if (stopped("write")) return r;
+        const uint32_t off = i * unit;
+        const uint32_t n = std::min<uint32_t>(unit, p.length - off);
+        // The last frame is padded with erased flash; the chip keeps only the segment.
+        std::fill(frame.begin(), frame.end(), 0xFF);
+        std::copy_n(p.data + off, n, frame.begin());
+        rc = IO_UpdateFwData(handle, frame.data(), unit, static_cast<uint16_t>(i));
+        ++frame_no;
+        if (rc == CORLINK_ERR_RETRIES && round == 0 && !Gone(handle)) {
+          again = true;
+          ++r.resent_segments;
+          break;
+        }
+        if (rc != CORLINK_OK)
+          return fail(kExitDevice, "frame " + std::to_string(frame_no) + " (id " +
+                                       std::to_string(i) + ", address " + Hex32(p.address + off) +
+                                       ") failed" +
+                                       (round > 0 ? " after sending the segment again" : "") +
+                                       ": " + Why(handle, rc));
+        ++r.frames;
+        done += n;
+        r.bytes = done;
+        if (progress) progress(FlashPhase::kWrite, done, total);
+      }
+      if (!again) break;
+      done = done_before;
       r.bytes = done;
-      if (progress) progress(FlashPhase::kWrite, done, total);
     }
   }
   int rc = IO_UpdateFwDataFinish_Z5(handle);

@@ -36,7 +36,8 @@ struct FlashResult {
   size_t segments = 0;       // firmware information commands sent
   size_t blocks = 0;         // blocks verified
   std::string verify_method; // "block-crc" or "read-back"
-  bool interrupted = false;  // stopped on request between two frames or blocks
+  size_t resent_segments = 0;  // segments sent again after a frame's answers were lost
+  bool interrupted = false;    // stopped on request between two frames or blocks
 };
 
 // Called after every frame and every verified block with the bytes done of the total.
@@ -53,6 +54,9 @@ FlashResult FlashImage(int handle, const Image& image, const FlashProgress& prog
 // otherwise what the result code means, without blaming the device for what may have been
 // lost on the way.
 std::string Why(int handle, int rc);
+
+// True when the handle has hung up: the device was unplugged or its emulator stopped.
+bool Gone(int handle);
 
 // The chip's CRC of [address, address + length) against the host's over `data`:
 // exit code, and on a mismatch a message naming the block.
