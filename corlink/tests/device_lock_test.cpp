@@ -3,6 +3,7 @@
 // lock given up once every handle is closed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -102,6 +103,26 @@ TEST_F(DeviceLock, OneProcessAtATimeAndTheSameOneAgain) {
   ::close(again);
   EXPECT_EQ(ReopenHeld(node_), -1);
   EXPECT_EQ(OtherProcessTries(), "0 ");
+}
+
+// An emulated device's connection that has hung up (the emulator stopped) is neither handed
+// out again nor keeps the device that comes back at the same path locked.
+TEST_F(DeviceLock, AHungUpConnectionIsNotReopenedAndFreesItsLock) {
+  const std::string sock = dir_ + "/panel.sock";
+  int pair[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair), 0);
+  ASSERT_TRUE(LockOpened(sock, pair[0], true));
+  const int again = ReopenHeld(sock);
+  ASSERT_GE(again, 0);
+  ::close(again);
+  ::close(pair[1]);  // the device side goes away; this process keeps its handle
+  EXPECT_EQ(ReopenHeld(sock), -1);
+  int fresh[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fresh), 0);
+  EXPECT_TRUE(LockOpened(sock, fresh[0], true));
+  ::close(pair[0]);
+  ::close(fresh[0]);
+  ::close(fresh[1]);
 }
 
 }  // namespace

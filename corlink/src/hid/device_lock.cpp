@@ -1,6 +1,7 @@
 #include "hid/device_lock.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -37,9 +38,14 @@ struct Held {
 std::mutex g_mutex;
 std::vector<Held> g_held;
 
+// A handle still open, still naming the file it was given for, and not hung up: a device
+// that was unplugged (or an emulator that stopped) may come back under the same node, and
+// a dead connection must neither be handed out again nor keep the new device locked.
 bool Alive(const Handle& h) {
   struct stat st;
-  return ::fstat(h.fd, &st) == 0 && st.st_dev == h.dev && st.st_ino == h.ino;
+  if (::fstat(h.fd, &st) != 0 || st.st_dev != h.dev || st.st_ino != h.ino) return false;
+  pollfd p{h.fd, 0, 0};
+  return !(::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
 }
 
 std::optional<Handle> HandleOf(int fd) {

@@ -10,7 +10,9 @@
 //
 // The same process may open a device it already holds again (the viewer's Start does,
 // without closing its earlier handle): it gets a new descriptor of the same open file
-// (dup), so the lock stays while any of its handles for the device is open.
+// (dup), so the lock stays while any of its handles for the device is open. A handle that
+// has hung up (the device was unplugged) no longer counts: the device that comes back
+// under the same node is opened afresh.
 //
 // Another process trying to open a held device is refused: the open fails with EBUSY and
 // the library prints which process holds it (from /proc/locks).
