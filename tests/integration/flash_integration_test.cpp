@@ -318,8 +318,10 @@ TEST_F(FlashRig, FilesLargerThanAnImageAreRefusedBeforeTheyAreRead) {
   } cases[] = {
       {{"flash", "/dev/zero", "--address", "0x3000"},
        2,
-       "/dev/zero is too large: an image holds at most 16 MiB"},
-      {{"flash", "/dev/zero"}, 2, "/dev/zero is too large"},
+       "/dev/zero is too large: a firmware image holds at most 16 MiB"},
+      {{"flash", "/dev/zero"},
+       2,
+       "/dev/zero is too large: a firmware image holds at most 16 MiB (64 MiB as Intel HEX text)"},
       {{"flash", sparse, "--address", "0x3000"}, 2, "huge.bin is too large"},
       {{"flash", sparse}, 2, "huge.bin is too large"},
       {{"flash", dir_}, 2, "a folder"},

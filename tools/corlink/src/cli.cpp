@@ -189,11 +189,10 @@ size_t FileLimit(bool raw) { return raw ? kMaxImageBytes : kMaxImageBytes * 4; }
 // /dev/zero ends at once instead of filling memory.
 bool ReadFile(const std::string& name, bool raw, std::vector<uint8_t>* bytes, std::string* error) {
   const size_t limit = FileLimit(raw);
-  const std::string too_large = name + " is too large: an image holds at most " +
-                                std::to_string(kMaxImageBytes / (1024 * 1024)) + " MiB (" +
-                                std::to_string(limit / (1024 * 1024)) + " MiB of " +
-                                (raw ? "binary" : "Intel HEX text") +
-                                "), more than the device can address";
+  const std::string too_large =
+      name + " is too large: a firmware image holds at most " +
+      std::to_string(kMaxImageBytes / (1024 * 1024)) + " MiB" +
+      (raw ? "" : " (" + std::to_string(limit / (1024 * 1024)) + " MiB as Intel HEX text)");
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return *error = "cannot read " + name + ": " + std::strerror(errno), false;
   struct stat st {};
