@@ -81,8 +81,23 @@ typedef struct CorlinkHubDevice {
 
 /* ---- Opening and the library state ---------------------------------------------------- */
 
+/* One program at a time per panel. Opening a device takes an exclusive lock on it (flock
+ * on the hidraw node; on "<socket>.lock" beside an emulated device's socket). While one
+ * process holds a device, another's open fails: -1 with errno EBUSY, and the library
+ * prints on standard output
+ *     DEVICE: <node> is in use by process <pid> (<program>); one program at a time may use a panel.
+ * ("by another program" where the holder cannot be found). The same process may open a
+ * device it holds again, also without closing its earlier handle: it gets another handle
+ * of the same open file. The lock ends when the process has closed every handle of the
+ * device (an emulated device's lock: at the process's next open, or at its exit).
+ *
+ * On -1, errno tells why: EBUSY in use (by another process, or held exclusively by another
+ * driver: then IO_IsNeedReInstall is 1 too), ENODEV no device found (or, for
+ * IO_OpenDevice, none of the declared type), EACCES no permission, else the open's error. */
+
 /* Finds a controller and opens it. declare: a device type to insist on, 0 for any.
- * Returns the handle, or -1 (nothing found, or the type found differs from declare). */
+ * Returns the handle, or -1 (nothing found, in use, or the type found differs from
+ * declare); see above for errno. */
 CORLINK_API int IO_OpenDevice(int declare);
 /* Opens one device path; the type is taken from the path even when the open fails. */
 CORLINK_API int IO_OpenDeviceByPath(const char *path);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "device_type.h"
 #include "discovery/discovery.h"
+#include "hid/device_lock.h"
 #include "library_state.h"
 
 namespace corlink {
@@ -31,14 +34,20 @@ int OpenDevice(int32_t declare) {
   LibraryState& st = State();
   st.device_type = UNKNOWN;
   SetReinstallFlag(0);
+  hid::ReleaseClosed();  // a device whose handles the host closed is free again
   Discovered found = DiscoverAndOpen(declare);
-  if (found.fd < 0) return -1;
+  if (found.fd < 0) {
+    errno = found.error != 0 ? found.error : ENODEV;
+    return -1;
+  }
   std::snprintf(st.device_path, kPathSize, "%s", found.path.c_str());
   st.device_type = ClassifyCopy(found.path, found.devices);
   if (declare != 0 && declare != st.device_type) {
     std::printf("ERROR: open device type not match. declare: %d, opened: %d\n", declare,
                 st.device_type);
     ::close(found.fd);
+    hid::ReleaseClosed();
+    errno = ENODEV;
     return -1;
   }
   return found.fd;
@@ -47,11 +56,17 @@ int OpenDevice(int32_t declare) {
 int OpenDeviceByPath(const char* path) {
   LibraryState& st = State();
   SetReinstallFlag(0);
-  if (path == nullptr) return -1;
+  hid::ReleaseClosed();
+  if (path == nullptr) {
+    errno = EINVAL;
+    return -1;
+  }
   const std::string p(path, strnlen(path, kPathSize * 8));
   hid::OpenError err = hid::OpenError::None;
   const int fd = CurrentDiscoveryPort().open(p, &err);
+  const int code = errno;
   st.device_type = ClassifyCopy(p, CurrentDiscoveryPort().enumerate());
+  errno = code;
   return fd;
 }
 

@@ -36,6 +36,21 @@ const char* FaultKindName(FaultKind kind) {
   return "?";
 }
 
+const std::vector<FaultKind>& AllFaultKinds() {
+  static const std::vector<FaultKind> kinds = [] {
+    std::vector<FaultKind> v;
+    for (const auto& k : kKinds) v.push_back(k.kind);
+    return v;
+  }();
+  return kinds;
+}
+
+std::string FaultKindList() {
+  std::string out;
+  for (const auto& k : kKinds) out += (out.empty() ? "" : ", ") + std::string(k.name);
+  return out;
+}
+
 std::optional<Fault> ParseFault(const std::string& text, std::string* error) {
   std::string head = text.substr(0, text.find(':'));
   Fault fault;

@@ -123,15 +123,20 @@ void Firmware::Impl::SetMode(int chip, uint16_t word) {
 bool Firmware::Impl::StartUpdate(int chip, uint32_t address, uint32_t length) {
   Chip& c = chips[static_cast<size_t>(chip)];
   UpdateSession& u = c.update;
+  // A segment the flash cannot hold is turned down and changes nothing: the update under
+  // way (if any) goes on, and a host that was refused may begin a new one at once.
+  if (length == 0 || !c.flash.Contains(address, length)) return false;
   if (!u.open || u.done) u = UpdateSession{};
+  // The segment under way announced again: the host starts it over (it lost the answer,
+  // or gave up on the update and begins again). An address before it: a new update.
+  // Only a segment further on while this one is short fails the update.
+  if (u.open && u.active && address < u.address) u = UpdateSession{};
   u.open = true;
-  if (u.active && u.written < u.length) u.failed = true;  // the last segment was left short
-  if (length == 0 || !c.flash.Contains(address, length)) {
-    u.active = false;
-    u.failed = true;
-    MirrorUpdate(chip);
-    return false;
-  }
+  const bool again = u.active && address == u.address;
+  if (again)
+    u.total -= u.written;
+  else if (u.active && u.written < u.length)
+    u.failed = true;  // the last segment was left short
   c.flash.Erase(address, length);
   u.active = true;
   u.address = address;
@@ -167,10 +172,11 @@ void Firmware::Impl::FinishUpdate(int chip) {
 
 bool Firmware::Impl::UpdateSucceeded(int chip, int command) {
   UpdateSession& u = chips[static_cast<size_t>(chip)].update;
+  // The result ends the update whatever it says, so the next information begins anew.
+  const bool ok = !u.open || (!u.failed && (!u.active || u.written >= u.length));
+  if (u.open) u.done = true;
   if (faults->Take(command, FaultKind::UpdateFailed)) return false;
-  if (!u.open) return true;  // nothing was updated: nothing failed
-  u.done = true;
-  return !u.failed && (!u.active || u.written >= u.length);
+  return ok;
 }
 
 void Firmware::Impl::MirrorUpdate(int chip) {

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "panelsim/faults.h"
+
 namespace panelsim {
 namespace {
 
@@ -36,7 +38,7 @@ bool ValidPortLocation(const std::string& text) {
 
 }  // namespace
 
-std::string Usage() {
+static std::string UsageTemplate() {
   return R"(Usage: panelsim [options]
 Emulates the firmware of a touch-controller chip cascade and serves it as one HID
 device until SIGINT or SIGTERM.
@@ -77,17 +79,39 @@ Wire:
                       (exit status 1 where /dev/uhid is missing)
 
 Faults (repeatable):
-  --fault FAULT       KIND[:cmd=C,skip=S,count=N,delay=MS]; KIND is one of drop, late,
-                      bad-crc, bad-inner-crc, nack, nack-reason1, wrong-length, garbage,
-                      unplug, never-ready. cmd limits the fault to one command code
-                      (e.g. 0x86), skip lets the first S matching answers through, count
-                      spoils N answers (-1 = all, default 1), delay is the lateness in ms
+  --fault FAULT       KIND[:cmd=C,skip=S,count=N,delay=MS]; KIND is one of
+@KINDS@.
+                      cmd limits the fault to one command code (e.g. 0x86), skip
+                      lets the first S matching answers through, count spoils N
+                      answers (-1 = all, default 1), delay is the lateness in ms
                       (default 4000). Example: --fault nack:cmd=0x86,count=3
 
 Other:
   -q, --quiet         no start-up line
   -h, --help          this text
 )";
+}
+
+// The fault kinds come from the one table of names, wrapped to the help's column.
+std::string Usage() {
+  std::string text = UsageTemplate();
+  std::string kinds, line = "                     ";
+  const std::string list = FaultKindList();
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find(", ", start);
+    std::string word =
+        list.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+    start = end == std::string::npos ? list.size() : end + 2;
+    if (line.size() + 1 + word.size() > 88) {
+      kinds += line + "\n";
+      line = "                     ";
+    }
+    line += " " + word;
+  }
+  kinds += line;
+  text.replace(text.find("@KINDS@"), 7, kinds);
+  return text;
 }
 
 bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std::string* error) {

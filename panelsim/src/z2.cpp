@@ -70,13 +70,19 @@ Outcome Firmware::Impl::HandleZ2(const Request& req) {
       ++state.commands;
     {
       // Four words with their bytes reversed: bytes 0..14 in report bytes 4..18, the
-      // sixteenth in byte 3. Nothing is answered; a frame that fits nowhere fails the update.
+      // sixteenth in byte 3. Nothing is answered, so a frame that fits nowhere (after a
+      // refused information, say) fails the update it belongs to, which the result reports.
       uint8_t reversed[16];
       std::copy_n(in + 4, 15, reversed);
       reversed[15] = in[3];
       uint8_t data[16];
       for (int i = 0; i < 16; ++i) data[i] = reversed[(i / 4) * 4 + 3 - i % 4];
-      if (!AddUpdateFrame(0, data, 16)) chips[0].update.failed = chips[0].update.open;
+      if (!AddUpdateFrame(0, data, 16)) {
+        Impl::UpdateSession& u = chips[0].update;
+        if (!u.open || u.done) u = Impl::UpdateSession{};
+        u.open = true;
+        u.failed = true;
+      }
       break;
     }
     case 'K': {

@@ -57,7 +57,33 @@ TEST(Z1Update, DataBeforeInformationAndSegmentsOutsideTheFlashAreRefused) {
   EXPECT_EQ(Command(fw, 0x84, WithCrc(Pattern(12, 1))), (std::vector<uint8_t>{0x00, 0x40, 0xFF, 0xFF}));
   EXPECT_EQ(fw.PeekMemory(0, 0x3000, 1), std::vector<uint8_t>{0xFF});
   EXPECT_EQ(Command(fw, 0x83, WithCrc({0, 0x03, 0xFF, 0xF0, 0, 0x20})), (std::vector<uint8_t>{0x00, 0x40, 0x00, 0x00}));
-  EXPECT_EQ(Response(fw, 0x04), (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0xFF, 0xDE, 0xAD}));
+  EXPECT_EQ(Command(fw, 0x83, WithCrc({0xFF, 0xFF, 0xFF, 0x00, 0, 0x20})),
+            (std::vector<uint8_t>{0x00, 0x40, 0x00, 0x00}));
+  // A refused segment changes nothing: no update was begun, none failed, and the next
+  // update goes through.
+  EXPECT_EQ(Response(fw, 0x04), (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0xFF, 0xFF, 0xFF}));
+  Command(fw, 0x83, WithCrc({0xFF, 0xFF, 0xFF, 0x00, 0, 0x20}));
+  ASSERT_EQ(Command(fw, 0x83, WithCrc({0, 0, 0x30, 0, 0, 12})),
+            (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0xFF}));
+  Command(fw, 0x84, WithCrc(Pattern(12, 4)));
+  EXPECT_EQ(Response(fw, 0x04), (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+// A host that lost the answer to an information announces the segment again; a host that
+// gave up half-way begins again at the image's start. Neither is a failed update.
+TEST(Z1Update, AnnouncingTheSegmentAgainOrStartingOverIsNotAFailure) {
+  for (const bool lost_answer : {true, false}) {
+    SCOPED_TRACE(lost_answer ? "segment again" : "start over");
+    Firmware fw(ConfigOf(DeviceType::Z2UsbBrg, 1));
+    Command(fw, 0x83, WithCrc({0, 0, 0x40, 0, 0, 24}));
+    if (!lost_answer) Command(fw, 0x84, WithCrc(Pattern(12, 1)));  // abandoned after one frame
+    const uint8_t start = lost_answer ? 0x40 : 0x30;
+    Command(fw, 0x83, WithCrc({0, 0, start, 0, 0, 24}));
+    Command(fw, 0x84, WithCrc(Pattern(12, 2)));
+    Command(fw, 0x84, WithCrc(Pattern(12, 3)));
+    EXPECT_EQ(Response(fw, 0x04), (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(fw.State().update_bytes, 24u);
+  }
 }
 
 TEST(Z1Update, ANackedFrameIsNotKeptAndNamesTheFrameAwaited) {

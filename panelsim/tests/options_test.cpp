@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "panelsim/options.h"
@@ -52,6 +53,18 @@ TEST(Options, EveryOptionIsParsedAndDocumented) {
                            "--ready-after", "--pace", "--folder", "--name", "--fault", "--uhid", "--slaves-only",
                            "--quiet", "--help"})
     EXPECT_NE(Usage().find(name), std::string::npos) << name;
+  // Every fault kind is listed and parses by the name shown, and no line runs past the
+  // help's width.
+  for (FaultKind kind : AllFaultKinds()) {
+    const std::string name = FaultKindName(kind);
+    EXPECT_NE(Usage().find(" " + name + (kind == AllFaultKinds().back() ? "." : ",")),
+              std::string::npos)
+        << name;
+    std::string why;
+    EXPECT_TRUE(ParseFault(name, &why)) << why;
+  }
+  std::istringstream lines(Usage());
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 90u) << line;
 }
 
 TEST(Options, BadValuesAreRefusedWithAReason) {

@@ -1,6 +1,6 @@
 // The `corlink` program itself, run as a child process against panelsim: its exit codes,
-// and that standard output carries the JSON document and nothing else (the library's own
-// messages go to standard error).
+// that standard output carries the JSON document and nothing else (the library's own
+// messages go to standard error), one program at a time on a panel, and Ctrl-C.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -8,13 +8,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "corlink.h"
 #include "panelsim/served_panel.h"
 
 extern char** environ;
@@ -28,8 +32,9 @@ struct Ran {
   std::string out, err;
 };
 
-// Runs the program with args and the test's environment; stops it after 60 s.
-Ran RunCorlink(const std::vector<std::string>& args) {
+// Runs the program with args and the test's environment; stops it after 60 s. While it
+// runs, tick is called with its pid every 20 ms or so.
+Ran RunCorlink(const std::vector<std::string>& args, const std::function<void(pid_t)>& tick = {}) {
   Ran ran;
   int out[2], err[2];
   if (pipe(out) != 0) return ran;
@@ -69,7 +74,10 @@ Ran RunCorlink(const std::vector<std::string>& args) {
       timed_out = true;
       break;
     }
-    if (poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
+    const int wait_ms =
+        tick ? std::min<int>(20, static_cast<int>(left.count())) : static_cast<int>(left.count());
+    if (tick) tick(pid);
+    if (poll(fds, 2, wait_ms) < 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buf[4096];
@@ -242,6 +250,122 @@ TEST_F(CorlinkProgram, ExitCodesForABadArgumentAndForNoDevice) {
   const Ran none = RunCorlink({"info"});
   EXPECT_EQ(none.exit, 1) << none.err;
   EXPECT_FALSE(none.err.empty());
+}
+
+// A raw image of n bytes and the file that holds it.
+std::vector<uint8_t> WriteImage(const fs::path& file, size_t n) {
+  std::vector<uint8_t> image(n);
+  for (size_t i = 0; i < n; ++i) image[i] = static_cast<uint8_t>(i * 7 + 3);
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), image.size());
+  return image;
+}
+
+// A panel slow enough (2 ms a report each way) that a 64 KiB flash takes seconds.
+panelsim::ServerConfig SlowPanel() {
+  panelsim::ServerConfig cfg;
+  cfg.firmware.panel.chips = 1;
+  cfg.pace_us = 2000;
+  return cfg;
+}
+
+std::string ProgramName() {
+  std::ifstream in("/proc/self/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+// Two programs on one panel: while one flashes it, the other's open is refused with EBUSY
+// and a line naming the holder; the first program's flash is whole. And the other way
+// round: this process holds the panel (opened twice, as the viewer's Start does) and the
+// tool is refused until every handle is closed.
+TEST_F(CorlinkProgram, OneProgramAtATimeOnAPanel) {
+  panelsim::ServedPanel panel(dir_ / "devices");
+  std::string error;
+  ASSERT_TRUE(panel.Start(SlowPanel(), &error)) << error;
+  const std::vector<uint8_t> image = WriteImage(dir_ / "image.bin", 16 * 1024);
+
+  bool tried = false;
+  int second = 0, second_errno = 0;
+  std::string said;
+  const Ran first =
+      RunCorlink({"flash", (dir_ / "image.bin").string(), "--address", "0x3000"}, [&](pid_t pid) {
+        if (tried || panel.server()->firmware().State().update_frames < 3) return;
+        tried = true;
+        testing::internal::CaptureStdout();
+        second = IO_OpenDevice(0);
+        second_errno = errno;
+        said = testing::internal::GetCapturedStdout();
+        if (second >= 0) close(second);
+        EXPECT_NE(said.find("is in use by process " + std::to_string(pid) + " (corlink)"),
+                  std::string::npos)
+            << said;
+      });
+  EXPECT_TRUE(tried) << "the flash ended before the second open was tried";
+  EXPECT_EQ(second, -1);
+  EXPECT_EQ(second_errno, EBUSY);
+  EXPECT_EQ(first.exit, 0) << first.err;
+  EXPECT_EQ(panel.server()->firmware().PeekMemory(0, 0x3000, static_cast<int>(image.size())),
+            image);
+
+  testing::internal::CaptureStdout();
+  const int a = IO_OpenDevice(0);
+  const int b = IO_OpenDevice(0);  // again, without closing the first
+  testing::internal::GetCapturedStdout();
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  EXPECT_NE(a, b);
+  uint8_t buf[64];
+  uint32_t n = 0;
+  EXPECT_EQ(IO_ReadData(a, 0xA000C024, buf, &n), 0);
+  EXPECT_EQ(IO_ReadData(b, 0xA000C024, buf, &n), 0);
+  const std::string in_use =
+      "is in use by process " + std::to_string(getpid()) + " (" + ProgramName() + ")";
+  for (int closing : {a, b}) {
+    const Ran refused = RunCorlink({"--json", "info"});
+    EXPECT_EQ(refused.exit, 1) << refused.err;
+    EXPECT_NE(refused.err.find(in_use), std::string::npos) << refused.err;
+    EXPECT_TRUE(JsonReader(refused.out).OneObject()) << refused.out;
+    EXPECT_NE(refused.out.find("in use by another program"), std::string::npos) << refused.out;
+    // The handle this process keeps works while the panel stays its own.
+    EXPECT_EQ(IO_ReadData(b, 0xA000C024, buf, &n), 0);
+    close(closing);
+  }
+  // Every handle closed: the next open in this process (here one that finds nothing)
+  // gives the panel up.
+  EXPECT_EQ(IO_OpenDevice(CORLINK_DEV_Z2_USB), -1);
+  EXPECT_EQ(errno, ENODEV);
+  const Ran free = RunCorlink({"info"});
+  EXPECT_EQ(free.exit, 0) << free.err;
+}
+
+// SIGINT and SIGTERM during a flash: the tool stops after the frame under way, exits 130
+// and its JSON says so; the panel is not left in the middle of a frame.
+TEST_F(CorlinkProgram, ASignalStopsAFlashWithExitStatus130) {
+  panelsim::ServedPanel panel(dir_ / "devices");
+  std::string error;
+  ASSERT_TRUE(panel.Start(SlowPanel(), &error)) << error;
+  WriteImage(dir_ / "image.bin", 64 * 1024);
+  for (int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig == SIGINT ? "SIGINT" : "SIGTERM");
+    bool sent = false;
+    // Sent once the child is flashing (its handlers are in place by then).
+    const int commands_before = panel.server()->firmware().State().commands;
+    const Ran ran = RunCorlink(
+        {"--json", "flash", (dir_ / "image.bin").string(), "--address", "0x3000"}, [&](pid_t pid) {
+          if (!sent && panel.server()->firmware().State().commands > commands_before + 5) {
+            sent = true;
+            kill(pid, sig);
+          }
+        });
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(ran.exit, 130) << ran.err;
+    EXPECT_TRUE(JsonReader(ran.out).OneObject()) << ran.out;
+    EXPECT_NE(ran.out.find("\"status\":\"interrupted\""), std::string::npos) << ran.out;
+    EXPECT_NE(ran.out.find("interrupted during the write"), std::string::npos) << ran.out;
+  }
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ int WaitReady(int fd) {
 // counts as used, and the loop's last word depends on whether anything was refused. With
 // no attempts allowed nothing reaches the chip, which is -2 like every other Z1 loop.
 struct AckLoop {
-  bool refused = false;
+  bool refused = false;  // refused or unanswered: the attempts ran out (-2), not the sends
   int attempt = 0;
 
   Z1Step Retry() {
@@ -155,7 +155,19 @@ int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
     ++loop.attempt;
     if (!transport::Z1Send(link, kCmdUpdateInfo, payload, sizeof payload)) return loop.Retry();
     uint16_t id = 0;
-    const bool acked = transport::Z1ReadAck(link, 0xFFFF, &id);
+    bool answered = false;
+    const bool acked = transport::Z1ReadAck(link, 0xFFFF, &id, &answered);
+    // No answer at all is a lost answer, tried again like a refusal; only an answer with
+    // another id is the chip turning the segment down.
+    if (!answered) {
+      loop.refused = true;
+      return loop.Retry();
+    }
+    // 00 40 5A 31 is the chip's NACK, its way of asking for the command again.
+    if (!acked && id == transport::kZ1ModeAckId) {
+      loop.refused = true;
+      return loop.Retry();
+    }
     if (id != 0xFFFF) {
       std::printf("The ack of 0x83 cmd is 0x%x not 0xffff! Maybe file length too large?\n", id);
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
@@ -177,7 +189,18 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
     ++loop.attempt;
     if (!transport::Z1Send(link, kCmdUpdateData, payload, sizeof payload)) return loop.Retry();
     uint16_t id = 0;
-    if (transport::Z1ReadAck(link, frame_id, &id)) return {Z1Next::kDone, CORLINK_OK};
+    bool answered = false;
+    if (transport::Z1ReadAck(link, frame_id, &id, &answered)) {
+      // Taken as another frame (a copy sent again after its answer was lost): the chip and
+      // the host are out of step, and the data sits in the wrong place. Sending it once
+      // more would only move it further; the host must start the segment over.
+      if (id != frame_id) return {Z1Next::kDone, CORLINK_ERR_RETRIES};
+      return {Z1Next::kDone, CORLINK_OK};
+    }
+    if (!answered) {
+      loop.refused = true;
+      return loop.Retry();
+    }
     if (id != frame_id) {
       std::printf(
           "Error.. Not supported. Z1 requires an data frame id that is not current transmitting "

@@ -84,18 +84,23 @@ Rows RowsInForce() {
   return {BuiltinTable(), kBuiltinTableSize, false};
 }
 
-int OpenChosen(const std::string& path) {
+// Opens what a pass chose; the table pass (`explain`) also says why an open failed. A
+// device another process holds has been named by the lock already.
+int OpenChosen(const std::string& path, bool explain, int* error) {
   hid::OpenError err = hid::OpenError::None;
   errno = 0;
   const int fd = CurrentDiscoveryPort().open(path, &err);
   if (fd >= 0) return fd;
-  const int code = errno;
+  const int code = errno != 0 ? errno : EIO;
+  *error = code;
+  if (!explain || err == hid::OpenError::InUse) return -1;
   if (err == hid::OpenError::Busy) {
     std::printf("DEVICE: CreateFile failed with ERROR_SHARING_VIOLATION, check qortouch.ini "
                 "content or reintall driver is needed.\n");
   } else if (err != hid::OpenError::NotFound) {
     std::printf("DEVICE: CreateFile failed with error 0x%x\n", code);
   }
+  errno = code;
   return -1;
 }
 
@@ -163,8 +168,7 @@ Discovered DiscoverAndOpen(int32_t declare) {
     const int32_t type = ProbeLayout(d, found.devices);
     if (type != UNKNOWN && (declare == 0 || declare == type)) {
       found.path = d.path;
-      hid::OpenError err = hid::OpenError::None;
-      found.fd = CurrentDiscoveryPort().open(d.path, &err);
+      found.fd = OpenChosen(d.path, false, &found.error);
       return found;
     }
   }
@@ -181,11 +185,12 @@ Discovered DiscoverAndOpen(int32_t declare) {
     for (const auto& d : found.devices) {
       if (PathMatches(row, d.path.c_str())) {
         found.path = d.path;
-        found.fd = OpenChosen(d.path);
+        found.fd = OpenChosen(d.path, true, &found.error);
         return found;
       }
     }
   }
+  found.error = ENODEV;
   return found;
 }
 

@@ -40,6 +40,7 @@ int32_t ClassifyPath(char* path, const std::vector<hid::DeviceInfo>& devices);
 
 struct Discovered {
   int fd = -1;
+  int error = 0;  // with fd -1: ENODEV when nothing was chosen, else the open's errno
   std::string path;
   std::vector<hid::DeviceInfo> devices;  // what enumeration saw, for classification
 };

@@ -4,10 +4,12 @@
 // several gets one path per collection ("&col01", "&col02", ...), a device with one (or
 // whose descriptor could not be parsed) one path without a collection part.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "hid/device_lock.h"
 #include "hid/hid_port.h"
 #include "hid/report_descriptor.h"
 
@@ -76,7 +78,20 @@ int Open(const std::string& path, OpenError* err) {
     errno = code;
     return -1;
   }
-  return S_ISSOCK(st.st_mode) ? VirtualBackend().open(node, err) : HidrawBackend().open(node, err);
+  const bool socket = S_ISSOCK(st.st_mode);
+  if (const int again = ReopenHeld(node); again >= 0) {
+    if (err) *err = OpenError::None;
+    return again;
+  }
+  const int fd = socket ? VirtualBackend().open(node, err) : HidrawBackend().open(node, err);
+  if (fd < 0) return -1;
+  if (!LockOpened(node, fd, socket)) {
+    ::close(fd);
+    if (err) *err = OpenError::InUse;
+    errno = EBUSY;
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace corlink::hid

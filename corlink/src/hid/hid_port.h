@@ -63,7 +63,9 @@ struct DeviceInfo {
   std::string port;  // as RawDevice::port
 };
 
-enum class OpenError { None, NotFound, Busy, Access, Other };
+// Busy: the kernel refused a shared open (EBUSY; the re-install flag is set). InUse: another
+// process holds the device's lock (errno EBUSY; the library has said which process).
+enum class OpenError { None, NotFound, Busy, Access, Other, InUse };
 
 // Every HID device of both backends, hidraw first, then the virtual folder.
 std::vector<DeviceInfo> Enumerate();
@@ -71,7 +73,8 @@ std::vector<DeviceInfo> Enumerate();
 // The node part of a device path (everything before '#').
 std::string NodeOfPath(const std::string& path);
 
-// Opens a device path for read and write. Returns the descriptor, or -1 with *err set.
+// Opens a device path for read and write and takes the device's lock (device_lock.h).
+// Returns the descriptor, or -1 with *err and errno set.
 int Open(const std::string& path, OpenError* err);
 
 // Transfers. Each moves one whole report or fails: a short transfer is a failure.

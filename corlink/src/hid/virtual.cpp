@@ -56,7 +56,6 @@ struct FdState {
   int fd = -1;
   dev_t dev = 0;
   ino_t ino = 0;
-  uint32_t next_request_id = 1;
   bool stale = false;  // a transfer was cancelled; drop what is waiting before the next request
   size_t head = 0;
   size_t count = 0;
@@ -65,7 +64,6 @@ struct FdState {
   void Reset(const struct stat& st) {
     dev = st.st_dev;
     ino = st.st_ino;
-    next_request_id = 1;
     stale = false;
     head = count = 0;
   }
@@ -81,6 +79,10 @@ struct FdState {
     ++count;
   }
 };
+
+// Feature request ids, unique in the process: two descriptors of one connection (a device
+// opened again) must never take each other's late replies.
+std::atomic<uint32_t> g_next_request_id{1};
 
 std::mutex g_table_mutex;
 std::vector<std::unique_ptr<FdState>> g_table;
@@ -160,7 +162,8 @@ int ReceiveEvent(int fd, uhid_event* ev, SteadyClock::time_point deadline) {
       return -1;
     }
     if (n > 0) {
-      std::fprintf(stderr, "corlink: emulated device sent a %zd-byte message, not a uhid event; ignored\n", n);
+      std::printf("corlink: emulated device sent a %zd-byte message, not a uhid event; ignored\n",
+                  n);
       continue;
     }
     if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
@@ -274,7 +277,7 @@ int VirtualSetFeature(int fd, const uint8_t* data, size_t len) {
   BeginRequest(st);
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
-  uint32_t id = st->next_request_id++;
+  uint32_t id = g_next_request_id++;
   ev.type = UHID_SET_REPORT;
   ev.u.set_report.id = id;
   ev.u.set_report.rnum = data[0];
@@ -302,7 +305,7 @@ int VirtualGetFeature(int fd, uint8_t* buf, size_t len) {
   BeginRequest(st);
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
-  uint32_t id = st->next_request_id++;
+  uint32_t id = g_next_request_id++;
   ev.type = UHID_GET_REPORT;
   ev.u.get_report.id = id;
   ev.u.get_report.rnum = buf[0];
@@ -426,6 +429,13 @@ int VirtualOpen(const std::string& node, OpenError* err) {
 }
 
 }  // namespace
+
+void ForgetDescriptor(int fd) {
+  std::lock_guard<std::mutex> lock(g_table_mutex);
+  g_table.erase(
+      std::remove_if(g_table.begin(), g_table.end(), [fd](const auto& e) { return e->fd == fd; }),
+      g_table.end());
+}
 
 void HintDescriptor(int fd, const struct stat& st) {
   t_hint.fd = fd;

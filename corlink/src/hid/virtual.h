@@ -20,4 +20,8 @@ void SetVirtualTimeouts(const VirtualTimeouts& t);
 // fd from this thread uses it instead of asking the kernel again.
 void HintDescriptor(int fd, const struct stat& st);
 
+// fd is a new descriptor (a dup) of a device socket: whatever the backend remembers under
+// that number belongs to a descriptor closed earlier and is dropped.
+void ForgetDescriptor(int fd);
+
 }  // namespace corlink::hid

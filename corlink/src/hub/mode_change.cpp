@@ -86,15 +86,17 @@ bool RunModeChangeProgram(int selector, const std::string& folder) {
   pid_t pid = -1;
   const bool started = actions.ok() && (Spawn(actions, name, &pid) || Spawn(actions, name + ".exe", &pid));
   if (!started) {
-    std::fprintf(stderr, "Could not run the ChgToZ1Mode program.\n");
+    std::printf("Could not run the ChgToZ1Mode program.\n");
+    std::fflush(stdout);
     return false;
   }
   const std::chrono::milliseconds limit(g_limit_ms.load());
   if (!WaitWithin(pid, limit)) {
     kill(pid, SIGKILL);
     WaitFor(pid);  // a killed child ends at once; reaping it leaves no zombie behind
-    std::fprintf(stderr, "The %s program did not finish within %s; it was stopped.\n",
-                 ModeChangeProgram(selector), Describe(limit).c_str());
+    std::printf("The %s program did not finish within %s; it was stopped.\n",
+                ModeChangeProgram(selector), Describe(limit).c_str());
+    std::fflush(stdout);
   }
   return true;
 }

@@ -17,7 +17,7 @@ inline constexpr std::chrono::milliseconds kModeChangeTimeLimit{30000};
 // Runs the chosen program with no arguments, its working directory `folder` (relative
 // folders from the process's current directory, which stays as it is), and waits for it
 // to end. The name is tried as it is and then with ".exe". When neither can be started,
-// prints "Could not run the ChgToZ1Mode program." on standard error and returns false.
+// prints "Could not run the ChgToZ1Mode program." on standard output and returns false.
 // A program still running after the time limit is killed (SIGKILL) and reaped, with a
 // line on standard error saying so; that still counts as run (true).
 bool RunModeChangeProgram(int selector, const std::string& folder);

@@ -24,9 +24,12 @@ bool GetStatus(int fd, uint8_t opcode, uint8_t* report) {
   return true;
 }
 
+// Polls while the device answers "not ready yet"; a get-feature that fails (time-out, the
+// device gone) ends the poll at once: 200 more would only wait 200 time-outs longer.
 bool PollReady(int fd, uint8_t opcode, uint8_t* report) {
   for (int i = 0; i < kFeatureStatusPolls; ++i) {
-    if (GetStatus(fd, opcode, report) && FeatureReady(report)) return true;
+    if (!GetStatus(fd, opcode, report)) return false;
+    if (FeatureReady(report)) return true;
   }
   return false;
 }

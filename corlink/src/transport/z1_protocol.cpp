@@ -26,14 +26,20 @@ bool Z1Receive(const Z1Link& link, uint8_t command, uint8_t* out, size_t* len) {
   return FeatureRead(link.fd, command, out, kZ1MaxResponse, len);
 }
 
-bool Z1ReadAck(const Z1Link& link, uint16_t expected_id, uint16_t* id) {
+bool Z1ReadAck(const Z1Link& link, uint16_t expected_id, uint16_t* id, bool* answered) {
   uint8_t r[kZ1MaxResponse];
   size_t len = 0;
+  // An empty response means the chip has nothing yet: ask again. A read that fails is no
+  // response at all (time-out, the device gone): asking 100 more times would only wait.
   for (int i = 0; i < kZ1AckReads; ++i) {
-    if (!Z1Receive(link, 0, r, &len)) len = 0;
+    if (!Z1Receive(link, 0, r, &len)) {
+      len = 0;
+      break;
+    }
     if (len > 0) break;
     std::printf(" 0 ");
   }
+  if (answered) *answered = len > 0;
   if (len == 0) {
     *id = 0;
     return false;

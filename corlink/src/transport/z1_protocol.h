@@ -36,7 +36,9 @@ bool Z1Receive(const Z1Link& link, uint8_t command, uint8_t* out, size_t* len);
 // each empty one; 101 reads in all), then judges it against expected_id. *id is the
 // acknowledged id, 0 when nothing came, expected_id for a response of the wrong format.
 // True only for status 0x80.
-bool Z1ReadAck(const Z1Link& link, uint16_t expected_id, uint16_t* id);
+// *answered (when given) tells a response from none at all: a lost answer is the link's
+// failure, not the chip's word, and is retried where a refusal would not be.
+bool Z1ReadAck(const Z1Link& link, uint16_t expected_id, uint16_t* id, bool* answered = nullptr);
 
 // Four bytes 00 40 5A 31: the chip asks for the command again.
 bool Z1IsNack(const uint8_t* response, size_t len);

@@ -16,7 +16,9 @@ void RecordSleep(unsigned ms) { RecordedSleeps().push_back(ms); }
 void TransportTest::SetUp() {
   ResetState();
   RecordedSleeps().clear();
-  transport::TransportClock() = {RecordSleep, 40};
+  // Generous enough that a peer thread slowed by a busy machine still answers in time;
+  // the tests of time-outs only wait this long for what never comes.
+  transport::TransportClock() = {RecordSleep, 250};
   saved_ = hid::GetVirtualTimeouts();
   hid::SetVirtualTimeouts({300, 300});
 }

@@ -67,6 +67,11 @@ struct Fault {
 
 const char* FaultKindName(FaultKind kind);
 
+// Every kind, in the order of the table of names (the one list --help and tests use).
+const std::vector<FaultKind>& AllFaultKinds();
+// "drop, late, ..., update-failed": every kind's name, for help texts.
+std::string FaultKindList();
+
 // Parses "kind[:key=value,...]", e.g. "nack:cmd=0x86,count=3", "late:delay=3500",
 // "drop:cmd=0x85,skip=1", "never-ready". Keys: cmd, skip, count, delay. Returns nothing
 // and sets *error on bad input.

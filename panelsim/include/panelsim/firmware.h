@@ -25,18 +25,21 @@
 // - Button mode status (Z1 0x89): the word 0x00000001 (buttons report to the OS).
 // - Flash (per chip, see flash.h): regions erased to 0xFF; memory reads outside the data
 //   regions and registers see it, except where memory commands wrote words.
-// - Firmware update: information (0x83/0x73, Z2 '-') announces a segment of `length`
-//   bytes at `address` and erases it (a segment outside the flash is refused: Z1 answers
-//   00 40 00 00, Z3 refuses); data frames (0x84, Z2 '<', the words' bytes reversed on Z3
-//   and Z2) are programmed in order and acknowledged with their frame id within the
-//   segment (0, 1, 2 ...); what a frame holds past the segment's end is dropped. A frame
-//   before any information or after the segment is full is refused (Z1: 00 40 FF FF); a
-//   Nack fault refuses a frame without keeping it, naming the frame awaited (Z1: 00 40
-//   id). Several segments make one update, which fails when a segment is left short.
-//   Z1 wait ready and Z2 'K' 'Z' answer the result; on the Z3 carriers "finish" (0x81)
-//   is not answered at once: the chip sends the update result as one status report (the
-//   one Z3 wait ready reads). The next information after a result or a finish begins a
-//   new update. Faults: NeverReady keeps the result back, UpdateFailed reports DE AD.
+// - Firmware update: information (0x83/0x73, Z2 '-') announces a segment of `length` bytes
+//   at `address` and erases it (a segment outside the flash is refused: Z1 answers 00 40
+//   00 00, Z3 refuses; a refused information changes nothing); data frames (0x84, Z2 '<',
+//   the words' bytes reversed on Z3 and Z2) are programmed in order and acknowledged with
+//   their frame id within the segment (0, 1, 2 ...); what a frame holds past the segment's
+//   end is dropped. A frame before any information or after the segment is full is refused
+//   (Z1: 00 40 FF FF); a Nack fault refuses a frame without keeping it, naming the frame
+//   awaited (Z1: 00 40 id). Several segments make one update, which fails when a segment
+//   is left short and the next one further on is announced; the segment under way
+//   announced again starts over, and an address before it begins a new update (a host
+//   starting again). Z1 wait ready and Z2 'K' 'Z' answer the result; on the Z3 carriers
+//   "finish" (0x81) is not answered at once: the chip sends the update result as one
+//   status report (the one Z3 wait ready reads). The next information after a result or a
+//   finish begins a new update. Faults: NeverReady keeps the result back, UpdateFailed
+//   reports DE AD.
 // - Block CRC (0x91): CRC-16/XMODEM, seeded with the parameter, of `length` bytes of
 //   memory from the address; returned big-endian in the result field (bytes 6..7; 4..5
 //   on HID-over-I2C; in the slave's result field through the tunnel).

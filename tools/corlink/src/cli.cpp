@@ -1,9 +1,13 @@
 #include "cli.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -127,9 +131,13 @@ class Report {
 int List(Report& report) {
   JsonArray devices;
   std::vector<std::string> seen;
+  int in_use = 0;
   for (int type : kListedTypes) {
     const int fd = IO_OpenDevice(type);
-    if (fd < 0) continue;
+    if (fd < 0) {
+      if (errno == EBUSY) ++in_use;  // the library's line names it and its holder
+      continue;
+    }
     char path[512] = {};
     IO_GetDevicePath(path);
     ::close(fd);
@@ -141,8 +149,10 @@ int List(Report& report) {
     devices.Add(d);
     report.Line(std::string(TypeName(found)) + "\t" + path);
   }
-  report.json().Add("devices", devices);
-  if (seen.empty()) report.Line("no devices found");
+  report.json().Add("devices", devices).Add("in_use", in_use);
+  if (in_use > 0)
+    report.Line(std::to_string(in_use) + " device(s) in use by another program, not listed");
+  if (seen.empty() && in_use == 0) report.Line("no devices found");
   return report.Finish(kExitOk);
 }
 
@@ -151,7 +161,7 @@ int List(Report& report) {
 int Open(const Options& o, std::string* error) {
   if (o.device.empty()) {
     const int fd = IO_OpenDevice(0);
-    if (fd < 0) *error = "no device found";
+    if (fd < 0) *error = errno == EBUSY ? kInUseMessage : "no device found";
     return fd;
   }
   for (int type : kListedTypes) {
@@ -165,21 +175,62 @@ int Open(const Options& o, std::string* error) {
   std::vector<char> path(o.device.begin(), o.device.end());
   path.push_back('\0');
   const int fd = IO_OpenDeviceByPath(path.data());
-  if (fd < 0) *error = "cannot open " + o.device;
+  if (fd < 0) *error = errno == EBUSY ? std::string(kInUseMessage) : "cannot open " + o.device;
   return fd;
 }
 
-bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes, std::string* error) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return *error = "cannot read " + name, false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (bytes->size() > kMaxImageBytes * 3) return *error = name + " is too large", false;
+// The largest file that can hold an image of kMaxImageBytes: the binary itself, or its
+// Intel HEX text (two digits a byte plus the records' framing, at most 4 characters a byte
+// for any sane record length).
+size_t FileLimit(bool raw) { return raw ? kMaxImageBytes : kMaxImageBytes * 4; }
+
+// Reads the file only when it can be an image: a regular file is judged by its size before
+// a byte is read; a pipe or device is read up to the limit and refused beyond it, so that
+// /dev/zero ends at once instead of filling memory.
+bool ReadFile(const std::string& name, bool raw, std::vector<uint8_t>* bytes, std::string* error) {
+  const size_t limit = FileLimit(raw);
+  const std::string too_large =
+      name + " is too large: a firmware image holds at most " +
+      std::to_string(kMaxImageBytes / (1024 * 1024)) + " MiB" +
+      (raw ? "" : " (" + std::to_string(limit / (1024 * 1024)) + " MiB as Intel HEX text)");
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return *error = "cannot read " + name + ": " + std::strerror(errno), false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return *error = "cannot read " + name + ": " +
+                    (S_ISDIR(st.st_mode) ? "a folder" : std::strerror(errno)),
+           false;
+  }
+  if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > limit) {
+    ::close(fd);
+    return *error = too_large, false;
+  }
+  bytes->clear();
+  uint8_t buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int code = errno;
+      ::close(fd);
+      return *error = "cannot read " + name + ": " + std::strerror(code), false;
+    }
+    if (n == 0) break;
+    if (bytes->size() + static_cast<size_t>(n) > limit) {
+      ::close(fd);
+      bytes->clear();
+      return *error = too_large, false;
+    }
+    bytes->insert(bytes->end(), buf, buf + n);
+  }
+  ::close(fd);
   return true;
 }
 
 bool LoadImage(const Options& o, Image* image, std::string* error) {
   std::vector<uint8_t> bytes;
-  if (!ReadFile(o.operands[0], &bytes, error)) return false;
+  if (!ReadFile(o.operands[0], o.address.has_value(), &bytes, error)) return false;
   if (o.address) return RawImage(bytes, *o.address, image, error);
   const std::string& name = o.operands[0];
   const bool hex_name = name.size() > 4 && (name.ends_with(".hex") || name.ends_with(".ihx") || name.ends_with(".ihex"));
@@ -277,16 +328,21 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     }
   } else if (cmd == "flash") {
     ProgressPrinter printer(console.err, console.terminal && !o.json);
-    const FlashResult r = FlashImage(fd, image, [&](FlashPhase phase, size_t done, size_t total) {
-      printer.Show(phase == FlashPhase::kWrite ? "write " : "verify", done, total);
-    });
+    const FlashResult r = FlashImage(
+        fd, image,
+        [&](FlashPhase phase, size_t done, size_t total) {
+          printer.Show(phase == FlashPhase::kWrite ? "write " : "verify", done, total);
+        },
+        console.interrupted);
     printer.Done();
     report.json()
         .Add("bytes", r.bytes)
         .Add("frames", r.frames)
         .Add("segments", r.segments)
         .Add("verified_blocks", r.blocks)
-        .Add("verify", r.verify_method);
+        .Add("verify", r.verify_method)
+        .Add("resent_segments", r.resent_segments);
+    if (r.interrupted) report.json().Add("status", "interrupted");
     code = r.exit_code;
     message = r.error;
     if (code == kExitOk)
@@ -297,6 +353,11 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     return report.Finish(kExitUsage, "unknown command " + cmd);
   }
   ::close(fd);
+  // A signal during a short command: the command finished, but the user asked to stop.
+  if (code == kExitOk && console.interrupted && console.interrupted()) {
+    report.json().Add("status", "interrupted");
+    return report.Finish(kExitInterrupted, "interrupted");
+  }
   return report.Finish(code, message);
 }
 
@@ -322,7 +383,8 @@ std::string Usage() {
          "  --json             print the result as one JSON object\n"
          "  --verbose N        library packet dumps (1) and CRC trace (2)\n"
          "\n"
-         "exit codes: 0 ok, 1 device error, 2 usage or bad file, 3 verify mismatch\n";
+         "exit codes: 0 ok, 1 device error (also: the device is in use by another program),\n"
+         "            2 usage or bad file, 3 verify mismatch, 130 interrupted (SIGINT, SIGTERM)\n";
 }
 
 int RunTool(const std::vector<std::string>& args, Console& console) {

@@ -1,5 +1,7 @@
 #include "flash_job.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -62,6 +64,23 @@ bool ReadBack(int handle, uint32_t address, uint32_t length, std::vector<uint8_t
 
 }  // namespace
 
+bool Gone(int handle) {
+  pollfd p{handle, 0, 0};
+  return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+std::string Why(int handle, int rc) {
+  if (Gone(handle)) return "the device is gone (disconnected)";
+  switch (rc) {
+    case CORLINK_ERR_FAILED: return "refused by the device, or it could not be sent (-1)";
+    case CORLINK_ERR_RETRIES:
+      return "no valid answer after every try: answers lost, late or garbled, or the device kept "
+             "refusing (-2)";
+    case CORLINK_ERR_REFUSED: return "refused by the device (reason 1, -3)";
+    default: return "result " + std::to_string(rc);
+  }
+}
+
 int VerifyBlock(int handle, bool block_crc, uint32_t address, const uint8_t* data, uint32_t length,
                 std::string* error) {
   const uint16_t expected = Crc16Xmodem(data, length);
@@ -69,16 +88,16 @@ int VerifyBlock(int handle, bool block_crc, uint32_t address, const uint8_t* dat
   if (block_crc) {
     const int rc = IO_GetBlockCRC(handle, address, length, 0, &crc);
     if (rc != CORLINK_OK) {
-      *error = "block CRC of " + Hex32(address) + " (" + std::to_string(length) + " bytes) failed (" +
-               std::to_string(rc) + ")";
+      *error = "block CRC of " + Hex32(address) + " (" + std::to_string(length) +
+               " bytes) failed: " + Why(handle, rc);
       return kExitDevice;
     }
   } else {
     std::vector<uint8_t> back;
     int rc = 0;
     if (!ReadBack(handle, address, length, &back, &rc)) {
-      *error = "read-back of " + Hex32(address + static_cast<uint32_t>(back.size())) + " failed (" +
-               std::to_string(rc) + ")";
+      *error = "read-back of " + Hex32(address + static_cast<uint32_t>(back.size())) + " failed: " +
+               (rc == CORLINK_OK ? std::string("the device returned no data") : Why(handle, rc));
       return kExitDevice;
     }
     crc = Crc16Xmodem(back.data(), back.size());
@@ -91,12 +110,22 @@ int VerifyBlock(int handle, bool block_crc, uint32_t address, const uint8_t* dat
   return kExitOk;
 }
 
-FlashResult FlashImage(int handle, const Image& image, const FlashProgress& progress) {
+FlashResult FlashImage(int handle, const Image& image, const FlashProgress& progress,
+                       const FlashStop& stop) {
   FlashResult r;
   auto fail = [&](int code, std::string message) {
     r.exit_code = code;
     r.error = std::move(message);
     return r;
+  };
+  auto stopped = [&](const char* phase) {
+    if (!stop || !stop()) return false;
+    r.interrupted = true;
+    fail(kExitInterrupted,
+         std::string("interrupted during the ") + phase + " after " + std::to_string(r.bytes) +
+             " of " + std::to_string(image.Size()) + " bytes written" +
+             (r.bytes < image.Size() ? "; the device holds a partial image" : ""));
+    return true;
   };
   uint32_t unit_address = 0;
   uint8_t unit = 0;
@@ -108,41 +137,70 @@ FlashResult FlashImage(int handle, const Image& image, const FlashProgress& prog
   size_t done = 0;
   size_t frame_no = 0;
   std::vector<uint8_t> frame(unit);
+  // One segment: its information, then its frames. A frame that got no valid answer after
+  // every try (-2: the answers were lost or garbled, not refused) leaves the chip's place in
+  // the segment unknown, so the segment is announced again and sent from its start, once.
   for (const Piece& p : pieces) {
-    int rc = IO_UpdateFwInfo(handle, p.address, p.length, 1);
-    if (rc != CORLINK_OK)
-      return fail(kExitDevice, "firmware information for " + Hex32(p.address) + " (" + std::to_string(p.length) +
-                                   " bytes) failed (" + std::to_string(rc) + ")");
-    ++r.segments;
-    const uint32_t frames = (p.length + unit - 1) / unit;
-    for (uint32_t i = 0; i < frames; ++i) {
-      const uint32_t off = i * unit;
-      const uint32_t n = std::min<uint32_t>(unit, p.length - off);
-      // The last frame is padded with erased flash; the chip keeps only the segment.
-      std::fill(frame.begin(), frame.end(), 0xFF);
-      std::copy_n(p.data + off, n, frame.begin());
-      rc = IO_UpdateFwData(handle, frame.data(), unit, static_cast<uint16_t>(i));
-      ++frame_no;
+    const size_t done_before = done;
+    for (int round = 0;; ++round) {
+      if (stopped("write")) return r;
+      int rc = IO_UpdateFwInfo(handle, p.address, p.length, 1);
       if (rc != CORLINK_OK)
-        return fail(kExitDevice, "frame " + std::to_string(frame_no) + " (id " + std::to_string(i) + ", address " +
-                                     Hex32(p.address + off) + ") failed (" + std::to_string(rc) + ")");
-      ++r.frames;
-      done += n;
+        return fail(kExitDevice, "firmware information for " + Hex32(p.address) + " (" +
+                                     std::to_string(p.length) +
+                                     " bytes) failed: " + Why(handle, rc));
+      ++r.segments;
+      const uint32_t frames = (p.length + unit - 1) / unit;
+      bool again = false;
+      for (uint32_t i = 0; i < frames; ++i) {
+        if (stopped("write")) return r;
+        const uint32_t off = i * unit;
+        const uint32_t n = std::min<uint32_t>(unit, p.length - off);
+        // The last frame is padded with erased flash; the chip keeps only the segment.
+        std::fill(frame.begin(), frame.end(), 0xFF);
+        std::copy_n(p.data + off, n, frame.begin());
+        rc = IO_UpdateFwData(handle, frame.data(), unit, static_cast<uint16_t>(i));
+        ++frame_no;
+        if (rc == CORLINK_ERR_RETRIES && round == 0 && !Gone(handle)) {
+          again = true;
+          ++r.resent_segments;
+          break;
+        }
+        if (rc != CORLINK_OK)
+          return fail(kExitDevice, "frame " + std::to_string(frame_no) + " (id " +
+                                       std::to_string(i) + ", address " + Hex32(p.address + off) +
+                                       ") failed" +
+                                       (round > 0 ? " after sending the segment again" : "") +
+                                       ": " + Why(handle, rc));
+        ++r.frames;
+        done += n;
+        r.bytes = done;
+        if (progress) progress(FlashPhase::kWrite, done, total);
+      }
+      if (!again) break;
+      done = done_before;
       r.bytes = done;
-      if (progress) progress(FlashPhase::kWrite, done, total);
     }
   }
   int rc = IO_UpdateFwDataFinish_Z5(handle);
-  if (rc != CORLINK_OK) return fail(kExitDevice, "finishing the update failed (" + std::to_string(rc) + ")");
+  if (rc != CORLINK_OK) return fail(kExitDevice, "finishing the update failed: " + Why(handle, rc));
   rc = IO_WaitReady(handle);
+  const std::string why = rc == CORLINK_OK ? "" : Why(handle, rc);
+  if (why.rfind("the device is gone", 0) == 0)
+    return fail(kExitDevice, "waiting for the update result failed: " + why);
   if (rc == CORLINK_ERR_FAILED) return fail(kExitDevice, "the device reports the update failed");
-  if (rc != CORLINK_OK) return fail(kExitDevice, "no update result from the device (" + std::to_string(rc) + ")");
+  if (rc != CORLINK_OK)
+    return fail(
+        kExitDevice,
+        "no update result from the device: none arrived within the time-out, or it was garbled (" +
+            std::to_string(rc) + ")");
 
   const bool block_crc = HasBlockCrc(IO_GetDeviceType());
   r.verify_method = block_crc ? "block-crc" : "read-back";
   size_t verified = 0;
   for (const Piece& p : pieces) {
     for (uint32_t off = 0; off < p.length; off += kVerifyBlock) {
+      if (stopped("verify")) return r;
       const uint32_t n = std::min<uint32_t>(kVerifyBlock, p.length - off);
       const int code = VerifyBlock(handle, block_crc, p.address + off, p.data + off, n, &r.error);
       if (code != kExitOk) {

@@ -3,8 +3,13 @@
 // The library prints its own diagnostics to standard output; they go to standard error
 // here, so that what the tool prints on standard output (the JSON document above all)
 // stays clean.
+//
+// SIGINT and SIGTERM ask the running command to stop: a flash ends after the frame under
+// way, and the tool exits 130. A second signal ends the process at once.
+#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -40,6 +45,22 @@ class FdBuf : public std::streambuf {
   int fd_;
 };
 
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnStopSignal(int sig) {
+  g_interrupted = 1;
+  std::signal(sig, SIG_DFL);  // the next one is not asked politely
+}
+
+void CatchStopSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = OnStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = 0;  // no SA_RESTART: the library's waits are bounded anyway
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,7 +73,9 @@ int main(int argc, char** argv) {
   }
   FdBuf out_buf(results_fd);
   std::ostream out(&out_buf);
-  corlink_tool::Console console{out, std::cerr, ::isatty(STDERR_FILENO) == 1};
+  CatchStopSignals();
+  corlink_tool::Console console{out, std::cerr, ::isatty(STDERR_FILENO) == 1,
+                                [] { return g_interrupted != 0; }};
   const int code = corlink_tool::RunTool(args, console);
   std::fflush(stdout);
   ::close(results_fd);

@@ -72,7 +72,11 @@ TEST(CommandLine, UsageErrorsExitTwoBeforeAnyDeviceIsLookedFor) {
   EXPECT_EQ(RunCli({"--json", "reset", "now"}, &out, &err), 2);
   EXPECT_EQ(out, "{\"command\":\"reset\",\"exit\":2,\"error\":\"reset takes no operands\"}\n");
   EXPECT_EQ(RunCli({"--help"}, &out, &err), 0);
-  EXPECT_NE(out.find("exit codes: 0 ok, 1 device error, 2 usage or bad file, 3 verify mismatch"), std::string::npos);
+  EXPECT_NE(
+      out.find(
+          "exit codes: 0 ok, 1 device error (also: the device is in use by another program),\n"
+          "            2 usage or bad file, 3 verify mismatch, 130 interrupted (SIGINT, SIGTERM)"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,233 @@
+#include "hid/device_lock.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "hid/virtual.h"
+
+namespace corlink::hid {
+
+namespace {
+
+// A handle given out for a locked device, known by its descriptor and the file it names
+// (a descriptor number the caller closed and got back for something else is not ours).
+struct Handle {
+  int fd;
+  dev_t dev;
+  ino_t ino;
+};
+
+struct Held {
+  std::string node;
+  bool socket = false;
+  int lock_fd = -1;  // emulated devices: the lock file; hidraw: the lock is on the handles
+  std::vector<Handle> handles;
+};
+
+std::mutex g_mutex;
+std::vector<Held> g_held;
+
+// A handle still open, still naming the file it was given for, and not hung up: a device
+// that was unplugged (or an emulator that stopped) may come back under the same node, and
+// a dead connection must neither be handed out again nor keep the new device locked.
+bool Alive(const Handle& h) {
+  struct stat st;
+  if (::fstat(h.fd, &st) != 0 || st.st_dev != h.dev || st.st_ino != h.ino) return false;
+  pollfd p{h.fd, 0, 0};
+  return !(::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)));
+}
+
+std::optional<Handle> HandleOf(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return Handle{fd, st.st_dev, st.st_ino};
+}
+
+// Forgets handles the caller has closed; a device with none left is unlocked.
+void PruneLocked() {
+  for (auto it = g_held.begin(); it != g_held.end();) {
+    auto& hs = it->handles;
+    hs.erase(std::remove_if(hs.begin(), hs.end(), [](const Handle& h) { return !Alive(h); }),
+             hs.end());
+    if (!hs.empty()) {
+      ++it;
+      continue;
+    }
+    if (it->lock_fd >= 0) ::close(it->lock_fd);
+    it = g_held.erase(it);
+  }
+}
+
+// Parses an unsigned number in the given base; the whole text must be digits.
+bool ParseUnsigned(std::string_view text, int base, unsigned long long max,
+                   unsigned long long* out) {
+  if (text.empty() || text.size() > 20) return false;
+  unsigned long long v = 0;
+  for (char c : text) {
+    int d = -1;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    if (d < 0 || d >= base) return false;
+    if (v > (max - static_cast<unsigned long long>(d)) / static_cast<unsigned long long>(base))
+      return false;
+    v = v * static_cast<unsigned long long>(base) + static_cast<unsigned long long>(d);
+  }
+  *out = v;
+  return true;
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+  std::vector<std::string_view> out;
+  size_t i = 0;
+  while (i < line.size() && out.size() < 16) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i > start) out.push_back(line.substr(start, i - start));
+  }
+  return out;
+}
+
+// The program name of a process, printable, or empty.
+std::string ProgramName(int pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/comm", pid);
+  std::FILE* f = std::fopen(path, "r");
+  if (f == nullptr) return {};
+  char buf[64] = {};
+  const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+  std::fclose(f);
+  std::string name;
+  for (size_t i = 0; i < n && buf[i] != '\n'; ++i)
+    name += (buf[i] >= 0x20 && buf[i] < 0x7F) ? buf[i] : '?';
+  return name;
+}
+
+std::string ReadProcLocks() {
+  std::string text;
+  std::FILE* f = std::fopen("/proc/locks", "r");
+  if (f == nullptr) return text;
+  char buf[4096];
+  size_t n;
+  // Bounded: a machine with a huge lock table only loses the name in the message.
+  while (text.size() < (1u << 20) && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    text.append(buf, n);
+  std::fclose(f);
+  return text;
+}
+
+void PrintInUse(const std::string& node, int locked_fd) {
+  struct stat st;
+  std::optional<int> pid;
+  if (::fstat(locked_fd, &st) == 0) pid = FlockHolder(ReadProcLocks(), st.st_dev, st.st_ino);
+  if (pid && *pid > 0 && *pid != ::getpid()) {
+    const std::string name = ProgramName(*pid);
+    std::printf("DEVICE: %s is in use by process %d (%s); one program at a time may use a panel.\n",
+                node.c_str(), *pid, name.empty() ? "?" : name.c_str());
+  } else {
+    std::printf("DEVICE: %s is in use by another program; one program at a time may use a panel.\n",
+                node.c_str());
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+std::optional<int> FlockHolder(std::string_view proc_locks, dev_t dev, ino_t ino) {
+  size_t pos = 0;
+  while (pos < proc_locks.size()) {
+    size_t end = proc_locks.find('\n', pos);
+    if (end == std::string_view::npos) end = proc_locks.size();
+    const std::vector<std::string_view> f = Fields(proc_locks.substr(pos, end - pos));
+    pos = end + 1;
+    // "N:" "FLOCK" "ADVISORY" "WRITE" pid "maj:min:ino" start end
+    if (f.size() < 6 || f[1] != "FLOCK") continue;
+    const std::string_view id = f[5];
+    const size_t c1 = id.find(':');
+    const size_t c2 = c1 == std::string_view::npos ? c1 : id.find(':', c1 + 1);
+    if (c2 == std::string_view::npos) continue;
+    unsigned long long pid = 0, maj = 0, min = 0, inode = 0;
+    if (!ParseUnsigned(f[4], 10, 0x7FFFFFFF, &pid) ||
+        !ParseUnsigned(id.substr(0, c1), 16, 0xFFFFFFFF, &maj) ||
+        !ParseUnsigned(id.substr(c1 + 1, c2 - c1 - 1), 16, 0xFFFFFFFF, &min) ||
+        !ParseUnsigned(id.substr(c2 + 1), 10, ~0ull, &inode))
+      continue;
+    if (maj == major(dev) && min == minor(dev) && inode == static_cast<unsigned long long>(ino))
+      return static_cast<int>(pid);
+  }
+  return std::nullopt;
+}
+
+int ReopenHeld(const std::string& node) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  PruneLocked();
+  for (Held& h : g_held) {
+    if (h.node != node) continue;
+    const int fd = ::fcntl(h.handles.front().fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (h.socket) ForgetDescriptor(fd);
+    if (auto handle = HandleOf(fd)) h.handles.push_back(*handle);
+    return fd;
+  }
+  return -1;
+}
+
+void ReleaseClosed() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  PruneLocked();
+}
+
+bool LockOpened(const std::string& node, int fd, bool socket) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  PruneLocked();
+  Held held;
+  held.node = node;
+  held.socket = socket;
+  if (socket) {
+    const std::string path = node + ".lock";
+    held.lock_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (held.lock_fd < 0) {
+      std::printf("DEVICE: cannot make the lock file %s (%s); %s is opened without its lock.\n",
+                  path.c_str(), std::strerror(errno), node.c_str());
+    } else if (::flock(held.lock_fd, LOCK_EX | LOCK_NB) != 0) {
+      const int code = errno;
+      if (code == EWOULDBLOCK) PrintInUse(node, held.lock_fd);
+      ::close(held.lock_fd);
+      if (code == EWOULDBLOCK) {
+        errno = EBUSY;
+        return false;
+      }
+      held.lock_fd = -1;
+    }
+  } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) {
+      PrintInUse(node, fd);
+      errno = EBUSY;
+      return false;
+    }
+  }
+  if (auto handle = HandleOf(fd)) held.handles.push_back(*handle);
+  if (held.handles.empty()) {
+    if (held.lock_fd >= 0) ::close(held.lock_fd);
+    return true;
+  }
+  g_held.push_back(std::move(held));
+  return true;
+}
+
+}  // namespace corlink::hid
