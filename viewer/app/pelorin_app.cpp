@@ -10,6 +10,7 @@
 
 #include "app/default_settings.h"
 #include "app/pelorin_dlg.h"
+#include "app/program_exit.h"
 #include "data/batch_args.h"
 
 namespace pelorin {
@@ -20,6 +21,7 @@ class CPelorinApp : public wxApp {
     for (int i = 1; i < argc; ++i) args_.push_back(argv[i].utf8_string());
     wxInitAllImageHandlers();
     ProvideDefaultSettings();
+    InstallStopSignals();
     return true;
   }
 
@@ -30,7 +32,8 @@ class CPelorinApp : public wxApp {
     if (std::getenv("PELORIN_FIRST_PAINT_PROBE") != nullptr) ProbeFirstPaint(dlg);
     dlg->ShowModal();
     dlg->Destroy();
-    return 0;
+    // 0, or what a batch run that failed or a stop signal left.
+    return ExitStatus();
   }
 
  private:
