@@ -22,6 +22,14 @@ uint32_t SteadyTickMs() {
                                    .count());
 }
 
+// "x.csv" -> "x-n.csv".
+std::string NumberedName(const std::string& name, int n) {
+  const std::string base = name.size() > 4 && name.ends_with(".csv") ? name.substr(0, name.size() - 4) : name;
+  const size_t dash = base.rfind('-');
+  const std::string stem = n > 2 && dash != std::string::npos ? base.substr(0, dash) : base;
+  return stem + "-" + std::to_string(n) + ".csv";
+}
+
 void SleepMs(int32_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -190,11 +198,19 @@ void AcquisitionRun::Work() {
 void AcquisitionRun::FinishRecording() {
   std::vector<InstantModel*>& models = settings_.models;
   const std::string batchName = settings_.batchMode ? settings_.batchName : std::string();
-  const std::string name = !settings_.recordingName.empty()
-                               ? settings_.recordingName
-                               : FinalDumpName(batchName, models[0]->GetName(), std::time(nullptr));
-  // The frames written stay a recording, also when the disk filled up on the way.
-  if (!FinishDump(recording_->file, name)) {
+  const std::string stamped = FinalDumpName(batchName, models[0]->GetName(), std::time(nullptr));
+  std::string name = !settings_.recordingName.empty() ? settings_.recordingName : stamped;
+  // The frames written stay a recording, also when the disk filled up on the way. Two
+  // runs that end in the same second would get the same time-stamped name: the later one
+  // takes the next free number instead of failing.
+  bool finished = FinishDump(recording_->file, name);
+  for (int n = 2; !finished && settings_.recordingName.empty() &&
+                  recording_->file.ErrorNumber() == EEXIST && n < 100;
+       ++n) {
+    name = NumberedName(name, n);
+    finished = FinishDump(recording_->file, name);
+  }
+  if (!finished) {
     host_.StatusText(recording_->file.Error() + "; the frames read are in " +
                      recording_->file.TempPath());
     if (outcome_.recordingError.empty()) outcome_.recordingError = recording_->file.Error();
@@ -242,14 +258,14 @@ bool AcquisitionRun::WaitFirmwareReady() {
     reply[0] = 0;
     if (settings_.io.ReadData(settings_.device, kAddrFirmwareReady, reply.data(), &count) != 0) {
       if (CheckDeviceGone()) return false;
-      if (++failedReadsInARow_ >= kFailedReadLimit) {
+      if (++failedPollsInARow_ >= kFailedReadLimit) {
         ShowStatus(kStatusReadChipDataFail);
         StopFor(RunEnd::ReadFailed, StatusMessageText(kStatusReadChipDataFail, {}));
         return false;
       }
       continue;
     }
-    failedReadsInARow_ = 0;
+    failedPollsInARow_ = 0;
     if (reply[0] != 0) return true;
     ShowStatus(kStatusFirmwareNotReady);
     if (++notReady >= kNotReadyPollLimit) {

@@ -218,6 +218,9 @@ class AcquisitionRun {
   std::string recordingPath_;
   std::string matPath_;
   RunOutcome outcome_;
+  // Failed ready polls in a row, and frame cycles in a row whose frame read failed: a
+  // poll that gets through says nothing about the frame reads after it.
+  int32_t failedPollsInARow_ = 0;
   int32_t failedReadsInARow_ = 0;
   int32_t diagDelayMs_ = 0;
 };
