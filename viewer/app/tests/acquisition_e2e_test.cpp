@@ -319,8 +319,9 @@ TEST_F(PelorinBatch, ASignalStopsTheRunAndFinishesTheRecording) {
     for (bool enough = false; !enough && std::chrono::steady_clock::now() < deadline;) {
       std::this_thread::sleep_for(10ms);
       for (const auto& e : fs::directory_iterator(work))
-        if (e.path().filename().string().rfind("tempReport-", 0) == 0)
-          enough = Blocks(ReadFile(e.path())).size() >= 5;
+        if (e.path().filename().string().rfind("tempReport-", 0) == 0 &&
+            e.path().extension() == ".csv")
+          enough = enough || Blocks(ReadFile(e.path())).size() >= 5;
     }
     kill(pid, signo);
     EXPECT_EQ(Wait(pid), 128 + signo) << ReadFile(errFile_);

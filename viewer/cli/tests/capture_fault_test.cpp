@@ -239,8 +239,9 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
     for (bool enough = false; !enough && std::chrono::steady_clock::now() < deadline;) {
       std::this_thread::sleep_for(5ms);
       for (const auto& e : fs::directory_iterator(work))
-        if (e.path().filename().string().rfind("tempReport-", 0) == 0)
-          enough = BlockNumbers(ReadText(e.path())).size() >= 5;
+        if (e.path().filename().string().rfind("tempReport-", 0) == 0 &&
+            e.path().extension() == ".csv")
+          enough = enough || BlockNumbers(ReadText(e.path())).size() >= 5;
     }
     c.Signal(signo);
     const Outcome o = c.Finish(60s);
