@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -26,15 +26,15 @@
 #include "data/acquisition/acquisition_run.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/frame_model.h"
+#include "data/recording/mat_writer.h"
 #include "data/recording/recording_reader.h"
 #include "data/recording/recording_set.h"
-#include "data/recording/mat_writer.h"
 #include "data/recording/recording_writer.h"
 #include "data/snr/snr_evaluation.h"
 #include "data/source_range_table.h"
 #include "data/status_text.h"
-#include "panelsim/server.h"
 #include "disk_fault.h"
+#include "panelsim/server.h"
 
 namespace pelorin {
 namespace {
@@ -199,8 +199,10 @@ class AcquisitionPanelsim : public ::testing::Test {
     std::vector<std::filesystem::path> found;
     for (const auto& e : std::filesystem::directory_iterator(dir_)) {
       const std::string name = e.path().filename().string();
-      const bool noiseReport = name.size() > 10 && name.compare(name.size() - 10, 10, "-noise.csv") == 0;
-      if (e.path().extension() == ".csv" && name.rfind(kTempPrefix, 0) != 0 && !noiseReport) found.push_back(e.path());
+      const bool noiseReport =
+          name.size() > 10 && name.compare(name.size() - 10, 10, "-noise.csv") == 0;
+      if (e.path().extension() == ".csv" && name.rfind(kTempPrefix, 0) != 0 && !noiseReport)
+        found.push_back(e.path());
     }
     EXPECT_EQ(found.size(), 1u);
     return found.empty() ? std::filesystem::path() : found[0];
@@ -252,7 +254,9 @@ TEST_F(AcquisitionPanelsim, BatchRunRecordsEveryThirdFrameAndStopsItself) {
   const std::filesystem::path file = OnlyRecording();
   EXPECT_EQ(file.filename().string().rfind("test - Base", 0), 0u) << file;
   const std::string text = ReadFile(file);
-  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 3         \nWidth, 8\nHeight, 18\nType, Base\n", 0), 0u) << text.substr(0, 80);
+  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 3         \nWidth, 8\nHeight, 18\nType, Base\n", 0),
+            0u)
+      << text.substr(0, 80);
   EXPECT_EQ(BlockNumbers(text), (std::vector<int>{1, 4, 7}));
   EXPECT_TRUE(Named(kTempPrefix).empty());
   EXPECT_EQ(run_->Outcome().end, RunEnd::BatchLimit);
@@ -296,7 +300,8 @@ TEST_F(AcquisitionPanelsim, DiffRunWritesItsPanelNoiseNextToTheRecording) {
   ASSERT_TRUE(run_->WaitFinished(30s));
 
   const std::filesystem::path recording = OnlyRecording();
-  const std::filesystem::path noise = recording.parent_path() / PanelNoiseFileName(recording.filename().string());
+  const std::filesystem::path noise =
+      recording.parent_path() / PanelNoiseFileName(recording.filename().string());
   ASSERT_TRUE(std::filesystem::exists(noise)) << noise;
   std::istringstream lines(ReadFile(noise));
   std::string line;
@@ -325,12 +330,18 @@ TEST_F(AcquisitionPanelsim, TheRunStopsItselfWhenItCannotGoOn) {
     const char* status;
   };
   const std::vector<Case> cases = {
-      {"never ready", {panelsim::Fault{panelsim::FaultKind::NeverReady, -1, 0, -1}},
-       RunEnd::FirmwareNotReady, "FW is not ready"},
-      {"unplugged", {panelsim::Fault{panelsim::FaultKind::Unplug, 0x86, 40, 1}},
-       RunEnd::DeviceLost, "the device is gone"},
-      {"reads refused", {panelsim::Fault{panelsim::FaultKind::Nack, 0x86, 40, -1}},
-       RunEnd::ReadFailed, "read chip data fail"},
+      {"never ready",
+       {panelsim::Fault{panelsim::FaultKind::NeverReady, -1, 0, -1}},
+       RunEnd::FirmwareNotReady,
+       "FW is not ready"},
+      {"unplugged",
+       {panelsim::Fault{panelsim::FaultKind::Unplug, 0x86, 40, 1}},
+       RunEnd::DeviceLost,
+       "the device is gone"},
+      {"reads refused",
+       {panelsim::Fault{panelsim::FaultKind::Nack, 0x86, 40, -1}},
+       RunEnd::ReadFailed,
+       "read chip data fail"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -520,7 +531,8 @@ TEST_F(AcquisitionPanelsim, AFailedReadRecordsNoFrameTwice) {
   EXPECT_EQ(BlockNumbers(text), (std::vector<int>{2, 3, 4}));
   EXPECT_EQ(run_->RecordingPath(), dir_ + "/rest.csv");
   host_.Inspect([](RecordingHost& h) {
-    EXPECT_NE(std::find(h.statuses.begin(), h.statuses.end(), "read chip data fail"), h.statuses.end());
+    EXPECT_NE(std::find(h.statuses.begin(), h.statuses.end(), "read chip data fail"),
+              h.statuses.end());
   });
 }
 
@@ -593,9 +605,10 @@ TEST_F(AcquisitionPanelsim, StartClosesTheHandleItReplaces) {
   ASSERT_TRUE(Prepare().ok);
   const int32_t first = handle_;
   std::vector<int32_t> closed;
-  ASSERT_TRUE(PrepareAcquisition(CorlinkDeviceIo(), Models(), "", handle_,
-                                 [&](int32_t h) { closed.push_back(h); CloseDeviceHandle(h); })
-                  .ok);
+  ASSERT_TRUE(PrepareAcquisition(CorlinkDeviceIo(), Models(), "", handle_, [&](int32_t h) {
+                closed.push_back(h);
+                CloseDeviceHandle(h);
+              }).ok);
   EXPECT_EQ(closed, (std::vector<int32_t>{first}));
   EXPECT_GT(handle_, 0);
 }

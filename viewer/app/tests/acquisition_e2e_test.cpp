@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -126,7 +126,7 @@ class PelorinBatch : public ::testing::Test {
 
   std::string dir_;
   std::vector<std::pair<std::string, std::string>> env_;  // set in the program only
-  std::string errFile_;  // where its standard error goes, when set
+  std::string errFile_;                                   // where its standard error goes, when set
   std::string outFile_;  // where its standard output goes, when set
   std::unique_ptr<panelsim::ServedPanel> panel_;
   std::string settings_;
@@ -153,10 +153,12 @@ TEST_F(PelorinBatch, RecordsTheFramesAskedForAndExits) {
   ASSERT_EQ(Run({"2", "100", "test"}), 0);
   const std::vector<fs::path> files = Recordings();
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(files[0].filename().string(), std::regex(R"(test - Base\d{14}\.csv)")))
+  EXPECT_TRUE(
+      std::regex_match(files[0].filename().string(), std::regex(R"(test - Base\d{14}\.csv)")))
       << files[0];
   const std::string text = ReadFile(files[0]);
-  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 100       \nWidth, 10\nHeight, ", 0), 0u) << text.substr(0, 60);
+  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 100       \nWidth, 10\nHeight, ", 0), 0u)
+      << text.substr(0, 60);
   EXPECT_NE(text.find("\nType, Base\n"), std::string::npos);
   const std::vector<Block> blocks = Blocks(text);
   ASSERT_EQ(blocks.size(), 100u);
@@ -209,7 +211,8 @@ TEST_F(PelorinBatch, WithoutAGlContextItStillRecordsAndCloses) {
       << err;
   EXPECT_EQ(err.find("OpenGL is not available", err.find("OpenGL is not available") + 1),
             std::string::npos)
-      << "said more than once:\n" << err;
+      << "said more than once:\n"
+      << err;
   const std::vector<fs::path> files = Recordings();
   ASSERT_EQ(files.size(), 1u);
   const std::string text = ReadFile(files[0]);
@@ -298,8 +301,7 @@ TEST_F(PelorinBatch, EveryFaultKindEndsInTimeWithItsExitStatusAndCause) {
     } else {
       EXPECT_EQ(code, 1) << err;
       EXPECT_LT(numbers.size(), static_cast<size_t>(faults::kFrames));
-      EXPECT_NE(err.find(std::string("pelorin: ") + faults::CauseText(r.expect)),
-                std::string::npos)
+      EXPECT_NE(err.find(std::string("pelorin: ") + faults::CauseText(r.expect)), std::string::npos)
           << err;
     }
   }

@@ -24,7 +24,8 @@ uint32_t SteadyTickMs() {
 
 // "x.csv" -> "x-n.csv".
 std::string NumberedName(const std::string& name, int n) {
-  const std::string base = name.size() > 4 && name.ends_with(".csv") ? name.substr(0, name.size() - 4) : name;
+  const std::string base =
+      name.size() > 4 && name.ends_with(".csv") ? name.substr(0, name.size() - 4) : name;
   const size_t dash = base.rfind('-');
   const std::string stem = n > 2 && dash != std::string::npos ? base.substr(0, dash) : base;
   return stem + "-" + std::to_string(n) + ".csv";
@@ -241,8 +242,8 @@ void AcquisitionRun::FinishMat(const InstantModel& first) {
     host_.StatusText("no MAT-file: " + mat.Error());
     if (outcome_.recordingError.empty()) outcome_.recordingError = "no MAT-file: " + mat.Error();
   } else if (!RenameNoReplace(mat.Path(), target)) {
-    const std::string error = "no MAT-file: can't rename " + mat.Path() + " to " + target +
-                              ": " + std::strerror(errno);
+    const std::string error =
+        "no MAT-file: can't rename " + mat.Path() + " to " + target + ": " + std::strerror(errno);
     host_.StatusText(error);
     if (outcome_.recordingError.empty()) outcome_.recordingError = error;
   } else {
@@ -312,7 +313,8 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   const int32_t type = first.GetSourceType();
   FrameReport report;
   if (type == kSourceCycle) {
-    flatness_.store(pelorin::Flatness(frame->cells.data(), frame->width, frame->height), std::memory_order_relaxed);
+    flatness_.store(pelorin::Flatness(frame->cells.data(), frame->width, frame->height),
+                    std::memory_order_relaxed);
   }
   report.average = FrameAverage(frame->sum, frame->width, frame->height);
   first.MergeFrameExtremes(frame->max, frame->min);
@@ -324,9 +326,10 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   report.overallMin = first.GetMinValue();
   report.showStatistics = Running();
   if (type == kSourceBase) {
-    standardDeviation_.store(pelorin::StandardDeviation(frame->cells.data(), frame->width, frame->height,
-                                               static_cast<int32_t>(report.average)),
-                             std::memory_order_relaxed);
+    standardDeviation_.store(
+        pelorin::StandardDeviation(frame->cells.data(), frame->width, frame->height,
+                                   static_cast<int32_t>(report.average)),
+        std::memory_order_relaxed);
   }
   report.flatness = flatness_.load(std::memory_order_relaxed);
   report.standardDeviation = standardDeviation_.load(std::memory_order_relaxed);
@@ -370,7 +373,9 @@ void AcquisitionRun::RecordFrame(uint32_t elapsed, int32_t frameCount) {
     DumpSource& s = rec.sources[i];
     const LiveFrame* f = rec.frames[i].get();
     // A source without a complete frame cannot be written: the recording stops.
-    s.cells = f != nullptr && f->cells.size() == size_t(s.width) * size_t(s.height) ? f->cells.data() : nullptr;
+    s.cells = f != nullptr && f->cells.size() == size_t(s.width) * size_t(s.height)
+                  ? f->cells.data()
+                  : nullptr;
     s.mask = s.cells != nullptr ? f->mask.data() : nullptr;
     s.frameNumber = f != nullptr ? f->number : frameCount;
     s.readErrors = f != nullptr ? f->readErrors : 0;

@@ -95,9 +95,9 @@ struct FrameReport {
   float average = 0.0f;
   int32_t frameMax = 0, overallMax = 0;
   int32_t frameMin = 0, overallMin = 0;
-  bool showStatistics = false;  // false once the run was asked to stop
-  float flatness = 0.0f;            // Cycle first source
-  float standardDeviation = 0.0f;   // Base first source
+  bool showStatistics = false;     // false once the run was asked to stop
+  float flatness = 0.0f;           // Cycle first source
+  float standardDeviation = 0.0f;  // Base first source
 };
 
 class AcquisitionHost {
@@ -127,10 +127,10 @@ struct AcquisitionSettings {
   std::vector<InstantModel*> models;  // model 0 first; kept alive by the caller
   bool dumpEnabled = false;
   int32_t dumpInterval = 1;
-  std::string workDir;                // where "tempReport.csv" and the recording go
+  std::string workDir;  // where "tempReport.csv" and the recording go
   bool batchMode = false;
   int32_t batchFrameLimit = 0;
-  std::string batchName;              // the recording's name in batch mode
+  std::string batchName;  // the recording's name in batch mode
   // The recording's exact file name in workDir; empty: the usual name with a time stamp.
   std::string recordingName;
   // Dump type "MATLAB": a MAT-file of the first source is written next to the recording.

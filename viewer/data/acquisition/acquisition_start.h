@@ -15,8 +15,8 @@ namespace pelorin {
 
 struct StartOutcome {
   bool ok = false;
-  int32_t statusCode = -1;   // the status line's code when !ok
-  std::string argument;      // its argument ("master" for an illegal selection)
+  int32_t statusCode = -1;  // the status line's code when !ok
+  std::string argument;     // its argument ("master" for an illegal selection)
   // errno of a failed open (EBUSY: another program holds the device), 0 otherwise.
   int openErrno = 0;
 };

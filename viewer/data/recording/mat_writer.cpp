@@ -194,11 +194,13 @@ bool MatWriter::AppendFrame(const int32_t* cells, uint32_t timeMs) {
   const uint64_t need = end_ + frameBytes + TailBytes(times_.size() + 1);
   if (need > reserved_) {
     const uint64_t want = need + 64 * frameBytes;  // a few frames at a time
-    if (FileCalls().fallocate(fd_, FALLOC_FL_KEEP_SIZE, off_t(reserved_), off_t(want - reserved_)) == 0) {
+    if (FileCalls().fallocate(fd_, FALLOC_FL_KEEP_SIZE, off_t(reserved_),
+                              off_t(want - reserved_)) == 0) {
       reserved_ = want;
     } else if (errno != EOPNOTSUPP && errno != ENOSYS) {
       // Not room for all of the few frames: ask for exactly this one.
-      if (FileCalls().fallocate(fd_, FALLOC_FL_KEEP_SIZE, off_t(reserved_), off_t(need - reserved_)) != 0) {
+      if (FileCalls().fallocate(fd_, FALLOC_FL_KEEP_SIZE, off_t(reserved_),
+                                off_t(need - reserved_)) != 0) {
         return Fail("can't write " + path_, errno);
       }
       reserved_ = need;
@@ -249,9 +251,11 @@ bool MatWriter::Finish(const uint8_t* valid, std::string_view source, std::strin
                 ssize_t(head.size())) {
     ok = Fail("can't write " + path_, errno);
   }
-  if (ok && FileCalls().fsync(fd_) != 0 && errno != EINVAL) ok = Fail("can't write " + path_, errno);
+  if (ok && FileCalls().fsync(fd_) != 0 && errno != EINVAL)
+    ok = Fail("can't write " + path_, errno);
   // Space reserved beyond the end goes back.
-  if (ok && reserved_ > end_ && ::ftruncate(fd_, off_t(end_)) != 0) ok = Fail("can't write " + path_, errno);
+  if (ok && reserved_ > end_ && ::ftruncate(fd_, off_t(end_)) != 0)
+    ok = Fail("can't write " + path_, errno);
   if (::close(fd_) != 0 && ok) ok = Fail("can't write " + path_, errno);
   fd_ = -1;
   if (!ok) {

@@ -159,7 +159,8 @@ bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t el
     const std::string count = CountLine(dump.framesWritten_ + 1);
     const ssize_t n =
         FileCalls().pwrite(dump.fd_, count.data(), count.size(), off_t(kFirstLine.size()));
-    if (n != ssize_t(count.size())) ok = dump.Fail("can't write " + dump.tempPath_, n < 0 ? errno : EIO);
+    if (n != ssize_t(count.size()))
+      ok = dump.Fail("can't write " + dump.tempPath_, n < 0 ? errno : EIO);
   }
   if (!ok) {
     // Cut the torn block off: the file ends after the last complete frame again.
@@ -174,7 +175,7 @@ bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t el
 
 std::string FinalDumpName(std::string_view batchName, std::string_view firstModelName,
                           std::time_t when) {
-  std::tm local {};
+  std::tm local{};
   localtime_r(&when, &local);
   char stamp[81];
   size_t n = std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S.csv", &local);
@@ -204,7 +205,8 @@ bool FinishDump(DumpFile& dump, const std::string& finalName) {
     if (err != EINVAL && err != EROFS) return dump.Fail("can't write " + dump.tempPath_, err);
   }
   // The temporary name must still be this run's file.
-  struct stat mine {}, named {};
+  struct stat mine {
+  }, named{};
   if (fstat(dump.fd_, &mine) != 0 || ::stat(dump.tempPath_.c_str(), &named) != 0 ||
       mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
     return dump.Fail("can't rename " + dump.tempPath_, ENOENT);
