@@ -613,6 +613,31 @@ TEST_F(AcquisitionPanelsim, StartClosesTheHandleItReplaces) {
   EXPECT_GT(handle_, 0);
 }
 
+// A refused open says why when the library knows: a device another program holds is
+// "in use"; any other refusal keeps the status text alone.
+TEST(StartFailure, ADeviceInUseIsNamedAsSuch) {
+  struct Case {
+    int err;
+    const char* text;
+  };
+  for (const Case& c : {Case{EBUSY, "open device error! (the device is in use by another program)"},
+                        Case{EACCES, "open device error! (permission denied)"},
+                        Case{ENOENT, "open device error!"}, Case{0, "open device error!"}}) {
+    SCOPED_TRACE(c.err);
+    DeviceIo io;
+    io.OpenDevice = [&c](int) {
+      errno = c.err;
+      return -1;
+    };
+    InstantModel model(io);
+    int32_t handle = 0;
+    const StartOutcome out = PrepareAcquisition(io, {&model}, "", handle, CloseDeviceHandle);
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.openErrno, c.err);
+    EXPECT_EQ(StartFailureText(out), c.text);
+  }
+}
+
 TEST_F(AcquisitionPanelsim, NoDeviceIsAnOpenError) {
   AddModel(kSourceBase);
   const StartOutcome out = Prepare();
