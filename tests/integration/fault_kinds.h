@@ -70,11 +70,11 @@ inline const char* CauseText(Expect e) {
 // Frames a row asks for: the faults begin after the first one or two.
 inline constexpr int kFrames = 10;
 
-// The bound every row ends within, in seconds. A failed read costs at most the library's
-// 6 attempts of a 3 s time-out with 200 ms between them, and three in a row end a run
-// (about 60 s). Late answers cost one time-out per read and every frame about 11 s, so
-// kFrames of them take about 110 s. The margin covers the program's start and a slow
-// machine.
+// The bound every row ends within, in seconds. A read whose answers are dropped costs the
+// library's retries, about 35 s, and three failed ready polls in a row end a run: about
+// 105 s. Late answers cost one time-out per read, so kFrames frames of them take about
+// 75 s. Every other row ends within a few seconds. The margin covers the program's start
+// and a loaded machine.
 inline constexpr int kBoundSeconds = 180;
 
 }  // namespace faults
