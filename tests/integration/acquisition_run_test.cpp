@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -26,13 +26,14 @@
 #include "data/acquisition/acquisition_run.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/frame_model.h"
+#include "data/recording/mat_writer.h"
 #include "data/recording/recording_reader.h"
 #include "data/recording/recording_set.h"
-#include "data/recording/mat_writer.h"
 #include "data/recording/recording_writer.h"
 #include "data/snr/snr_evaluation.h"
 #include "data/source_range_table.h"
 #include "data/status_text.h"
+#include "disk_fault.h"
 #include "panelsim/server.h"
 
 namespace pelorin {
@@ -70,6 +71,10 @@ class RecordingHost : public AcquisitionHost {
     std::lock_guard lock(mutex_);
     ++batchEnds;
   }
+  void RunStopped(RunEnd end, std::string) override {
+    std::lock_guard lock(mutex_);
+    stops.push_back(end);
+  }
   void RunEnded() override {
     std::lock_guard lock(mutex_);
     ++runEnds;
@@ -95,8 +100,19 @@ class RecordingHost : public AcquisitionHost {
   std::vector<std::string> statuses;
   std::vector<FrameReport> frames;
   std::vector<SliderPositions> sliders;
+  std::vector<RunEnd> stops;
   int batchEnds = 0;
   int runEnds = 0;
+
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    names.clear();
+    statuses.clear();
+    frames.clear();
+    sliders.clear();
+    stops.clear();
+    batchEnds = runEnds = 0;
+  }
 
  private:
   std::mutex mutex_;
@@ -115,7 +131,9 @@ class AcquisitionPanelsim : public ::testing::Test {
     run_.reset();
     models_.clear();
     CloseDeviceHandle(handle_);
+    handle_ = 0;
     if (server_) server_->Stop();
+    server_.reset();
     unsetenv("CORLINK_VIRTUAL_DIR");
     std::filesystem::remove_all(dir_);
   }
@@ -169,12 +187,22 @@ class AcquisitionPanelsim : public ::testing::Test {
     return ss.str();
   }
 
+  // Files of the folder whose names begin with `prefix`.
+  std::vector<std::filesystem::path> Named(const std::string& prefix) {
+    std::vector<std::filesystem::path> found;
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+      if (e.path().filename().string().rfind(prefix, 0) == 0) found.push_back(e.path());
+    return found;
+  }
+
   std::filesystem::path OnlyRecording() {
     std::vector<std::filesystem::path> found;
     for (const auto& e : std::filesystem::directory_iterator(dir_)) {
       const std::string name = e.path().filename().string();
-      const bool noiseReport = name.size() > 10 && name.compare(name.size() - 10, 10, "-noise.csv") == 0;
-      if (e.path().extension() == ".csv" && name != kTempDumpName && !noiseReport) found.push_back(e.path());
+      const bool noiseReport =
+          name.size() > 10 && name.compare(name.size() - 10, 10, "-noise.csv") == 0;
+      if (e.path().extension() == ".csv" && name.rfind(kTempPrefix, 0) != 0 && !noiseReport)
+        found.push_back(e.path());
     }
     EXPECT_EQ(found.size(), 1u);
     return found.empty() ? std::filesystem::path() : found[0];
@@ -226,9 +254,12 @@ TEST_F(AcquisitionPanelsim, BatchRunRecordsEveryThirdFrameAndStopsItself) {
   const std::filesystem::path file = OnlyRecording();
   EXPECT_EQ(file.filename().string().rfind("test - Base", 0), 0u) << file;
   const std::string text = ReadFile(file);
-  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 3\nWidth, 8\nHeight, 18\nType, Base\n", 0), 0u) << text.substr(0, 80);
+  EXPECT_EQ(text.rfind("Pelorin\nFrameCount, 3         \nWidth, 8\nHeight, 18\nType, Base\n", 0),
+            0u)
+      << text.substr(0, 80);
   EXPECT_EQ(BlockNumbers(text), (std::vector<int>{1, 4, 7}));
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir_) / kTempDumpName));
+  EXPECT_TRUE(Named(kTempPrefix).empty());
+  EXPECT_EQ(run_->Outcome().end, RunEnd::BatchLimit);
 }
 
 TEST_F(AcquisitionPanelsim, TwoSourcesAreRecordedSideBySide) {
@@ -269,7 +300,8 @@ TEST_F(AcquisitionPanelsim, DiffRunWritesItsPanelNoiseNextToTheRecording) {
   ASSERT_TRUE(run_->WaitFinished(30s));
 
   const std::filesystem::path recording = OnlyRecording();
-  const std::filesystem::path noise = recording.parent_path() / PanelNoiseFileName(recording.filename().string());
+  const std::filesystem::path noise =
+      recording.parent_path() / PanelNoiseFileName(recording.filename().string());
   ASSERT_TRUE(std::filesystem::exists(noise)) << noise;
   std::istringstream lines(ReadFile(noise));
   std::string line;
@@ -288,65 +320,124 @@ TEST_F(AcquisitionPanelsim, DiffRunWritesItsPanelNoiseNextToTheRecording) {
   for (const SnrLineResult& r : snr) EXPECT_TRUE(r.inFrame);
 }
 
-TEST_F(AcquisitionPanelsim, FirmwareNeverReadyKeepsPollingUntilStopped) {
-  ASSERT_TRUE(Serve(true, {panelsim::Fault{panelsim::FaultKind::NeverReady, -1, 0, -1}}));
-  AddModel(kSourceBase);
+// Faults that would make the frame cycle wait for ever: the run stops itself as Stop
+// does, tells the host why, and the recording keeps the frames read before.
+TEST_F(AcquisitionPanelsim, TheRunStopsItselfWhenItCannotGoOn) {
+  struct Case {
+    const char* name;
+    std::vector<panelsim::Fault> faults;
+    RunEnd end;
+    const char* status;
+  };
+  const std::vector<Case> cases = {
+      {"never ready",
+       {panelsim::Fault{panelsim::FaultKind::NeverReady, -1, 0, -1}},
+       RunEnd::FirmwareNotReady,
+       "FW is not ready"},
+      {"unplugged",
+       {panelsim::Fault{panelsim::FaultKind::Unplug, 0x86, 40, 1}},
+       RunEnd::DeviceLost,
+       "the device is gone"},
+      {"reads refused",
+       {panelsim::Fault{panelsim::FaultKind::Nack, 0x86, 40, -1}},
+       RunEnd::ReadFailed,
+       "read chip data fail"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    host_.Reset();
+    ASSERT_TRUE(Serve(true, c.faults));
+    AddModel(kSourceBase);
+    ASSERT_TRUE(Prepare().ok);
+    AcquisitionSettings s = Settings();
+    s.dumpEnabled = true;
+    s.batchMode = true;
+    s.batchFrameLimit = 1000000;
+    s.recordingName = "cut.csv";
+    run_ = std::make_unique<AcquisitionRun>(s, host_);
+    run_->Start();
+    ASSERT_TRUE(run_->WaitFinished(120s));
+    const RunOutcome& o = run_->Outcome();
+    EXPECT_EQ(o.end, c.end);
+    EXPECT_EQ(o.cause, c.status);
+    host_.Inspect([&](RecordingHost& h) {
+      EXPECT_EQ(h.stops, (std::vector<RunEnd>{c.end}));
+      EXPECT_EQ(h.runEnds, 1);
+      EXPECT_EQ(h.batchEnds, 0);
+    });
+    // The recording is finished with every frame read.
+    ASSERT_EQ(o.recordingPath, dir_ + "/cut.csv");
+    std::vector<int> expected;
+    for (int n = 1; n <= o.framesRecorded; ++n) expected.push_back(n);
+    EXPECT_EQ(BlockNumbers(ReadFile(o.recordingPath)), expected);
+    EXPECT_EQ(o.framesRecorded, models_[0]->GetFrameCounter());
+  }
+}
+
+// A pause before each frame that would never end is cut to its bound, and the message
+// names the setting.
+TEST_F(AcquisitionPanelsim, AnEndlessDelayIsClampedWithAMessageNamingTheKey) {
+  ASSERT_TRUE(Serve());
+  AddModel(kSourceBase).SetDiagDelay(2147483647);
   ASSERT_TRUE(Prepare().ok);
-  run_ = std::make_unique<AcquisitionRun>(Settings(), host_);
+  AcquisitionSettings s = Settings();
+  s.batchMode = true;
+  s.batchFrameLimit = 2;
+  std::vector<int32_t> pauses;
+  s.sleepMs = [&pauses](int32_t ms) { pauses.push_back(ms); };
+  run_ = std::make_unique<AcquisitionRun>(s, host_);
   run_->Start();
-  ASSERT_TRUE(host_.WaitFor([](RecordingHost& h) { return !h.statuses.empty(); }));
-  run_->RequestStop();
-  ASSERT_TRUE(run_->WaitFinished(20s));
-  EXPECT_EQ(models_[0]->GetFrameCounter(), 0);
+  ASSERT_TRUE(run_->WaitFinished(60s));
+  EXPECT_EQ(models_[0]->GetFrameCounter(), 2);
+  int32_t total = 0;
+  for (int32_t p : pauses) total += p;
+  EXPECT_EQ(total, 2 * kMaxDiagDelayMs);
   host_.Inspect([](RecordingHost& h) {
-    EXPECT_EQ(h.statuses, (std::vector<std::string>{"FW is not ready"}));
-    EXPECT_TRUE(h.frames.empty());
-    EXPECT_EQ(h.runEnds, 1);
+    ASSERT_FALSE(h.statuses.empty());
+    EXPECT_NE(h.statuses[0].find("DELAY_BEFORE_ENABLE_DIGNOSIS=2147483647"), std::string::npos)
+        << h.statuses[0];
   });
 }
 
-TEST_F(AcquisitionPanelsim, WriteErrorStopsTheRecordingButNotTheAcquisition) {
+// The disk fills up part-way: the run stops at once, the cause is named, and the
+// recording holds every frame written, complete.
+TEST_F(AcquisitionPanelsim, AFullDiskStopsTheRunAndKeepsEveryFrameWritten) {
   ASSERT_TRUE(Serve());
   AddModel(kSourceRawData);
   ASSERT_TRUE(Prepare().ok);
   AcquisitionSettings s = Settings();
   s.dumpEnabled = true;
   s.batchMode = true;
-  s.batchFrameLimit = 12;
-  // Room for the header and a few frames: then the file may not grow (as on a full disk).
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  rlimit small = old;
-  small.rlim_cur = 1500;
-  signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  run_ = std::make_unique<AcquisitionRun>(s, host_);
-  run_->Start();
-  const bool finished = run_->WaitFinished(30s);
-  setrlimit(RLIMIT_FSIZE, &old);
-  ASSERT_TRUE(finished);
-  EXPECT_EQ(models_[0]->GetFrameCounter(), 12);
-  const int kept = run_->FramesRecorded();
-  EXPECT_GT(kept, 0);
-  EXPECT_LT(kept, 12);
-  host_.Inspect([kept](RecordingHost& h) {
-    ASSERT_EQ(h.statuses.size(), 1u);
-    EXPECT_NE(h.statuses[0].find("recording stopped"), std::string::npos) << h.statuses[0];
-    EXPECT_NE(h.statuses[0].find(std::to_string(kept) + " frames kept"), std::string::npos);
-  });
-  // Every frame written before the error is complete in the temporary file.
-  const std::string text = ReadFile(std::filesystem::path(dir_) / kTempDumpName);
+  s.batchFrameLimit = 50;
+  s.recordingName = "full.csv";
+  s.matlabDump = true;
+  {
+    test::DiskFault full(4000);
+    run_ = std::make_unique<AcquisitionRun>(s, host_);
+    run_->Start();
+    ASSERT_TRUE(run_->WaitFinished(30s));
+  }
+  const RunOutcome& o = run_->Outcome();
+  EXPECT_EQ(o.end, RunEnd::RecordingFailed);
+  EXPECT_NE(o.cause.find(std::strerror(ENOSPC)), std::string::npos) << o.cause;
+  EXPECT_NE(o.recordingError.find(std::strerror(ENOSPC)), std::string::npos);
+  EXPECT_LT(models_[0]->GetFrameCounter(), 50);
+  ASSERT_EQ(o.recordingPath, dir_ + "/full.csv");
+  RecordingSet set;
+  ASSERT_TRUE(LoadCsv(set, o.recordingPath));
+  ASSERT_EQ(set.GetFrameCount(0), o.framesRecorded);
   std::vector<int> expected;
-  for (int n = 1; n <= kept; ++n) expected.push_back(n);
-  std::vector<int> numbers = BlockNumbers(text);
-  if (numbers.size() > expected.size()) numbers.resize(expected.size());  // a cut block
-  EXPECT_EQ(numbers, expected);
+  for (int n = 1; n <= o.framesRecorded; ++n) expected.push_back(n);
+  EXPECT_EQ(BlockNumbers(ReadFile(o.recordingPath)), expected);
+  EXPECT_TRUE(Named(kTempPrefix).empty());
 }
 
 // A process killed in the middle of a recording leaves every frame it completed readable
-// in tempReport.csv.
+// in its temporary file.
 TEST_F(AcquisitionPanelsim, KilledRecordingKeepsEveryCompletedFrame) {
-  const std::filesystem::path temp = std::filesystem::path(dir_) / kTempDumpName;
+  std::filesystem::path temp;
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -362,8 +453,11 @@ TEST_F(AcquisitionPanelsim, KilledRecordingKeepsEveryCompletedFrame) {
     _exit(5);
   }
   const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (std::chrono::steady_clock::now() < deadline && BlockNumbers(ReadFile(temp)).size() < 6) {
+  while (std::chrono::steady_clock::now() < deadline &&
+         (temp.empty() || BlockNumbers(ReadFile(temp)).size() < 6)) {
     std::this_thread::sleep_for(5ms);
+    const auto temps = Named(kTempPrefix);
+    if (temps.size() == 1) temp = temps[0];
   }
   kill(child, SIGKILL);
   int status = 0;
@@ -437,7 +531,8 @@ TEST_F(AcquisitionPanelsim, AFailedReadRecordsNoFrameTwice) {
   EXPECT_EQ(BlockNumbers(text), (std::vector<int>{2, 3, 4}));
   EXPECT_EQ(run_->RecordingPath(), dir_ + "/rest.csv");
   host_.Inspect([](RecordingHost& h) {
-    EXPECT_NE(std::find(h.statuses.begin(), h.statuses.end(), "read chip data fail"), h.statuses.end());
+    EXPECT_NE(std::find(h.statuses.begin(), h.statuses.end(), "read chip data fail"),
+              h.statuses.end());
   });
 }
 
@@ -483,7 +578,7 @@ TEST_F(AcquisitionPanelsim, DumpTypeMatlabWritesAMatFileBesideTheRecording) {
   ASSERT_TRUE(run_->WaitFinished(30s));
   const std::filesystem::path csv = OnlyRecording();
   ASSERT_EQ(run_->MatPath(), MatPathFor(csv.string()));
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir_) / kTempMatName));
+  EXPECT_TRUE(Named(kTempPrefix).empty());
   // Frames 1, 3 and 5 of 8 x 18 cells: the frames element's dimensions say so.
   const std::string mat = ReadFile(run_->MatPath());
   ASSERT_GT(mat.size(), 128u + 40u);
@@ -510,11 +605,37 @@ TEST_F(AcquisitionPanelsim, StartClosesTheHandleItReplaces) {
   ASSERT_TRUE(Prepare().ok);
   const int32_t first = handle_;
   std::vector<int32_t> closed;
-  ASSERT_TRUE(PrepareAcquisition(CorlinkDeviceIo(), Models(), "", handle_,
-                                 [&](int32_t h) { closed.push_back(h); CloseDeviceHandle(h); })
-                  .ok);
+  ASSERT_TRUE(PrepareAcquisition(CorlinkDeviceIo(), Models(), "", handle_, [&](int32_t h) {
+                closed.push_back(h);
+                CloseDeviceHandle(h);
+              }).ok);
   EXPECT_EQ(closed, (std::vector<int32_t>{first}));
   EXPECT_GT(handle_, 0);
+}
+
+// A refused open says why when the library knows: a device another program holds is
+// "in use"; any other refusal keeps the status text alone.
+TEST(StartFailure, ADeviceInUseIsNamedAsSuch) {
+  struct Case {
+    int err;
+    const char* text;
+  };
+  for (const Case& c : {Case{EBUSY, "open device error! (the device is in use by another program)"},
+                        Case{EACCES, "open device error! (permission denied)"},
+                        Case{ENOENT, "open device error!"}, Case{0, "open device error!"}}) {
+    SCOPED_TRACE(c.err);
+    DeviceIo io;
+    io.OpenDevice = [&c](int) {
+      errno = c.err;
+      return -1;
+    };
+    InstantModel model(io);
+    int32_t handle = 0;
+    const StartOutcome out = PrepareAcquisition(io, {&model}, "", handle, CloseDeviceHandle);
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.openErrno, c.err);
+    EXPECT_EQ(StartFailureText(out), c.text);
+  }
 }
 
 TEST_F(AcquisitionPanelsim, NoDeviceIsAnOpenError) {

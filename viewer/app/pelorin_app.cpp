@@ -10,6 +10,7 @@
 
 #include "app/default_settings.h"
 #include "app/pelorin_dlg.h"
+#include "app/program_exit.h"
 #include "data/batch_args.h"
 #include "view/opengl_device.h"
 
@@ -21,6 +22,7 @@ class CPelorinApp : public wxApp {
     for (int i = 1; i < argc; ++i) args_.push_back(argv[i].utf8_string());
     wxInitAllImageHandlers();
     ProvideDefaultSettings();
+    InstallStopSignals();
     return true;
   }
 
@@ -40,7 +42,8 @@ class CPelorinApp : public wxApp {
       std::printf("gl context retries: %d\n", GlContextRetries());
       std::fflush(stdout);
     }
-    return 0;
+    // 0, or what a batch run that failed or a stop signal left.
+    return ExitStatus();
   }
 
  private:

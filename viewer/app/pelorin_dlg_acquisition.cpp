@@ -14,6 +14,7 @@
 #include <wx/textctrl.h>
 
 #include "app/pelorin_dlg.h"
+#include "app/program_exit.h"
 #include "data/live_model.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/snr/snr_evaluation.h"
@@ -63,7 +64,10 @@ void EvaluateSnr(CSNRDialog* page, const InstantModel* first, const EdgeTrackers
 // there, so a late "run ended" cannot stop the timers of the next run.
 class AcquisitionWindowHost : public AcquisitionHost {
  public:
-  AcquisitionWindowHost(CPelorinDlg* dlg, int generation) : dlg_(dlg), generation_(generation) {}
+  // batch: the run was started from the command line; its messages also go to the
+  // standard streams, and a fault ends the program.
+  AcquisitionWindowHost(CPelorinDlg* dlg, int generation, bool batch)
+      : dlg_(dlg), generation_(generation), batch_(batch) {}
 
   // The window is going away without its worker having ended: drop what comes later.
   void Detach() {
@@ -78,6 +82,10 @@ class AcquisitionWindowHost : public AcquisitionHost {
     Post([code, argument = std::move(argument)](CPelorinDlg& d) { d.ShowStatusMessage(code, argument); });
   }
   void StatusText(std::string text) override {
+    if (batch_) {
+      std::printf("pelorin: %s\n", text.c_str());
+      std::fflush(stdout);
+    }
     Post([text = std::move(text)](CPelorinDlg& d) { d.ShowStatusText(text); });
   }
   void Frame(const FrameReport& r) override {
@@ -90,6 +98,18 @@ class AcquisitionWindowHost : public AcquisitionHost {
     Post([](CPelorinDlg& d) {
       d.StopAcquisition();
       d.Close();
+    });
+  }
+  // The run stopped itself (device gone, firmware never ready, reads failing, recording
+  // failed): the window does what Stop does, says why and shows no frame rate any more;
+  // a batch run closes the program, whose close sequence finishes the recording.
+  void RunStopped(RunEnd /*end*/, std::string cause) override {
+    const bool batch = batch_;
+    Post([cause = std::move(cause), batch](CPelorinDlg& d) {
+      if (d.FindWindow(IDC_STOP)->IsEnabled()) d.StopAcquisition();
+      d.ShowStatusText(cause);
+      d.FindWindow(IDC_FRAME_RATE)->SetLabel(wxString::Format("FrameRate : %.2f", 0.0));
+      if (batch) d.Close();
     });
   }
   void RunEnded() override {
@@ -111,6 +131,7 @@ class AcquisitionWindowHost : public AcquisitionHost {
   std::mutex mutex_;
   CPelorinDlg* dlg_;
   int generation_;
+  bool batch_;
 };
 
 void CPelorinDlg::BindAcquisition() {
@@ -153,7 +174,13 @@ void CPelorinDlg::StartAcquisition() {
   const StartOutcome started =
       PrepareAcquisition(deviceIo_, live, orderText, deviceHandle_, CloseDeviceHandle);
   if (!started.ok) {
-    ShowStatusMessage(started.statusCode, started.argument);
+    // The status text, and that the device is in use when another program holds it.
+    ShowStatusText(StartFailureText(started));
+    if (state_.batchMode) {
+      // An unattended run that cannot start ends the program and says why.
+      SetExitStatus(1, StartFailureText(started));
+      CallAfter([this] { Close(); });
+    }
     return;
   }
   InstantModel& first = *live[0];
@@ -194,7 +221,7 @@ void CPelorinDlg::StartAcquisition() {
   s.autoCenter = autoCenterCheck_->GetValue();
   s.pins = pins;
   s.edges = edgeTrackers_;
-  acquisitionHost_ = std::make_shared<AcquisitionWindowHost>(this, acquisitionGeneration_);
+  acquisitionHost_ = std::make_shared<AcquisitionWindowHost>(this, acquisitionGeneration_, state_.batchMode);
   acquisition_ = std::make_unique<AcquisitionRun>(std::move(s), *acquisitionHost_);
   acquisition_->Start();
   // Only a run that started is live: a refused Start leaves the window as it was.
@@ -303,12 +330,41 @@ void CPelorinDlg::OnAcquisitionEnded() {
   if (mapPage_ != nullptr) mapPage_->Refresh(false);
 }
 
+namespace {
+
+// The last word of a batch run on the standard streams, and the program's exit status:
+// 0 only when every frame asked for was read and recorded.
+void ReportBatchOutcome(const RunOutcome& o, int frameLimit) {
+  const std::string frames = std::to_string(o.framesRecorded) + " frames recorded" +
+                             (o.recordingPath.empty() ? std::string() : " in " + o.recordingPath);
+  if (StopSignal() != 0) {
+    SetExitStatus(128 + StopSignal(), "interrupted; " + frames);
+  } else if (!o.cause.empty()) {
+    SetExitStatus(1, o.cause + " after " + std::to_string(o.framesRead) + " frames; " + frames);
+  } else if (o.end != RunEnd::BatchLimit || o.framesRead < frameLimit) {
+    SetExitStatus(1, "stopped after " + std::to_string(o.framesRead) + " of " +
+                         std::to_string(frameLimit) + " frames; " + frames);
+  } else if (!o.recordingError.empty()) {
+    SetExitStatus(1, "the recording failed: " + o.recordingError);
+  } else {
+    std::printf("pelorin: %s\n", frames.c_str());
+    std::fflush(stdout);
+  }
+  if (!o.recordingError.empty() && ExitStatus() == 0) SetExitStatus(1, o.recordingError);
+}
+
+}  // namespace
+
 void CPelorinDlg::EndAcquisitionForClose() {
   mapTimer_.Stop();
   snrTimer_.Stop();
   if (!acquisition_) return;
   acquisition_->RequestStop();
-  if (acquisition_->WaitFinished(kCloseWait) || acquisition_->WaitFinished(kDrainWait)) return;
+  if (acquisition_->WaitFinished(kCloseWait) || acquisition_->WaitFinished(kDrainWait)) {
+    if (state_.batchMode) ReportBatchOutcome(acquisition_->Outcome(), state_.batchFrameLimit);
+    return;
+  }
+  if (state_.batchMode) SetExitStatus(1, "the acquisition did not end; its recording is not finished");
   // The worker is stuck in the device beyond every time-out: it keeps the models it
   // reads and its host, which no longer reaches this window.
   std::fprintf(stderr, "pelorin: the acquisition worker did not end; leaving it behind\n");

@@ -1,6 +1,5 @@
 #include "cli/capture.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,53 +22,6 @@
 
 namespace pelorin {
 namespace {
-
-// Failed device calls in a row after which the device counts as lost although its
-// handle still looks open (a controller that answers nothing but errors).
-constexpr int32_t kFailuresBeforeLost = 300;
-
-bool HandleHungUp(int32_t handle) {
-  pollfd p{handle, 0, 0};
-  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-// Watches every device call of the run: a failure asks whether the device is gone, and
-// a lost device stops the worker (which would otherwise poll it for ever, as the viewer
-// does until Stop).
-struct DeviceWatch {
-  std::function<bool(int32_t)> gone;
-  std::atomic<bool> lost{false};
-  std::atomic<int32_t> failuresInARow{0};
-  std::atomic<AcquisitionRun*> run{nullptr};
-
-  void Result(int32_t handle, bool ok) {
-    if (ok) {
-      failuresInARow.store(0, std::memory_order_relaxed);
-      return;
-    }
-    const int32_t n = failuresInARow.fetch_add(1, std::memory_order_relaxed) + 1;
-    if (lost.load(std::memory_order_relaxed)) return;
-    if ((handle > 0 && gone(handle)) || n >= kFailuresBeforeLost) {
-      lost.store(true, std::memory_order_release);
-      if (AcquisitionRun* r = run.load(std::memory_order_acquire)) r->RequestStop();
-    }
-  }
-};
-
-DeviceIo Watched(const DeviceIo& io, const std::shared_ptr<DeviceWatch>& watch) {
-  DeviceIo w = io;
-  w.ReadData = [io, watch](int handle, uint32_t address, uint8_t* buffer, uint32_t* count) {
-    const int r = io.ReadData(handle, address, buffer, count);
-    watch->Result(handle, r == 0);
-    return r;
-  };
-  w.SetRawMode = [io, watch](int handle, int mode) {
-    const int r = io.SetRawMode(handle, mode);
-    watch->Result(handle, r == 0);
-    return r;
-  };
-  return w;
-}
 
 // Receives the worker's reports on its own thread: the per-cell figures of every new
 // frame, the progress line and the messages.
@@ -148,6 +100,19 @@ class CaptureHost : public AcquisitionHost {
   std::vector<std::string> messages_;
 };
 
+// The outcome word of the summary and the JSON.
+std::string OutcomeName(RunEnd end, bool interrupted) {
+  if (interrupted) return "interrupted";
+  switch (end) {
+    case RunEnd::BatchLimit: return "complete";
+    case RunEnd::DeviceLost: return "device lost";
+    case RunEnd::FirmwareNotReady: return "firmware not ready";
+    case RunEnd::ReadFailed: return "read failed";
+    case RunEnd::RecordingFailed: return "recording failed";
+    default: return "stopped";
+  }
+}
+
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -206,9 +171,7 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   if (!o.out.empty() && std::filesystem::exists(outPath))
     return Usage(env, o.out + " exists already");
 
-  auto watch = std::make_shared<DeviceWatch>();
-  watch->gone = env.deviceGone ? env.deviceGone : HandleHungUp;
-  const DeviceIo io = Watched(env.io, watch);
+  const DeviceIo& io = env.io;
   InstantModel model(io);
   model.SetSourceType(o.sourceType);
   ApplySourceType(model, o.sourceType, SourceRangeTable{});
@@ -217,9 +180,7 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   int32_t handle = 0;
   const StartOutcome start = PrepareAcquisition(io, {&model}, o.order, handle, CloseDeviceHandle);
   if (!start.ok) {
-    if (env.err != nullptr)
-      *env.err << "pelorin-capture: " << StatusMessageText(start.statusCode, start.argument)
-               << "\n";
+    if (env.err != nullptr) *env.err << "pelorin-capture: " << StartFailureText(start) << "\n";
     CloseDeviceHandle(handle);
     return start.statusCode == kStatusIllegalSelection ? kExitUsage : kExitDeviceError;
   }
@@ -237,20 +198,21 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   settings.batchMode = true;
   settings.batchFrameLimit = o.frames;
   settings.matlabDump = o.mat;
+  if (env.deviceGone) settings.deviceGone = env.deviceGone;
   const bool withNoise =
       HasRules(limits, LimitKind::NoisePp) || HasRules(limits, LimitKind::NoiseRms);
   CaptureHost host(model, o, env, withNoise);
+  RunOutcome outcome;
   {
     AcquisitionRun run(settings, host);
-    watch->run.store(&run, std::memory_order_release);
     run.Start();
     while (!run.WaitFinished(std::chrono::milliseconds(100))) {
-      if (env.interrupted != nullptr && env.interrupted->load()) {
+      if (env.interrupted != nullptr && env.interrupted->load() && run.Running()) {
         s.interrupted = true;
         run.RequestStop();
       }
     }
-    watch->run.store(nullptr, std::memory_order_release);
+    outcome = run.Outcome();
     s.recording = run.RecordingPath();
     s.mat = run.MatPath();
     s.recorded = run.FramesRecorded();
@@ -259,10 +221,10 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
     s.flatness = run.Flatness();
   }
   // Normal touch reporting back, as the viewer does when it closes.
-  if (!watch->lost.load()) io.ReportToOS(handle, true, false);
+  s.deviceLost = outcome.end == RunEnd::DeviceLost;
+  if (!s.deviceLost) io.ReportToOS(handle, true, false);
   CloseDeviceHandle(handle);
 
-  s.deviceLost = watch->lost.load();
   s.frames = model.GetFrameCounter();
   s.readFailures = host.ReadFailures();
   s.messages = host.Messages();
@@ -274,13 +236,20 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   s.overallMin = last.overallMin;
 
   int code = kExitOk;
-  if (s.deviceLost || s.interrupted || s.frames < o.frames) {
-    if (s.deviceLost)
-      s.messages.push_back("the device was lost after " + std::to_string(s.frames) + " frames");
+  s.outcome = OutcomeName(outcome.end, s.interrupted);
+  if (!outcome.cause.empty() && outcome.end != RunEnd::RecordingFailed)
+    s.messages.push_back(outcome.cause + " after " + std::to_string(s.frames) + " frames");
+  if (s.interrupted) {
+    code = kExitInterrupted;
+  } else if (outcome.end != RunEnd::BatchLimit || s.frames < o.frames) {
     code = kExitDeviceError;
+  }
+  if (!outcome.recordingError.empty()) {
+    s.messages.push_back("the recording failed: " + outcome.recordingError);
+    if (code == kExitOk) code = kExitDeviceError;
   } else if (s.recording.empty() || (o.mat && s.mat.empty())) {
     s.messages.push_back("the recording could not be completed");
-    code = kExitDeviceError;
+    if (code == kExitOk) code = kExitDeviceError;
   }
   const CellStatistics& stats = host.Stats();
 

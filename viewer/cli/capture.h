@@ -18,7 +18,7 @@ namespace pelorin {
 struct CaptureEnvironment {
   DeviceIo io = CorlinkDeviceIo();
   // True when the device behind a handle is gone (unplugged); asked after a failed call.
-  // Default: the handle reports a hang-up or an error.
+  // Default: io.DeviceGone (the handle reports a hang-up or an error).
   std::function<bool(int32_t handle)> deviceGone;
   std::ostream* out = nullptr;      // summary (stdout)
   std::ostream* err = nullptr;      // progress and messages (stderr)
@@ -40,6 +40,9 @@ struct CaptureSummary {
   std::string recording, mat, png, failuresCsv;
   bool deviceLost = false;
   bool interrupted = false;
+  // How the run ended: "complete", "interrupted", "device lost", "firmware not ready",
+  // "read failed", "recording failed" or "stopped".
+  std::string outcome;
   bool judged = false;        // limits or golden were checked
   bool noiseChecked = false;  // noise limits were checked, over all frames read
   double noisePpMax = 0, noiseRmsMax = 0;

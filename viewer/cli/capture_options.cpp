@@ -60,7 +60,8 @@ Reads N frames from the touch controller without a window, writes them as a reco
   --quiet            no progress line
   -h, --help         this text
 
-Exit status: 0 ok, 1 device error, 2 usage, 3 limits failed.
+Exit status: 0 ok, 1 device or recording error (in use, lost, not ready, disk full),
+2 usage, 3 limits failed, 130 interrupted by Ctrl-C, 143 by SIGTERM (the frames read are kept).
 )";
 }
 

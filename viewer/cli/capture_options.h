@@ -12,6 +12,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitDeviceError = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitLimitsFailed = 3;
+// Ended by Ctrl-C (SIGINT) or SIGTERM: the frames read so far are recorded.
+inline constexpr int kExitInterrupted = 130;
 
 struct CaptureOptions {
   int32_t sourceType = 0;       // SourceType

@@ -46,6 +46,7 @@ std::string JsonNumber(double v) {
 std::string SummaryText(const CaptureSummary& s) {
   std::string t;
   for (const std::string& m : s.messages) t += "note: " + m + "\n";
+  if (!s.outcome.empty() && s.outcome != "complete") t += s.outcome + "\n";
   t += "frames " + std::to_string(s.frames) + " of " + std::to_string(s.requested) + ", " +
        Format(2, s.frameRate) + " frames/s, " + std::to_string(s.width) + " x " +
        std::to_string(s.height) + " cells of " + s.source + "\n";
@@ -108,6 +109,8 @@ std::string SummaryJson(const CaptureSummary& s) {
   field("mat", text(s.mat));
   field("png", text(s.png));
   field("deviceLost", s.deviceLost ? "true" : "false");
+  field("outcome", text(s.outcome));
+  field("interrupted", s.interrupted ? "true" : "false");
   if (s.noiseChecked) {
     field("noisePpMax", JsonNumber(s.noisePpMax));
     field("noiseRmsMax", JsonNumber(s.noiseRmsMax));

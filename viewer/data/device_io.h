@@ -20,7 +20,13 @@ struct DeviceIo {
   // One reply of at most kDeviceReplyBytes bytes into buffer; count receives the bytes
   // stored. 0 = success.
   std::function<int(int handle, uint32_t address, uint8_t* buffer, uint32_t* count)> ReadData;
+  // True when the device behind the handle is gone (unplugged, the emulator's socket
+  // closed); asked after a failed call. Empty: never.
+  std::function<bool(int handle)> DeviceGone;
 };
+
+// Whether a device handle has hung up or is no longer valid.
+bool HandleHungUp(int handle);
 
 // The library may store up to this many bytes per ReadData call.
 inline constexpr uint32_t kDeviceReplyBytes = 52;

@@ -135,7 +135,7 @@ std::vector<std::filesystem::path> Recordings(const std::filesystem::path& dir) 
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
     const std::string name = e.path().filename().string();
     const bool noiseReport = name.ends_with("-noise.csv");
-    if (e.path().extension() == ".csv" && name != "tempReport.csv" && !noiseReport)
+    if (e.path().extension() == ".csv" && name.rfind("tempReport", 0) != 0 && !noiseReport)
       found.push_back(e.path());
   }
   return found;

@@ -1,6 +1,6 @@
 // pelorin-capture as a user runs it, against panelsim over the socket backend: the
-// recording, the panel judgement and its exit codes, a device pulled mid-capture, and
-// the MAT-file as scipy and Octave read it.
+// recording, the panel judgement and its exit codes, and the MAT-file as scipy and
+// Octave read it. Faults, signals and a full disk are in capture_fault_test.cpp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -140,7 +140,8 @@ TEST_F(CaptureE2e, FiftyBaseFramesMakeARecordingTheViewerLoadsAndAPicture) {
   EXPECT_EQ(set.GetWidth(0), 8);
   EXPECT_EQ(set.GetHeight(0), 18);
   EXPECT_EQ(BlockNumbers(ReadText(Path("base.csv"))).back(), 50);
-  EXPECT_FALSE(fs::exists(dir_ / "tempReport.csv"));
+  for (const auto& e : fs::directory_iterator(dir_))
+    EXPECT_NE(e.path().filename().string().rfind("tempReport", 0), 0u) << e.path();
 
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
@@ -231,33 +232,6 @@ TEST_F(CaptureE2e, NoiseLimitsUseThePanelNoiseReport) {
            "--limits", Path("still.csv")});
   EXPECT_EQ(o.code, 3) << o.out << o.err;
   EXPECT_NE(o.out.find("noise_pp (0, 0): "), std::string::npos) << o.out;
-}
-
-TEST_F(CaptureE2e, UnpluggingMidCaptureExitsOneAndKeepsEveryCompletedFrame) {
-  Serve();
-  const int tag = ++runs_;
-  const pid_t pid = Spawn({"--source", "raw", "--frames", "1000000", "--delay", "0", "--quiet",
-                           "--json", "--out", Path("cut.csv")},
-                          tag);
-  // Pull the device once a few frames are in the recording.
-  const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (BlockNumbers(ReadText(dir_ / "tempReport.csv")).size() < 5 &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(2ms);
-  }
-  panel_->server()->Unplug();
-  const Outcome o = Finish(pid, tag);
-  EXPECT_EQ(o.code, 1) << o.out << o.err;
-  EXPECT_NE(o.out.find("\"deviceLost\":true"), std::string::npos) << o.out;
-  const std::vector<int> numbers = BlockNumbers(ReadText(Path("cut.csv")));
-  ASSERT_GE(numbers.size(), 5u);
-  for (size_t i = 0; i < numbers.size(); ++i)
-    EXPECT_EQ(numbers[i], int(i) + 1);  // none lost, none twice
-  EXPECT_NE(o.out.find("\"recorded\":" + std::to_string(numbers.size()) + ","), std::string::npos)
-      << o.out;
-  RecordingSet set;
-  ASSERT_TRUE(LoadRecordingFile(set, Path("cut.csv"))) << set.LastError();
-  EXPECT_EQ(set.GetFrameCount(0), int32_t(numbers.size()));
 }
 
 TEST_F(CaptureE2e, BadInputExitsTwoAndNoDeviceExitsOne) {

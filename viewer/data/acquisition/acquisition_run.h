@@ -8,6 +8,12 @@
 // extremes, flatness, standard deviation, edge trackers, frame rate), the recording of
 // every N-th frame and the auto-centre of the display range. A batch run stops itself
 // after its frame limit.
+//
+// Every wait of the cycle has a bound: the run stops itself, as Stop does, when the
+// device is gone (its handle hung up), when the firmware stays not ready for
+// kNotReadyPollLimit polls, when kFailedReadLimit reads in a row fail, or when the
+// recording cannot be written. The host hears why (RunStopped); the recording is
+// finished with the frames read so far.
 #pragma once
 
 #include <atomic>
@@ -33,6 +39,35 @@ namespace pelorin {
 inline constexpr uint32_t kAddrFirmwareReady = 0x50000000;
 inline constexpr int kRawModeOn = 0x121;
 inline constexpr int kRawModeOff = 0x120;
+
+// Bounds of the frame cycle. Not-ready answers of one ready poll (after the first few,
+// polls are 1 ms apart, so this is about two seconds of a firmware that never gets ready);
+// failed device reads in a row, each already retried by the library; the longest pause
+// before a frame (DELAY_BEFORE_ENABLE_DIGNOSIS), in milliseconds.
+inline constexpr int32_t kNotReadyPollLimit = 2000;
+inline constexpr int32_t kFailedReadLimit = 3;
+inline constexpr int32_t kMaxDiagDelayMs = 1000;
+
+// Why a run ended.
+enum class RunEnd {
+  Running,           // not ended yet
+  Stopped,           // Stop, close or an interrupt
+  BatchLimit,        // a batch run read its last frame
+  DeviceLost,        // the device went away (unplugged, its handle hung up)
+  FirmwareNotReady,  // the ready flag stayed 0
+  ReadFailed,        // the device kept failing reads
+  RecordingFailed,   // the recording could not be written (a full disk)
+};
+
+// What a finished run leaves behind.
+struct RunOutcome {
+  RunEnd end = RunEnd::Running;
+  std::string cause;           // why the run stopped itself; empty for Stop and the batch limit
+  std::string recordingPath;   // the finished recording, empty when there is none
+  std::string recordingError;  // why the recording failed or ended early, empty when it did not
+  int32_t framesRead = 0;      // model 0's frame count
+  int32_t framesRecorded = 0;  // frames in the recording
+};
 
 // The Diff edge maxima of a run: A for the untouched frames, B for the touched ones, and
 // the panel-wide noise of every cell over the same two phases. The worker raises them;
@@ -60,9 +95,9 @@ struct FrameReport {
   float average = 0.0f;
   int32_t frameMax = 0, overallMax = 0;
   int32_t frameMin = 0, overallMin = 0;
-  bool showStatistics = false;  // false once the run was asked to stop
-  float flatness = 0.0f;            // Cycle first source
-  float standardDeviation = 0.0f;   // Base first source
+  bool showStatistics = false;     // false once the run was asked to stop
+  float flatness = 0.0f;           // Cycle first source
+  float standardDeviation = 0.0f;  // Base first source
 };
 
 class AcquisitionHost {
@@ -79,6 +114,9 @@ class AcquisitionHost {
   virtual void MoveRangeSliders(SliderPositions positions) = 0;
   // A batch run read its last frame: the window runs its Stop action and closes.
   virtual void BatchLimitReached() = 0;
+  // The worker stopped the run itself for a fault: the window does what Stop does and
+  // shows the cause. Called before the recording is finished; RunEnded follows.
+  virtual void RunStopped(RunEnd /*end*/, std::string /*cause*/) {}
   // The worker left its loop and closed the recording.
   virtual void RunEnded() = 0;
 };
@@ -89,10 +127,10 @@ struct AcquisitionSettings {
   std::vector<InstantModel*> models;  // model 0 first; kept alive by the caller
   bool dumpEnabled = false;
   int32_t dumpInterval = 1;
-  std::string workDir;                // where "tempReport.csv" and the recording go
+  std::string workDir;  // where "tempReport.csv" and the recording go
   bool batchMode = false;
   int32_t batchFrameLimit = 0;
-  std::string batchName;              // the recording's name in batch mode
+  std::string batchName;  // the recording's name in batch mode
   // The recording's exact file name in workDir; empty: the usual name with a time stamp.
   std::string recordingName;
   // Dump type "MATLAB": a MAT-file of the first source is written next to the recording.
@@ -101,6 +139,9 @@ struct AcquisitionSettings {
   bool autoCenter = false;
   SnrPins pins;
   std::shared_ptr<EdgeTrackers> edges;  // Diff runs
+  // True when the device behind the handle is gone; asked after a failed device call.
+  // Empty: settings.io.DeviceGone, or never.
+  std::function<bool(int32_t handle)> deviceGone;
   // Millisecond tick count and sleep; tests put their own clocks in.
   std::function<uint32_t()> tickMs;
   std::function<void(int32_t ms)> sleepMs;
@@ -130,9 +171,11 @@ class AcquisitionRun {
   float StandardDeviation() const { return standardDeviation_.load(std::memory_order_relaxed); }
   // Frames appended to the recording so far.
   int32_t FramesRecorded() const { return framesRecorded_.load(std::memory_order_relaxed); }
-  // After WaitFinished: the recording and MAT-file written, empty when there is none.
+  // After WaitFinished (or on the host's RunEnded): the recording and MAT-file written,
+  // empty when there is none, and how the run ended.
   const std::string& RecordingPath() const { return recordingPath_; }
   const std::string& MatPath() const { return matPath_; }
+  const RunOutcome& Outcome() const { return outcome_; }
 
  private:
   void Work();
@@ -140,6 +183,15 @@ class AcquisitionRun {
   bool WaitFirmwareReady();
   void FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b);
   void ShowStatus(int32_t code, const std::string& argument = {});
+  // Ends the run for a fault: the flag cleared, the cause kept and told to the host.
+  void StopFor(RunEnd end, const std::string& cause);
+  // After a failed device call: ends the run when the device is gone.
+  bool CheckDeviceGone();
+  // The pause before a frame, cut short by Stop.
+  void Pause(int32_t ms);
+  void OpenRecording();
+  void RecordFrame(uint32_t elapsed, int32_t frameCount);
+  void FinishRecording();
   // Completes the MAT-file beside the finished recording.
   void FinishMat(const InstantModel& first);
 
@@ -165,6 +217,12 @@ class AcquisitionRun {
   std::optional<SliderPositions> lastSliders_;
   std::string recordingPath_;
   std::string matPath_;
+  RunOutcome outcome_;
+  // Failed ready polls in a row, and frame cycles in a row whose frame read failed: a
+  // poll that gets through says nothing about the frame reads after it.
+  int32_t failedPollsInARow_ = 0;
+  int32_t failedReadsInARow_ = 0;
+  int32_t diagDelayMs_ = 0;
 };
 
 }  // namespace pelorin

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "data/acquisition/frame_figures.h"
 #include "data/status_text.h"
 
@@ -9,6 +11,18 @@ namespace pelorin {
 
 void CloseDeviceHandle(int32_t handle) {
   if (handle > 0) ::close(handle);
+}
+
+std::string StartFailureText(const StartOutcome& outcome) {
+  std::string text = StatusMessageText(outcome.statusCode, outcome.argument);
+  // Only the causes the library reports for certain; other values of errno may be left
+  // over from its search.
+  if (outcome.statusCode == kStatusOpenDeviceError && outcome.openErrno == EBUSY) {
+    text += " (the device is in use by another program)";
+  } else if (outcome.statusCode == kStatusOpenDeviceError && outcome.openErrno == EACCES) {
+    text += " (permission denied)";
+  }
+  return text;
 }
 
 StartOutcome PrepareAcquisition(const DeviceIo& io, const std::vector<InstantModel*>& models,
@@ -22,8 +36,10 @@ StartOutcome PrepareAcquisition(const DeviceIo& io, const std::vector<InstantMod
   for (InstantModel* m : models) m->Clear();
   // The handle a previous Start opened is not used by anyone any more.
   if (handle > 0 && closeHandle) closeHandle(handle);
+  errno = 0;
   handle = io.OpenDevice(0);
   if (handle == -1 || handle <= 0) {
+    out.openErrno = errno;
     handle = 0;
     out.statusCode = kStatusOpenDeviceError;
     return out;

@@ -15,9 +15,15 @@ namespace pelorin {
 
 struct StartOutcome {
   bool ok = false;
-  int32_t statusCode = -1;   // the status line's code when !ok
-  std::string argument;      // its argument ("master" for an illegal selection)
+  int32_t statusCode = -1;  // the status line's code when !ok
+  std::string argument;     // its argument ("master" for an illegal selection)
+  // errno of a failed open (EBUSY: another program holds the device), 0 otherwise.
+  int openErrno = 0;
 };
+
+// A line that names why Start failed: the status text, and for a device that another
+// program holds, that it is in use.
+std::string StartFailureText(const StartOutcome& outcome);
 
 // Start steps: clear every model, open the device (handle receives it, 0 on failure),
 // report-to-OS off, DetectChips, chip order (empty text: automatic order), selection

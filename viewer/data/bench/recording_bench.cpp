@@ -60,7 +60,7 @@ bool WriteRecording(const std::string& dir, std::string& path) {
       if (!pelorin::WriteFrames(dump, {&s, 1}, n * 8)) return false;
     }
   }
-  if (!pelorin::FinishDump(dump, n, 1, "bench.csv")) return false;
+  if (!pelorin::FinishDump(dump, "bench.csv")) return false;
   path = dir + "/bench.csv";
   return true;
 }

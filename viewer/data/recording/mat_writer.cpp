@@ -1,10 +1,16 @@
 #include "data/recording/mat_writer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <limits>
+
+#include "data/recording/file_calls.h"
+#include "data/recording/temp_files.h"
 
 namespace pelorin {
 namespace {
@@ -84,30 +90,54 @@ std::vector<uint8_t> FramesHead(int32_t width, int32_t height, int32_t frames) {
 // An unfinished file has no valid sizes; it is not left behind.
 MatWriter::~MatWriter() { Abandon(); }
 
-bool MatWriter::Fail(const std::string& what) {
-  error_ = what;
+bool MatWriter::Fail(const std::string& what, int err) {
+  errno_ = err;
+  error_ = err != 0 ? what + ": " + std::strerror(err) : what;
   return false;
 }
 
 bool MatWriter::Put(const void* data, size_t size) {
-  if (std::fwrite(data, 1, size, file_) != size) {
-    return Fail("can't write " + path_ + ": " + std::strerror(errno));
-  }
+  if (!WriteAllTo(fd_, data, size)) return Fail("can't write " + path_, errno);
+  end_ += size;
   return true;
+}
+
+// Everything Finish writes after frames frames: the padding of the frame data and the
+// four other variables, with room for their tags and names.
+uint64_t MatWriter::TailBytes(size_t frames) const {
+  return 512 + Padded(size_t(width_) * size_t(height_)) + Padded(frames * 4) + 8;
 }
 
 bool MatWriter::Open(const std::string& path, int32_t width, int32_t height) {
   Abandon();
-  error_.clear();
-  times_.clear();
   path_ = path;
   if (width <= 0 || height <= 0 || int64_t(width) * height > (1 << 26)) {
     return Fail("no frame size to record");
   }
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) return Fail("can't create " + path, errno);
+  return Begin(width, height);
+}
+
+bool MatWriter::OpenPrivate(const std::string& dir, int32_t width, int32_t height) {
+  Abandon();
+  path_ = dir + "/" + kTempPrefix + "-XXXXXX.mat";
+  if (width <= 0 || height <= 0 || int64_t(width) * height > (1 << 26)) {
+    return Fail("no frame size to record");
+  }
+  fd_ = CreatePrivateTemp(dir, ".mat", &path_);
+  if (fd_ < 0) return Fail("can't create " + path_, errno);
+  return Begin(width, height);
+}
+
+bool MatWriter::Begin(int32_t width, int32_t height) {
+  error_.clear();
+  errno_ = 0;
+  times_.clear();
+  end_ = 0;
+  reserved_ = 0;
   width_ = width;
   height_ = height;
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) return Fail("can't create " + path + ": " + std::strerror(errno));
   // 116 bytes of text, 8 bytes of subsystem offset, version 0x0100 and the byte-order mark.
   char header[128];
   std::memset(header, ' ', 116);
@@ -132,11 +162,25 @@ bool MatWriter::Open(const std::string& path, int32_t width, int32_t height) {
     Abandon();
     return false;
   }
+  // Room for what Finish writes, so that even a file without frames can be completed.
+  reserved_ = end_;
+  const uint64_t tail = TailBytes(0);
+  if (FileCalls().fallocate(fd_, FALLOC_FL_KEEP_SIZE, off_t(end_), off_t(tail)) == 0) {
+    reserved_ = end_ + tail;
+  } else if (errno != EOPNOTSUPP && errno != ENOSYS) {
+    Fail("can't write " + path_, errno);
+    const std::string error = error_;
+    const int err = errno_;
+    Abandon();
+    error_ = error;
+    errno_ = err;
+    return false;
+  }
   return true;
 }
 
 bool MatWriter::AppendFrame(const int32_t* cells, uint32_t timeMs) {
-  if (file_ == nullptr) return Fail("no MAT-file is open");
+  if (fd_ < 0) return Fail("no MAT-file is open");
   const size_t cellsPerFrame = column_.size();
   // Every size in the format is 32 bits: the frames must fit 4 GB with room for the rest.
   const uint64_t bytes = uint64_t(times_.size() + 1) * cellsPerFrame * 4;
@@ -144,18 +188,43 @@ bool MatWriter::AppendFrame(const int32_t* cells, uint32_t timeMs) {
     return Fail("the MAT-file would exceed 4 GB; its frames end at " +
                 std::to_string(times_.size()));
   }
+  // Space for this frame and for what Finish adds after it, taken before anything is
+  // written: when the disk is full the file stays as it was and can still be finished.
+  const uint64_t frameBytes = cellsPerFrame * sizeof(int32_t);
+  const uint64_t need = end_ + frameBytes + TailBytes(times_.size() + 1);
+  if (need > reserved_) {
+    const uint64_t want = need + 64 * frameBytes;  // a few frames at a time
+    if (FileCalls().fallocate(fd_, FALLOC_FL_KEEP_SIZE, off_t(reserved_),
+                              off_t(want - reserved_)) == 0) {
+      reserved_ = want;
+    } else if (errno != EOPNOTSUPP && errno != ENOSYS) {
+      // Not room for all of the few frames: ask for exactly this one.
+      if (FileCalls().fallocate(fd_, FALLOC_FL_KEEP_SIZE, off_t(reserved_),
+                                off_t(need - reserved_)) != 0) {
+        return Fail("can't write " + path_, errno);
+      }
+      reserved_ = need;
+    }
+  }
   // The file is column-major: x varies fastest.
   const size_t w = size_t(width_), h = size_t(height_);
   for (size_t x = 0; x < w; ++x) {
     for (size_t y = 0; y < h; ++y) column_[y * w + x] = cells[x * h + y];
   }
-  if (!Put(column_.data(), cellsPerFrame * sizeof(int32_t))) return false;
+  const uint64_t before = end_;
+  if (!Put(column_.data(), cellsPerFrame * sizeof(int32_t))) {
+    // A torn frame is cut off, so that Finish still completes the file.
+    if (::ftruncate(fd_, off_t(before)) == 0) end_ = before;
+    return false;
+  }
   times_.push_back(timeMs);
   return true;
 }
 
 bool MatWriter::Finish(const uint8_t* valid, std::string_view source, std::string_view chips) {
-  if (file_ == nullptr) return Fail("no MAT-file is open");
+  if (fd_ < 0) return Fail("no MAT-file is open");
+  const int priorErrno = errno_;
+  const std::string priorError = error_;
   const size_t w = size_t(width_), h = size_t(height_);
   const uint64_t dataBytes = uint64_t(times_.size()) * w * h * 4;
   const std::vector<uint8_t> pad(Padded(dataBytes) - dataBytes, 0);
@@ -178,22 +247,31 @@ bool MatWriter::Finish(const uint8_t* valid, std::string_view source, std::strin
   bool ok = Put(pad.data(), pad.size()) && Put(rest.data(), rest.size());
   // Now that the frame count is known, the frames element's sizes and dimensions.
   const std::vector<uint8_t> head = FramesHead(width_, height_, Frames());
-  ok = ok && std::fseek(file_, matrixTagAt_, SEEK_SET) == 0;
-  ok = ok && Put(head.data(), head.size());
-  if (std::fclose(file_) != 0 && ok)
-    ok = Fail("can't write " + path_ + ": " + std::strerror(errno));
-  file_ = nullptr;
+  if (ok && FileCalls().pwrite(fd_, head.data(), head.size(), off_t(matrixTagAt_)) !=
+                ssize_t(head.size())) {
+    ok = Fail("can't write " + path_, errno);
+  }
+  if (ok && FileCalls().fsync(fd_) != 0 && errno != EINVAL)
+    ok = Fail("can't write " + path_, errno);
+  // Space reserved beyond the end goes back.
+  if (ok && reserved_ > end_ && ::ftruncate(fd_, off_t(end_)) != 0)
+    ok = Fail("can't write " + path_, errno);
+  if (::close(fd_) != 0 && ok) ok = Fail("can't write " + path_, errno);
+  fd_ = -1;
   if (!ok) {
-    if (error_.empty()) error_ = "can't write " + path_;
     std::remove(path_.c_str());
+  } else if (priorErrno != 0) {
+    // Finished with the frames written before the disk filled up: the cause stays told.
+    errno_ = priorErrno;
+    error_ = priorError;
   }
   return ok;
 }
 
 void MatWriter::Abandon() {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
   std::remove(path_.c_str());
 }
 

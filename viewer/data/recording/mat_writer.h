@@ -8,15 +8,15 @@
 //   chips    char                        the chip order, one digit per chip in frame order
 // Frames are streamed into the file as they come; Finish fixes the sizes that depend on
 // the frame count and appends the other variables, so memory stays flat over a long run.
+// Before each frame the writer reserves the disk space of that frame and of everything
+// Finish adds, so a disk that fills up stops the frames, and Finish still completes a
+// file with the frames written so far.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pelorin {
-
-inline constexpr const char* kTempMatName = "tempReport.mat";
 
 class MatWriter {
  public:
@@ -28,6 +28,8 @@ class MatWriter {
 
   // Creates (truncates) path and writes everything that precedes the frame data.
   bool Open(const std::string& path, int32_t width, int32_t height);
+  // The same in a temporary file of its own in dir (temp_files.h); Path() names it.
+  bool OpenPrivate(const std::string& dir, int32_t width, int32_t height);
   // Appends one frame: width x height cells, cell (x, y) at [x * height + y].
   bool AppendFrame(const int32_t* cells, uint32_t timeMs);
   // Completes the file. valid: same layout as the cells, nullptr = every cell valid.
@@ -35,16 +37,23 @@ class MatWriter {
   // Closes and removes an unfinished file.
   void Abandon();
 
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return fd_ >= 0; }
+  // errno of the last failure (ENOSPC: the disk is full), 0 when there was none.
+  int ErrorNumber() const { return errno_; }
   int32_t Frames() const { return static_cast<int32_t>(times_.size()); }
   const std::string& Path() const { return path_; }
   const std::string& Error() const { return error_; }
 
  private:
-  bool Fail(const std::string& what);
+  bool Fail(const std::string& what, int err = 0);
   bool Put(const void* data, size_t size);
+  bool Begin(int32_t width, int32_t height);
+  uint64_t TailBytes(size_t frames) const;
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  int errno_ = 0;
+  uint64_t end_ = 0;       // bytes of complete content
+  uint64_t reserved_ = 0;  // bytes reserved on the disk from the start of the file
   std::string path_;
   std::string error_;
   int32_t width_ = 0;

@@ -9,19 +9,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/recording/file_calls.h"
+
 namespace pelorin {
 namespace {
 
-// The temporary file carries a FrameCount line of fixed width that is rewritten after
-// every frame, so a recording cut short by a crash still loads. The final file gets the
-// exact line instead.
+// The FrameCount line has a fixed width and is rewritten in place after every frame, so
+// the file is a complete recording at every moment and becomes the final one by a
+// rename, without a copy (which would need the space twice over on a full disk).
 constexpr std::string_view kFirstLine = "Pelorin\n";
-constexpr std::string_view kCountPrefix = "FrameCount, ";
 constexpr int kCountWidth = 10;
-
-std::string ErrnoText(const char* what, int err) {
-  return std::string(what) + ": " + std::strerror(err);
-}
 
 void AppendInt(std::string& out, int32_t v) {
   char tmp[16];
@@ -29,32 +26,17 @@ void AppendInt(std::string& out, int32_t v) {
   out.append(tmp, r.ptr);
 }
 
-std::string CountLine(int32_t count, bool padded) {
+std::string CountLine(int32_t count) {
   char line[64];
-  if (padded)
-    std::snprintf(line, sizeof line, "FrameCount, %-*d\n", kCountWidth, count);
-  else
-    std::snprintf(line, sizeof line, "FrameCount, %d\n", count);
+  std::snprintf(line, sizeof line, "FrameCount, %-*d\n", kCountWidth, count);
   return line;
 }
 
-bool WriteFd(int fd, const char* data, size_t size, int& err) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      return false;
-    }
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
-}
-
+// One block without its leading empty line: the line that ends the file before it
+// serves, and the block brings the file's closing empty line itself.
 void AppendBlock(std::string& out, const DumpSource& s, int32_t elapsedMs) {
   char head[128];
-  int n = std::snprintf(head, sizeof head, "\nNo , %d, %10dms, Read Error Times , %d\n",
+  int n = std::snprintf(head, sizeof head, "No , %d, %10dms, Read Error Times , %d\n",
                         s.frameNumber, elapsedMs, s.readErrors);
   out.append(head, size_t(n));
   const size_t h = size_t(s.height);
@@ -71,6 +53,7 @@ void AppendBlock(std::string& out, const DumpSource& s, int32_t elapsedMs) {
     }
     out += '\n';
   }
+  out += '\n';
 }
 
 }  // namespace
@@ -82,14 +65,17 @@ void DumpFile::CloseTemp() {
   fd_ = -1;
 }
 
+bool DumpFile::Fail(const std::string& what, int err) {
+  errno_ = err;
+  error_ = what + ": " + std::strerror(err);
+  return false;
+}
+
 bool DumpFile::WriteAll(const std::string& text) {
-  int err = 0;
-  if (!WriteFd(fd_, text.data(), text.size(), err)) {
-    error_ = err == ENOSPC ? "disk full while recording" : ErrnoText("write error while recording", err);
-    return false;
-  }
+  if (!WriteAllTo(fd_, text.data(), text.size())) return Fail("can't write " + tempPath_, errno);
   struct stat st {};
   if (fstat(fd_, &st) == 0 && st.st_nlink == 0) {
+    errno_ = ENOENT;
     error_ = "the recording file " + tempPath_ + " was removed";
     return false;
   }
@@ -99,23 +85,27 @@ bool DumpFile::WriteAll(const std::string& text) {
 bool OpenDump(DumpFile& dump, const std::string& workDir, std::span<const DumpSource> sources) {
   dump.CloseTemp();
   dump.error_.clear();
+  dump.errno_ = 0;
   dump.framesWritten_ = 0;
   dump.finalPath_.clear();
+  dump.tempPath_.clear();
   dump.workDir_ = workDir;
-  dump.tempPath_ = workDir + "/" + kTempDumpName;
   if (sources.empty()) {
     dump.error_ = "no source to record";
     return false;
   }
-  dump.fd_ = ::open(dump.tempPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  std::vector<std::string> keepErrors;
+  dump.recovered_ = RecoverLeftoverTemps(workDir, &keepErrors);
+  dump.fd_ = CreatePrivateTemp(workDir, ".csv", &dump.tempPath_);
   if (dump.fd_ < 0) {
-    dump.error_ = ErrnoText(("can't open " + dump.tempPath_).c_str(), errno);
-    return false;
+    const int err = errno;
+    dump.tempPath_ = workDir + "/" + kTempPrefix + "-XXXXXX.csv";
+    return dump.Fail("can't create " + dump.tempPath_, err);
   }
   dump.shapes_.clear();
   for (const DumpSource& s : sources) dump.shapes_.emplace_back(s.width, s.height);
   std::string text(kFirstLine);
-  text += CountLine(0, true);
+  text += CountLine(0);
   std::string widths = "Width, ", heights = "Height, ", types = "Type, ";
   for (size_t i = 0; i < sources.size(); ++i) {
     const char* end = i + 1 < sources.size() ? "," : "\n";
@@ -126,8 +116,11 @@ bool OpenDump(DumpFile& dump, const std::string& workDir, std::span<const DumpSo
     types.append(sources[i].name);
     types += end;
   }
-  text += widths + heights + types;
+  // The empty line that ends a file; every block follows it.
+  text += widths + heights + types + "\n";
   if (!dump.WriteAll(text)) {
+    // Nothing of a recording is in it: the half header goes.
+    ::unlink(dump.tempPath_.c_str());
     dump.CloseTemp();
     return false;
   }
@@ -140,6 +133,7 @@ bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t el
     return false;
   }
   dump.error_.clear();
+  dump.errno_ = 0;
   // A block that does not match the header would make the whole file unreadable.
   if (sources.size() != dump.shapes_.size()) {
     dump.error_ = "the sources changed since the recording started";
@@ -158,20 +152,20 @@ bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t el
   }
   dump.buffer_.clear();
   for (const DumpSource& s : sources) AppendBlock(dump.buffer_, s, elapsedMs);
-  off_t before = ::lseek(dump.fd_, 0, SEEK_END);
+  const off_t before = ::lseek(dump.fd_, 0, SEEK_END);
   bool ok = dump.WriteAll(dump.buffer_);
   if (ok) {
     // Count the frame only once all of it is in the file.
-    std::string count = CountLine(dump.framesWritten_ + 1, true);
-    ssize_t n = ::pwrite(dump.fd_, count.data(), count.size(), off_t(kFirstLine.size()));
-    if (n != ssize_t(count.size())) {
-      dump.error_ = ErrnoText("write error while recording", n < 0 ? errno : EIO);
-      ok = false;
-    }
+    const std::string count = CountLine(dump.framesWritten_ + 1);
+    const ssize_t n =
+        FileCalls().pwrite(dump.fd_, count.data(), count.size(), off_t(kFirstLine.size()));
+    if (n != ssize_t(count.size()))
+      ok = dump.Fail("can't write " + dump.tempPath_, n < 0 ? errno : EIO);
   }
   if (!ok) {
-    // Drop the torn block so the file ends after the last complete frame.
+    // Cut the torn block off: the file ends after the last complete frame again.
     if (before >= 0 && ::ftruncate(dump.fd_, before) != 0) {
+      dump.error_ += "; the last block could not be cut off";
     }
     return false;
   }
@@ -181,7 +175,7 @@ bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t el
 
 std::string FinalDumpName(std::string_view batchName, std::string_view firstModelName,
                           std::time_t when) {
-  std::tm local {};
+  std::tm local{};
   localtime_r(&when, &local);
   char stamp[81];
   size_t n = std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S.csv", &local);
@@ -196,57 +190,31 @@ std::string FinalDumpName(std::string_view batchName, std::string_view firstMode
   return name;
 }
 
-bool FinishDump(DumpFile& dump, int32_t frameCounter, int32_t step, const std::string& finalName) {
+bool FinishDump(DumpFile& dump, const std::string& finalName) {
   if (!dump.IsOpen()) {
     dump.error_ = "no recording is open";
     return false;
   }
   dump.error_.clear();
-  if (step < 1) step = 1;
-  const int32_t frameCount = frameCounter <= 0 ? 0 : int32_t((int64_t(frameCounter) + step - 1) / step);
+  dump.errno_ = 0;
   dump.finalPath_ = dump.workDir_ + "/" + finalName;
-  // Never append to or replace an existing file: a second recording glued to the end of
-  // another would make both unreadable.
-  int out = ::open(dump.finalPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (out < 0) {
-    dump.error_ = ErrnoText(("can't create " + dump.finalPath_).c_str(), errno);
-    return false;
+  // On the disk before it has its name: a power cut leaves the temporary file or the
+  // recording, never an empty file under the final name.
+  if (FileCalls().fsync(dump.fd_) != 0) {
+    const int err = errno;
+    if (err != EINVAL && err != EROFS) return dump.Fail("can't write " + dump.tempPath_, err);
   }
-  int err = 0;
-  bool ok = WriteFd(out, kFirstLine.data(), kFirstLine.size(), err);
-  std::string count = CountLine(frameCount, false);
-  ok = ok && WriteFd(out, count.data(), count.size(), err);
-  // The rest of the temporary file follows its own FrameCount line.
-  off_t offset = off_t(kFirstLine.size() + kCountPrefix.size() + kCountWidth + 1);
-  std::string chunk(1 << 20, '\0');
-  while (ok) {
-    ssize_t n = ::pread(dump.fd_, chunk.data(), chunk.size(), offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      err = errno;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    ok = WriteFd(out, chunk.data(), size_t(n), err);
-    offset += n;
+  // The temporary name must still be this run's file.
+  struct stat mine {
+  }, named{};
+  if (fstat(dump.fd_, &mine) != 0 || ::stat(dump.tempPath_.c_str(), &named) != 0 ||
+      mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
+    return dump.Fail("can't rename " + dump.tempPath_, ENOENT);
   }
-  ok = ok && WriteFd(out, "\n", 1, err);
-  if (::close(out) != 0 && ok) {
-    err = errno;
-    ok = false;
+  if (!RenameNoReplace(dump.tempPath_, dump.finalPath_)) {
+    return dump.Fail("can't rename " + dump.tempPath_ + " to " + dump.finalPath_, errno);
   }
-  if (!ok) {
-    ::unlink(dump.finalPath_.c_str());
-    dump.error_ = ErrnoText(("can't write " + dump.finalPath_).c_str(), err);
-    return false;
-  }
-  // Remove the temporary name only if it still is our file.
-  struct stat mine {}, named {};
-  bool same = fstat(dump.fd_, &mine) == 0 && ::stat(dump.tempPath_.c_str(), &named) == 0 &&
-              mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
   dump.CloseTemp();
-  if (same) ::unlink(dump.tempPath_.c_str());
   return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// Writer of recorded-data files. A recording is written to "tempReport.csv" in the working
-// directory, one flushed block per source and frame, and copied under its final name when
-// the acquisition ends. The writer sees only what it writes, not the live models.
+// Writer of recorded-data files. A recording is written to a temporary file of its own in
+// the working directory (temp_files.h), one block per source and frame handed to the
+// system at once, and gets its final name by a rename when the acquisition ends. The
+// file is complete after every frame, so what a crash or a full disk leaves behind loads.
+// The writer sees only what it writes, not the live models.
 #include <cstdint>
 #include <ctime>
 #include <span>
@@ -9,6 +11,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "data/recording/temp_files.h"
 
 namespace pelorin {
 
@@ -25,8 +29,6 @@ struct DumpSource {
   int32_t readErrors = 0;   // read errors recorded for this frame
 };
 
-inline constexpr const char* kTempDumpName = "tempReport.csv";
-
 // The state of one recording.
 class DumpFile {
  public:
@@ -41,12 +43,17 @@ class DumpFile {
   int32_t FramesWritten() const { return framesWritten_; }
   // Why the last operation failed ("" after success).
   const std::string& Error() const { return error_; }
+  // errno of the last failure (ENOSPC: the disk is full), 0 after success.
+  int ErrorNumber() const { return errno_; }
+  // Temporary files of crashed runs that OpenDump kept under a new name: (old, new).
+  const std::vector<std::pair<std::string, std::string>>& Recovered() const { return recovered_; }
 
  private:
   friend bool OpenDump(DumpFile&, const std::string&, std::span<const DumpSource>);
   friend bool WriteFrames(DumpFile&, std::span<const DumpSource>, int32_t);
-  friend bool FinishDump(DumpFile&, int32_t, int32_t, const std::string&);
+  friend bool FinishDump(DumpFile&, const std::string&);
   bool WriteAll(const std::string& text);
+  bool Fail(const std::string& what, int err);
   void CloseTemp();
 
   int fd_ = -1;
@@ -55,19 +62,22 @@ class DumpFile {
   std::string finalPath_;
   int32_t framesWritten_ = 0;
   std::string error_;
+  int errno_ = 0;
+  std::vector<std::pair<std::string, std::string>> recovered_;
   std::string buffer_;
   std::vector<std::pair<int32_t, int32_t>> shapes_;  // width, height of each source
 };
 
-// Starts a recording in workDir: creates (truncates) tempReport.csv and writes its header.
-// False when the file cannot be created or written (see Error()).
+// Starts a recording in workDir: first keeps what crashed runs left there (Recovered()),
+// then creates the run's own temporary file and writes its header. False when the file
+// cannot be created or written (see Error()).
 bool OpenDump(DumpFile& dump, const std::string& workDir, std::span<const DumpSource> sources);
 
 // Appends one block per source for the frame just read (the same sources, in the same
 // order and of the same sizes as at OpenDump) and hands it to the system before
 // returning, so a killed process keeps every completed frame. elapsedMs: the frame's time
 // since the start of the acquisition. False on a write error (disk full, file removed):
-// the caller stops recording; what was written stays.
+// the torn block is cut off again, so the file holds every complete frame and loads.
 bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t elapsedMs);
 
 // "Pelorin_" + first model name + time stamp, or batch name + time stamp, time stamp being
@@ -75,9 +85,10 @@ bool WriteFrames(DumpFile& dump, std::span<const DumpSource> sources, int32_t el
 std::string FinalDumpName(std::string_view batchName, std::string_view firstModelName,
                           std::time_t when);
 
-// Ends the recording: writes finalName in the working directory with the FrameCount line
-// (frameCounter / step rounded up) and removes the temporary file. When the final file
-// cannot be created or written, the temporary file stays and false is returned.
-bool FinishDump(DumpFile& dump, int32_t frameCounter, int32_t step, const std::string& finalName);
+// Ends the recording: flushes the temporary file to the disk and renames it to finalName
+// in the working directory; its FrameCount line counts the frames written. The rename
+// never replaces a file: when finalName exists or the rename fails, the temporary file
+// stays and false is returned. Works after a failed WriteFrames too (the frames kept).
+bool FinishDump(DumpFile& dump, const std::string& finalName);
 
 }  // namespace pelorin

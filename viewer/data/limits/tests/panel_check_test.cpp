@@ -128,7 +128,7 @@ TEST(PanelCheck, GoldenIsTheMeanOfARecordingAndAgreesWithItself) {
   cells[0] = 3;
   src.frameNumber = 2;
   ASSERT_TRUE(WriteFrames(dump, {&src, 1}, 20));
-  ASSERT_TRUE(FinishDump(dump, 2, 1, "golden.csv"));
+  ASSERT_TRUE(FinishDump(dump, "golden.csv"));
 
   GoldenFrame g;
   std::string error;

@@ -3,6 +3,10 @@
 // every later variable unreadable).
 #include "data/recording/mat_writer.h"
 
+#include <cstring>
+
+#include "disk_fault.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -148,6 +152,43 @@ TEST_F(MatWriterTest, RefusesWhatItCannotWriteAndAbandonRemovesTheFile) {
   ASSERT_TRUE(w.Open(Path(), 1, 1));
   w.Abandon();
   EXPECT_FALSE(std::filesystem::exists(Path()));
+}
+
+// A disk that fills up, at several points: the frames before it stay, and the file is
+// finished with them (the writer reserves the space that Finish needs ahead).
+TEST_F(MatWriterTest, AFullDiskEndsTheFramesAndTheFileIsFinishedWithThoseWritten) {
+  for (long long budget : {0LL, 300LL, 1500LL, 5000LL, 20000LL}) {
+    SCOPED_TRACE("budget " + std::to_string(budget));
+    MatWriter w;
+    int written = 0;
+    bool finished = false;
+    {
+      test::DiskFault full(budget);
+      if (!w.OpenPrivate(dir_.string(), 4, 3)) {
+        EXPECT_NE(w.Error().find(std::strerror(ENOSPC)), std::string::npos) << w.Error();
+        EXPECT_TRUE(std::filesystem::is_empty(dir_));
+        continue;
+      }
+      std::vector<int32_t> cells(12);
+      while (written < 10000) {
+        std::fill(cells.begin(), cells.end(), written + 1);
+        if (!w.AppendFrame(cells.data(), uint32_t(written))) break;
+        ++written;
+      }
+      ASSERT_LT(written, 10000);
+      EXPECT_EQ(w.ErrorNumber(), ENOSPC);
+      EXPECT_NE(w.Error().find(std::strerror(ENOSPC)), std::string::npos) << w.Error();
+      finished = w.Finish(nullptr, "Base", "1");
+    }
+    ASSERT_TRUE(finished) << w.Error();
+    auto vars = ReadMat(w.Path());
+    EXPECT_EQ(vars["frames"].dims, (std::vector<int32_t>{4, 3, written}));
+    const std::vector<int32_t> values = Values<int32_t>(vars["frames"]);
+    ASSERT_EQ(values.size(), size_t(12 * written));
+    for (int f = 0; f < written; ++f) EXPECT_EQ(values[size_t(f) * 12], f + 1);
+    EXPECT_EQ(vars["time_ms"].dims, (std::vector<int32_t>{written, 1}));
+    std::filesystem::remove(w.Path());
+  }
 }
 
 TEST(MatNames, ChipOrderAndPath) {
