@@ -192,7 +192,7 @@ bool WriteRecordingData(const std::string& path, const std::vector<SourceRef>& s
       }
       ok = WriteFrames(file, dump, first.timeMs[f]);
     }
-    ok = ok && FinishDump(file, first.frames, 1, name);
+    ok = ok && FinishDump(file, name);
     if (!ok) *error = file.Error().empty() ? "can't write " + path : file.Error();
   }
   std::error_code ec;

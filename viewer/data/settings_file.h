@@ -46,8 +46,9 @@ enum class LoadStage {
 };
 
 // The longest delay before a frame cycle: a larger DELAY_BEFORE_ENABLE_DIGNOSIS would
-// leave a run that shows and records nothing for days.
-inline constexpr int32_t kMaxDiagDelayMs = 10000;
+// leave a run that shows and records nothing for days. The load holds the setting to it;
+// the acquisition holds any delay a caller set on a model to it as well.
+inline constexpr int32_t kMaxDiagDelayMs = 1000;
 
 // Draw styles and dump types as the window selects them.
 inline constexpr int32_t kDrawStyle1 = 0, kDrawStyle2 = 1;

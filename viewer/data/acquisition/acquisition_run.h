@@ -31,6 +31,7 @@
 #include "data/acquisition/frame_figures.h"
 #include "data/device_io.h"
 #include "data/live_model.h"
+#include "data/settings_file.h"
 #include "data/snr/panel_noise.h"
 
 namespace pelorin {
@@ -42,11 +43,10 @@ inline constexpr int kRawModeOff = 0x120;
 
 // Bounds of the frame cycle. Not-ready answers of one ready poll (after the first few,
 // polls are 1 ms apart, so this is about two seconds of a firmware that never gets ready);
-// failed device reads in a row, each already retried by the library; the longest pause
-// before a frame (DELAY_BEFORE_ENABLE_DIGNOSIS), in milliseconds.
+// failed device reads in a row, each already retried by the library. The longest pause
+// before a frame is kMaxDiagDelayMs of the settings.
 inline constexpr int32_t kNotReadyPollLimit = 2000;
 inline constexpr int32_t kFailedReadLimit = 3;
-inline constexpr int32_t kMaxDiagDelayMs = 1000;
 
 // Why a run ended.
 enum class RunEnd {
