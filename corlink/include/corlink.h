@@ -88,8 +88,10 @@ typedef struct CorlinkHubDevice {
  *     DEVICE: <node> is in use by process <pid> (<program>); one program at a time may use a panel.
  * ("by another program" where the holder cannot be found). The same process may open a
  * device it holds again, also without closing its earlier handle: it gets another handle
- * of the same open file. The lock ends when the process has closed every handle of the
- * device (an emulated device's lock: at the process's next open, or at its exit).
+ * of the same open file. The lock ends as soon as the process has closed every handle of
+ * the device (or when an emulated device's connection ends otherwise). A program that opens
+ * a panel its previous user has just closed is let in: it waits for the lock up to half a
+ * second before reporting the panel in use.
  *
  * On -1, errno tells why: EBUSY in use (by another process, or held exclusively by another
  * driver: then IO_IsNeedReInstall is 1 too), ENODEV no device found (or, for

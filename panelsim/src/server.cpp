@@ -80,6 +80,10 @@ int Listen(const std::string& path, std::string* error) {
   return fd;
 }
 
+// The host hands its lock on the panel over with this message (without the NUL), the
+// lock's descriptor attached. Shorter than any event and no event type.
+constexpr char kLockHandover[] = "corlink-lock";
+
 // How long ago the host sent the message received into `msg`, from its kernel time stamp;
 // zero without one (or when the wall clock stepped back in between).
 Clock::duration SinceSent(msghdr& msg) {
@@ -131,6 +135,13 @@ struct Server::Impl {
   struct Conn {
     int fd;
     uint64_t id;
+    // The host's lock on the panel ("<socket>.lock", handed over at open): held while the
+    // connection is, so the panel is free again the moment its host lets go.
+    int lock_fd = -1;
+    void Close() {
+      ::close(fd);
+      if (lock_fd >= 0) ::close(lock_fd);
+    }
   };
   std::vector<Conn> conns;  // thread only
   uint64_t next_conn = 1;
@@ -202,7 +213,7 @@ struct Server::Impl {
   }
 
   void CloseConn(size_t index) {
-    ::close(conns[index].fd);
+    conns[index].Close();
     conns.erase(conns.begin() + static_cast<long>(index));
     std::lock_guard<std::mutex> lock(mutex);
     stats.open_connections = static_cast<int>(conns.size());
@@ -221,7 +232,7 @@ struct Server::Impl {
       stats.unplugged = true;
       stats.open_connections = 0;
     }
-    for (auto& c : conns) ::close(c.fd);
+    for (auto& c : conns) c.Close();
     conns.clear();
     scheduled.clear();
   }
@@ -248,21 +259,44 @@ struct Server::Impl {
     }
   }
 
+  // Keeps the descriptor of a lock hand-over as the connection's lock; closes every other
+  // descriptor a message carried. True when the message was the hand-over.
+  static bool TakeLock(Conn& conn, msghdr& msg, size_t bytes) {
+    const bool handover = bytes == sizeof kLockHandover - 1 &&
+                          std::memcmp(msg.msg_iov->iov_base, kLockHandover, bytes) == 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+      const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      for (size_t i = 0; i < count; ++i) {
+        int fd;
+        std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+        if (handover && conn.lock_fd < 0)
+          conn.lock_fd = fd;
+        else
+          ::close(fd);
+      }
+    }
+    return handover;
+  }
+
   // Reads and answers one event of a connection; false when the connection is gone.
   bool Serve(size_t index) {
     uhid_event ev;
     std::memset(&ev, 0, sizeof ev);
-    // The kernel stamps each message when the host sends it (SO_TIMESTAMPNS, wall clock).
-    alignas(cmsghdr) char stamp_space[CMSG_SPACE(sizeof(timespec))];
+    // The kernel stamps each message when the host sends it (SO_TIMESTAMPNS, wall clock);
+    // the lock hand-over carries a descriptor. Room for a few more: what does not fit the
+    // kernel closes (MSG_CTRUNC), what does is kept only as the lock or closed here.
+    alignas(cmsghdr) char cmsg_space[CMSG_SPACE(sizeof(timespec)) + CMSG_SPACE(4 * sizeof(int))];
     iovec iov{&ev, sizeof ev};
     msghdr msg{};
     msg.msg_iov = &iov;
     msg.msg_iovlen = 1;
-    msg.msg_control = stamp_space;
-    msg.msg_controllen = sizeof stamp_space;
-    ssize_t n = ::recvmsg(conns[index].fd, &msg, MSG_DONTWAIT);
+    msg.msg_control = cmsg_space;
+    msg.msg_controllen = sizeof cmsg_space;
+    ssize_t n = ::recvmsg(conns[index].fd, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
     if (n == 0) return false;
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    if (TakeLock(conns[index], msg, static_cast<size_t>(n))) return true;
     const Clock::duration in_flight = std::min(SinceSent(msg), Clock::now() - wire_free);
     Record(Packet::Dir::In, ev);
     std::string why;  // malformed events are ignored, as a device would
@@ -304,7 +338,7 @@ struct Server::Impl {
   bool reannounce_due = false;  // thread only
   void Reannounce() {
     reannounce_due = false;
-    for (auto& c : conns) ::close(c.fd);
+    for (auto& c : conns) c.Close();
     conns.clear();
     scheduled.clear();
     std::lock_guard<std::mutex> lock(mutex);
@@ -431,7 +465,7 @@ void Server::Stop() {
     m.Wake();
     m.thread.join();
   }
-  for (auto& c : m.conns) ::close(c.fd);
+  for (auto& c : m.conns) c.Close();
   m.conns.clear();
   if (m.listen_fd >= 0) {
     ::close(m.listen_fd);

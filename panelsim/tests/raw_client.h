@@ -34,6 +34,7 @@ class RawClient {
   RawClient& operator=(const RawClient&) = delete;
 
   bool connected() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
 
   // Next event within the time-out; nothing on time-out. *eof is set on end-of-file.
   std::optional<uhid_event> Receive(int timeout_ms = 2000, bool* eof = nullptr) {

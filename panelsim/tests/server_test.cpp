@@ -1,11 +1,14 @@
 // The server over a real socket: announcement, answers per connection, shared state,
 // unplug and stop.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "packets.h"
 #include "panelsim/server.h"
@@ -89,6 +92,77 @@ TEST(Server, AnswersGoToTheAskingConnection) {
   EXPECT_EQ((*ready)[8], 1);  // firmware ready
   EXPECT_EQ((*ready)[9], 1);  // frame 1
   EXPECT_EQ(server->Stats().connections, 2);
+}
+
+// Sends bytes with a descriptor attached (SCM_RIGHTS), as the host library hands its lock over.
+bool SendWithDescriptor(int sock, const void* bytes, size_t n, int fd) {
+  iovec iov{const_cast<void*>(bytes), n};
+  alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))] = {};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = space;
+  msg.msg_controllen = sizeof space;
+  cmsghdr* c = CMSG_FIRSTHDR(&msg);
+  c->cmsg_level = SOL_SOCKET;
+  c->cmsg_type = SCM_RIGHTS;
+  c->cmsg_len = CMSG_LEN(sizeof(int));
+  std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
+  return ::sendmsg(sock, &msg, MSG_NOSIGNAL) == static_cast<ssize_t>(n);
+}
+
+// True when every writer of the pipe is gone (end-of-file within the time-out).
+bool PipeClosed(int read_end, int timeout_ms = 5000) {
+  pollfd p{read_end, POLLIN, 0};
+  char c;
+  return ::poll(&p, 1, timeout_ms) == 1 && ::read(read_end, &c, 1) == 0;
+}
+
+// The host's lock comes as "corlink-lock" with its descriptor: the server keeps that
+// descriptor exactly as long as the connection, takes the message for no event, and closes
+// a descriptor that comes with anything else at once (never leaks one).
+TEST(Server, KeepsTheHandedOverLockAsLongAsTheConnectionAndNoOtherDescriptor) {
+  TempDir dir;
+  auto server = StartServer(dir, DeviceType::Z3Usb);
+  ASSERT_TRUE(server);
+  const std::vector<uint8_t> read = Z3Packet(0x86, ReadReq(0xA000C024));
+  uhid_event output{};
+  output.type = UHID_OUTPUT;
+  output.u.output.size = static_cast<uint16_t>(read.size());
+  output.u.output.rtype = UHID_OUTPUT_REPORT;
+  std::memcpy(output.u.output.data, read.data(), read.size());
+  const std::string marker = "corlink-lock";
+  const struct {
+    const char* name;
+    const void* bytes;
+    size_t size;
+    bool kept;
+  } cases[] = {
+      {"hand-over", marker.data(), marker.size(), true},
+      {"hand-over with its NUL", marker.c_str(), marker.size() + 1, false},
+      {"a request", &output, sizeof output, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<RawClient> host(std::in_place, server->SocketPath());
+    ASSERT_TRUE(host->Receive());
+    int p[2];
+    ASSERT_EQ(::pipe(p), 0);
+    ASSERT_TRUE(SendWithDescriptor(host->fd(), c.bytes, c.size, p[1]));
+    ::close(p[1]);
+    // Still served; the request's answer is the first thing back, so the other messages
+    // were taken for nothing to answer.
+    if (c.bytes != &output) {
+      ASSERT_TRUE(host->Output(read));
+    }
+    EXPECT_TRUE(host->Input());
+    if (c.kept) {
+      EXPECT_FALSE(PipeClosed(p[0], 0));
+      host.reset();  // the connection ends: the lock goes with it
+    }
+    EXPECT_TRUE(PipeClosed(p[0]));
+    ::close(p[0]);
+  }
 }
 
 // Paced reports share one wire: however late the server thread wakes up to a request, and

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -146,6 +147,39 @@ void PrintInUse(const std::string& node, int locked_fd) {
   std::fflush(stdout);
 }
 
+// The emulator keeps the lock's descriptor with the connection and closes it when the
+// connection ends, so the lock lives as long as the connection, as a hidraw handle's does.
+// The message is no event (shorter than one, no event type); the emulator takes it by name.
+constexpr char kLockHandover[] = "corlink-lock";
+
+bool HandOver(int socket_fd, int lock_fd) {
+  iovec iov{const_cast<char*>(kLockHandover), sizeof kLockHandover - 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = control;
+  msg.msg_controllen = sizeof control;
+  cmsghdr* c = CMSG_FIRSTHDR(&msg);
+  c->cmsg_level = SOL_SOCKET;
+  c->cmsg_type = SCM_RIGHTS;
+  c->cmsg_len = CMSG_LEN(sizeof(int));
+  std::memcpy(CMSG_DATA(c), &lock_fd, sizeof lock_fd);
+  return ::sendmsg(socket_fd, &msg, MSG_DONTWAIT | MSG_NOSIGNAL) ==
+         static_cast<ssize_t>(iov.iov_len);
+}
+
+// An emulated panel's previous host may have just closed its connection, and the emulator
+// not yet seen it go (nor dropped the lock with it): a held lock is tried again for a
+// moment before the panel counts as in use.
+int FlockSoon(int fd) {
+  for (int tries = 0;; ++tries) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    if (errno != EWOULDBLOCK || tries == 50) return -1;
+    ::usleep(10 * 1000);
+  }
+}
+
 }  // namespace
 
 std::optional<int> FlockHolder(std::string_view proc_locks, dev_t dev, ino_t ino) {
@@ -204,7 +238,7 @@ bool LockOpened(const std::string& node, int fd, bool socket) {
     if (held.lock_fd < 0) {
       std::printf("DEVICE: cannot make the lock file %s (%s); %s is opened without its lock.\n",
                   path.c_str(), std::strerror(errno), node.c_str());
-    } else if (::flock(held.lock_fd, LOCK_EX | LOCK_NB) != 0) {
+    } else if (FlockSoon(held.lock_fd) != 0) {
       const int code = errno;
       if (code == EWOULDBLOCK) PrintInUse(node, held.lock_fd);
       ::close(held.lock_fd);
@@ -213,7 +247,12 @@ bool LockOpened(const std::string& node, int fd, bool socket) {
         return false;
       }
       held.lock_fd = -1;
+    } else if (HandOver(fd, held.lock_fd)) {
+      ::close(held.lock_fd);
+      held.lock_fd = -1;
     }
+    // Else (the socket would not take it) the library keeps the lock until it finds every
+    // handle of the device closed: later than the connection ends, but never earlier.
   } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) {
       PrintInUse(node, fd);

@@ -2,11 +2,17 @@
 //
 //   hidraw   flock(LOCK_EX) on the handle itself, so the lock lives exactly as long as the
 //            open file the caller holds: closing the last handle releases it.
-//   virtual  flock(LOCK_EX) on "<socket>.lock" beside the socket file, through a
-//            descriptor the library keeps. A socket descriptor cannot carry the lock of
-//            its path, so this lock is released when the library next finds that none of
-//            the handles it gave out for the device is still open (at every open in this
+//   virtual  flock(LOCK_EX) on "<socket>.lock" beside the socket file. A socket descriptor
+//            cannot carry the lock of its path, so the lock file's descriptor is handed to
+//            the emulator over the connection itself ("corlink-lock" with SCM_RIGHTS) and
+//            the library closes its own: the emulator keeps it with the connection and
+//            closes it when the connection ends, so the lock lives exactly as long as the
+//            connection, as hidraw's does. Should the hand-over fail, the library keeps the
+//            descriptor instead and releases it when it next finds that none of the
+//            handles it gave out for the device is still open (at every open in this
 //            process), and at the latest when the process ends.
+//            The emulator sees a closed connection in its own time, so a held lock file is
+//            tried again for up to half a second before the device counts as in use.
 //
 // The same process may open a device it already holds again (the viewer's Start does,
 // without closing its earlier handle): it gets a new descriptor of the same open file

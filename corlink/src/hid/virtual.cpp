@@ -3,6 +3,7 @@
 // Each emulated device listens on a SOCK_SEQPACKET socket in VirtualDir(); every message
 // either way is one whole struct uhid_event. The library plays the kernel's part: it sends
 // UHID_OUTPUT, UHID_GET_REPORT and UHID_SET_REPORT, and takes UHID_INPUT2 and the replies.
+// The one other message is the lock hand-over at open (device_lock.h).
 //
 // Input reports that arrive while a feature call waits for its reply are queued per
 // descriptor and handed out by later reads, as the kernel's hidraw buffer would. A
