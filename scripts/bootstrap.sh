@@ -22,6 +22,8 @@ PACKAGES=(
   dpkg-dev file
   # the Python module: pybind11, the interpreter's headers, numpy, and pytest for its tests
   pybind11-dev python3-dev python3-numpy python3-pytest
+  # JSON in the tests of the programs' machine-readable output
+  nlohmann-json3-dev
 )
 
 missing=()
