@@ -1,6 +1,7 @@
 // The fault matrix: every fault kind panelsim can inject, once and always, as one table
 // that each program's matrix test runs against (corlink flash here; the capture and the
-// viewer's batch mode add their own expectations over the same cases).
+// viewer's batch mode take their rows and expectations from fault_kinds.h, built from the
+// same list of panelsim's kinds).
 //
 // A case's fault applies to answers of any command: "once" spoils the first answer the
 // device gives, "always" every answer from then on. NeverReady has no "once": it lasts
