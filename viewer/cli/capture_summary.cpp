@@ -38,6 +38,11 @@ std::string SummaryText(const CaptureSummary& s) {
        Format(2, s.frameRate) + " frames/s, " + std::to_string(s.width) + " x " +
        std::to_string(s.height) + " cells of " + s.source + "\n";
   if (s.readFailures > 0) t += "failed frame reads " + std::to_string(s.readFailures) + "\n";
+  if (s.badFrames.Total() > 0) {
+    t += "bad frames " + std::to_string(s.badFrames.Total()) + ": " +
+         std::to_string(s.badFrames.zero) + " all zero, " + std::to_string(s.badFrames.repeated) +
+         " repeated, " + std::to_string(s.badFrames.outOfRange) + " out of range\n";
+  }
   t += "average " + Format(2, s.average) + "  max " + std::to_string(s.frameMax) + " (overall " +
        std::to_string(s.overallMax) + ")  min " + std::to_string(s.frameMin) + " (overall " +
        std::to_string(s.overallMin) + ")\n";
@@ -52,8 +57,12 @@ std::string SummaryText(const CaptureSummary& s) {
          Format(3, s.noiseRmsMax) + "\n";
   }
   if (s.judged) {
+    if (s.tooManyBadFrames) {
+      t += "FAIL: " + std::to_string(s.badFrames.Total()) + " bad frames, more than the allowed " +
+           std::to_string(s.maxBadFrames) + "\n";
+    }
     if (s.failures.empty()) {
-      t += "PASS\n";
+      if (!s.tooManyBadFrames) t += "PASS\n";
     } else {
       t += "FAIL: " + std::to_string(s.failures.size()) + " failing cell checks";
       t += s.failuresCsv.empty() ? std::string("\n") : ", listed in " + s.failuresCsv + "\n";
@@ -79,6 +88,10 @@ std::string SummaryJson(const CaptureSummary& s) {
   j["frames"] = s.frames;
   j["recorded"] = s.recorded;
   j["readFailures"] = s.readFailures;
+  j["badFrames"] = {{"total", s.badFrames.Total()},
+                    {"zero", s.badFrames.zero},
+                    {"repeated", s.badFrames.repeated},
+                    {"outOfRange", s.badFrames.outOfRange}};
   j["frameRate"] = JsonNumber(s.frameRate);
   j["average"] = JsonNumber(s.average);
   j["frameMax"] = s.frameMax;
@@ -97,7 +110,8 @@ std::string SummaryJson(const CaptureSummary& s) {
     j["noisePpMax"] = JsonNumber(s.noisePpMax);
     j["noiseRmsMax"] = JsonNumber(s.noiseRmsMax);
   }
-  j["verdict"] = !s.judged ? Json() : Json(s.failures.empty() ? "PASS" : "FAIL");
+  j["verdict"] =
+      !s.judged ? Json() : Json(s.failures.empty() && !s.tooManyBadFrames ? "PASS" : "FAIL");
   Json failures = Json::array();
   for (const CellFailure& f : s.failures) {
     failures.push_back({{"check", f.check},
