@@ -35,7 +35,13 @@ std::vector<uint8_t> Firmware::Impl::ReadMemory(int chip, uint32_t address, int 
     if (top == 0x50 && offset == 0 && count_poll) ++ready_polls;
     CacheEntry& entry = cache[{chip, top}];
     if (!entry.valid || entry.frame != state.frame || entry.ready != ready) {
-      entry.bytes = model.Block(chip, static_cast<Region>(top), state.frame, ready);
+      const uint32_t repeat = config.repeat_frame;
+      const uint32_t served = repeat != 0 && state.frame > repeat ? state.frame - 1 : state.frame;
+      entry.bytes = model.Block(chip, static_cast<Region>(top), served, ready);
+      if (config.zero_frame != 0 && state.frame == config.zero_frame) {
+        // The rawdiff header (ready flag, frame number) stays: only the cells are lost.
+        std::fill(entry.bytes.begin() + (top == 0x50 ? 4 : 0), entry.bytes.end(), uint8_t{0});
+      }
       entry.frame = state.frame;
       entry.ready = ready;
       entry.valid = true;

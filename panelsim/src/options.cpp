@@ -1,5 +1,6 @@
 #include "panelsim/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -61,6 +62,8 @@ Device:
   --noise N           noise amplitude in counts, 0 to 50 (default 3)
   --ready-after N     reads of the ready flag that still say "not ready" after each
                       new frame (default 0)
+  --bad-frames LIST   frames the host should flag, e.g. repeat:5,zero:9: frame 5 is
+                      served twice, frame 9 as all zero (frames count from 1)
   --product ID        product id to announce (hex, e.g. 3a02; default that of the type)
   --z5-mode           a bridge in the Z5 mode: DEV_Z2_USB_BRG announced as 6b3e:3a02
                       (four collections), the device a hub refresh hands to the
@@ -112,6 +115,29 @@ std::string Usage() {
   kinds += line;
   text.replace(text.find("@KINDS@"), 7, kinds);
   return text;
+}
+
+// "repeat:N,zero:M", either part alone too.
+static bool ParseBadFrames(const std::string& text, FirmwareConfig* firmware) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t end = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, end - start);
+    const size_t colon = item.find(':');
+    long v = 0;
+    if (colon == std::string::npos || !ToLong(item.substr(colon + 1), 1, 0xFFFFFFFFL, &v))
+      return false;
+    const std::string kind = item.substr(0, colon);
+    if (kind == "repeat") {
+      firmware->repeat_frame = static_cast<uint32_t>(v);
+    } else if (kind == "zero") {
+      firmware->zero_frame = static_cast<uint32_t>(v);
+    } else {
+      return false;
+    }
+    start = end + 1;
+  }
+  return true;
 }
 
 bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std::string* error) {
@@ -204,6 +230,13 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std
     } else if (arg == "--ready-after") {
       if (!number(0, 1000000, &v)) return false;
       o.server.firmware.ready_after_polls = static_cast<int>(v);
+    } else if (arg == "--bad-frames") {
+      if (!next(&text)) return false;
+      if (!ParseBadFrames(text, &o.server.firmware)) {
+        *error = "bad value for --bad-frames: \"" + text +
+                 "\" (repeat:N and/or zero:M, comma-separated, frames from 1)";
+        return false;
+      }
     } else if (arg == "--product") {
       if (!next(&text)) return false;
       if (!ToLong(text.rfind("0x", 0) == 0 ? text : "0x" + text, 1, 0xFFFF, &v)) {

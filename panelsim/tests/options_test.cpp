@@ -33,7 +33,8 @@ TEST(Options, EveryOptionIsParsedAndDocumented) {
   ASSERT_TRUE(ParseOptions({"--type", "DEV_Z2_USB", "--chips", "4", "--drive=40", "--sense", "20,21,22,23",
                             "--overlap", "0", "--seed", "99", "--fingers", "0", "--touch-from", "30", "--noise", "1", "--ready-after",
                             "3", "--pace", "1000", "--folder", "/tmp/x", "--name", "mine", "--fault",
-                            "nack:cmd=0x86,count=2", "--fault", "never-ready", "--uhid", "-q", "--slaves-only"},
+                            "nack:cmd=0x86,count=2", "--fault", "never-ready", "--uhid", "-q", "--slaves-only",
+                            "--bad-frames", "repeat:5,zero:9"},
                            &o, &err))
       << err;
   EXPECT_EQ(o.server.firmware.type, DeviceType::Z2Usb);
@@ -44,13 +45,15 @@ TEST(Options, EveryOptionIsParsedAndDocumented) {
   EXPECT_EQ(o.server.firmware.panel.seed, 99u);
   EXPECT_EQ(o.server.firmware.panel.touch_from, 30u);
   EXPECT_EQ(o.server.firmware.ready_after_polls, 3);
+  EXPECT_EQ(o.server.firmware.repeat_frame, 5u);
+  EXPECT_EQ(o.server.firmware.zero_frame, 9u);
   EXPECT_EQ(o.server.pace_us, 1000);
   EXPECT_EQ(o.server.folder, "/tmp/x");
   EXPECT_EQ(o.server.name, "mine");
   EXPECT_EQ(o.server.faults.size(), 2u);
   EXPECT_TRUE(o.uhid && o.quiet && !o.server.firmware.panel.master_senses);
   for (const char* name : {"--type", "--chips", "--drive", "--sense", "--overlap", "--seed", "--fingers", "--touch-from", "--noise",
-                           "--ready-after", "--pace", "--folder", "--name", "--fault", "--uhid", "--slaves-only",
+                           "--ready-after", "--bad-frames", "--pace", "--folder", "--name", "--fault", "--uhid", "--slaves-only",
                            "--quiet", "--help"})
     EXPECT_NE(Usage().find(name), std::string::npos) << name;
   // Every fault kind is listed and parses by the name shown, and no line runs past the
@@ -79,6 +82,10 @@ TEST(Options, BadValuesAreRefusedWithAReason) {
   EXPECT_FALSE(ParseOptions({"--name", "a/b"}, &o, &err));
   EXPECT_FALSE(ParseOptions({"--fault", "nack:cmd=x"}, &o, &err));
   EXPECT_FALSE(ParseOptions({"--frobnicate"}, &o, &err));
+  for (const char* bad : {"", "repeat", "repeat:0", "zero:x", "twice:3", "repeat:1,", "zero:-1"}) {
+    EXPECT_FALSE(ParseOptions({"--bad-frames", bad}, &o, &err)) << bad;
+    EXPECT_NE(err.find("--bad-frames"), std::string::npos) << bad;
+  }
 }
 
 TEST(Uhid, MissingDeviceIsAClearFailure) {

@@ -251,6 +251,7 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
     s.messages.push_back("the recording could not be completed");
     if (code == kExitOk) code = kExitDeviceError;
   }
+  s.badFrames = outcome.badFrames;
   const CellStatistics& stats = host.Stats();
 
   if (code == kExitOk && (!o.limits.empty() || !o.golden.empty())) {
@@ -295,6 +296,16 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
           s.failuresCsv.clear();
         }
       }
+    }
+  }
+
+  // Judged after the limits, so that both verdicts are in the summary.
+  if (o.maxBadFrames && (code == kExitOk || code == kExitLimitsFailed)) {
+    s.judged = true;
+    s.maxBadFrames = *o.maxBadFrames;
+    if (s.badFrames.Total() > *o.maxBadFrames) {
+      s.tooManyBadFrames = true;
+      code = kExitLimitsFailed;
     }
   }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/capture_options.h"
+#include "data/acquisition/bad_frames.h"
 #include "data/device_io.h"
 #include "data/limits/panel_check.h"
 
@@ -30,9 +31,12 @@ struct CaptureEnvironment {
 // What a run found, for the summary.
 struct CaptureSummary {
   int32_t requested = 0;
-  int32_t frames = 0;        // frames read
-  int32_t recorded = 0;      // frames in the recording
-  int32_t readFailures = 0;  // frame cycles whose read failed
+  int32_t frames = 0;             // frames read
+  int32_t recorded = 0;           // frames in the recording
+  int32_t readFailures = 0;       // frame cycles whose read failed
+  BadFrameCounts badFrames;       // frames all zero, repeated or out of range
+  int32_t maxBadFrames = 0;       // --max-bad-frames, when given
+  bool tooManyBadFrames = false;  // more than --max-bad-frames
   float frameRate = 0, average = 0, standardDeviation = 0, flatness = 0;
   int32_t frameMax = 0, overallMax = 0, frameMin = 0, overallMin = 0;
   int32_t width = 0, height = 0;
@@ -43,7 +47,7 @@ struct CaptureSummary {
   // How the run ended: "complete", "interrupted", "device lost", "firmware not ready",
   // "read failed", "recording failed" or "stopped".
   std::string outcome;
-  bool judged = false;        // limits or golden were checked
+  bool judged = false;        // limits, golden or the bad-frame count were checked
   bool noiseChecked = false;  // noise limits were checked, over all frames read
   double noisePpMax = 0, noiseRmsMax = 0;
   std::vector<CellFailure> failures;

@@ -56,12 +56,15 @@ Reads N frames from the touch controller without a window, writes them as a reco
   --png FILE         the mean frame as a heat map with the viewer's colour ramp
   --range MIN:MAX    colour range of the picture (default: the source's display range)
   --delay MS         pause before each frame in ms (default 10, as the viewer)
+  --max-bad-frames N fail (exit 3) when more than N frames are bad: all zero, the same as
+                     the frame before, or a cell outside what the source can hold
+                     (default: bad frames are counted, not judged)
   --json             print the summary as JSON
   --quiet            no progress line
   -h, --help         this text
 
 Exit status: 0 ok, 1 device or recording error (in use, lost, not ready, disk full),
-2 usage, 3 limits failed, 130 interrupted by Ctrl-C, 143 by SIGTERM (the frames read are kept).
+2 usage, 3 limits failed or too many bad frames, 130 interrupted by Ctrl-C, 143 by SIGTERM (the frames read are kept).
 )";
 }
 
@@ -162,6 +165,11 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
         return bad("MIN:MAX with MIN below MAX");
       }
       o.range = std::make_pair(lo, hi);
+    } else if (arg == "--max-bad-frames") {
+      if (!next()) return false;
+      int32_t n = 0;
+      if (!ToInt(value, 0, 100000000, &n)) return bad("0 or more");
+      o.maxBadFrames = n;
     } else if (arg == "--delay") {
       if (!next()) return false;
       if (!ToInt(value, 0, 10000, &o.delayMs)) return bad("0 to 10000 ms");

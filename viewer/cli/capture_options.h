@@ -29,6 +29,7 @@ struct CaptureOptions {
   std::string failures;         // CSV of the failing cells; empty = beside the recording
   std::string png;              // heat map of the mean frame
   std::optional<std::pair<int32_t, int32_t>> range;  // colour range min:max of the picture
+  std::optional<int32_t> maxBadFrames;               // bad frames allowed; none: not judged
   int32_t delayMs = 10;  // pause before each frame, as DELAY_BEFORE_ENABLE_DIGNOSIS
   bool json = false;
   bool quiet = false;

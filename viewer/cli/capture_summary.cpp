@@ -1,5 +1,7 @@
 // The summary pelorin-capture prints at the end: text for people, JSON for scripts.
 #include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "cli/capture.h"
@@ -19,26 +21,11 @@ std::string Format(int digits, double v) {
   return text;
 }
 
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
-std::string JsonNumber(double v) {
-  if (!(v == v) || v > 1e300 || v < -1e300) return "null";
-  return Format(-1, v);
+// Numbers as the text summary rounds them (6 significant digits); not-a-number and
+// infinities, which JSON cannot hold, as null.
+nlohmann::ordered_json JsonNumber(double v) {
+  if (!(v == v) || v > 1e300 || v < -1e300) return nullptr;
+  return std::strtod(Format(-1, v).c_str(), nullptr);
 }
 
 }  // namespace
@@ -51,6 +38,11 @@ std::string SummaryText(const CaptureSummary& s) {
        Format(2, s.frameRate) + " frames/s, " + std::to_string(s.width) + " x " +
        std::to_string(s.height) + " cells of " + s.source + "\n";
   if (s.readFailures > 0) t += "failed frame reads " + std::to_string(s.readFailures) + "\n";
+  if (s.badFrames.Total() > 0) {
+    t += "bad frames " + std::to_string(s.badFrames.Total()) + ": " +
+         std::to_string(s.badFrames.zero) + " all zero, " + std::to_string(s.badFrames.repeated) +
+         " repeated, " + std::to_string(s.badFrames.outOfRange) + " out of range\n";
+  }
   t += "average " + Format(2, s.average) + "  max " + std::to_string(s.frameMax) + " (overall " +
        std::to_string(s.overallMax) + ")  min " + std::to_string(s.frameMin) + " (overall " +
        std::to_string(s.overallMin) + ")\n";
@@ -65,8 +57,12 @@ std::string SummaryText(const CaptureSummary& s) {
          Format(3, s.noiseRmsMax) + "\n";
   }
   if (s.judged) {
+    if (s.tooManyBadFrames) {
+      t += "FAIL: " + std::to_string(s.badFrames.Total()) + " bad frames, more than the allowed " +
+           std::to_string(s.maxBadFrames) + "\n";
+    }
     if (s.failures.empty()) {
-      t += "PASS\n";
+      if (!s.tooManyBadFrames) t += "PASS\n";
     } else {
       t += "FAIL: " + std::to_string(s.failures.size()) + " failing cell checks";
       t += s.failuresCsv.empty() ? std::string("\n") : ", listed in " + s.failuresCsv + "\n";
@@ -82,56 +78,54 @@ std::string SummaryText(const CaptureSummary& s) {
 }
 
 std::string SummaryJson(const CaptureSummary& s) {
-  std::string j = "{";
-  auto field = [&](const std::string& name, const std::string& value) {
-    if (j.size() > 1) j += ",";
-    j += "\"" + name + "\":" + value;
-  };
-  auto text = [&](const std::string& value) {
-    return value.empty() ? std::string("null") : JsonString(value);
-  };
-  field("source", JsonString(s.source));
-  field("width", std::to_string(s.width));
-  field("height", std::to_string(s.height));
-  field("requested", std::to_string(s.requested));
-  field("frames", std::to_string(s.frames));
-  field("recorded", std::to_string(s.recorded));
-  field("readFailures", std::to_string(s.readFailures));
-  field("frameRate", JsonNumber(s.frameRate));
-  field("average", JsonNumber(s.average));
-  field("frameMax", std::to_string(s.frameMax));
-  field("overallMax", std::to_string(s.overallMax));
-  field("frameMin", std::to_string(s.frameMin));
-  field("overallMin", std::to_string(s.overallMin));
-  field("standardDeviation", JsonNumber(s.standardDeviation));
-  field("flatness", JsonNumber(s.flatness));
-  field("recording", text(s.recording));
-  field("mat", text(s.mat));
-  field("png", text(s.png));
-  field("deviceLost", s.deviceLost ? "true" : "false");
-  field("outcome", text(s.outcome));
-  field("interrupted", s.interrupted ? "true" : "false");
+  using Json = nlohmann::ordered_json;
+  auto text = [](const std::string& value) { return value.empty() ? Json() : Json(value); };
+  Json j;
+  j["source"] = s.source;
+  j["width"] = s.width;
+  j["height"] = s.height;
+  j["requested"] = s.requested;
+  j["frames"] = s.frames;
+  j["recorded"] = s.recorded;
+  j["readFailures"] = s.readFailures;
+  j["badFrames"] = {{"total", s.badFrames.Total()},
+                    {"zero", s.badFrames.zero},
+                    {"repeated", s.badFrames.repeated},
+                    {"outOfRange", s.badFrames.outOfRange}};
+  j["frameRate"] = JsonNumber(s.frameRate);
+  j["average"] = JsonNumber(s.average);
+  j["frameMax"] = s.frameMax;
+  j["overallMax"] = s.overallMax;
+  j["frameMin"] = s.frameMin;
+  j["overallMin"] = s.overallMin;
+  j["standardDeviation"] = JsonNumber(s.standardDeviation);
+  j["flatness"] = JsonNumber(s.flatness);
+  j["recording"] = text(s.recording);
+  j["mat"] = text(s.mat);
+  j["png"] = text(s.png);
+  j["deviceLost"] = s.deviceLost;
+  j["outcome"] = text(s.outcome);
+  j["interrupted"] = s.interrupted;
   if (s.noiseChecked) {
-    field("noisePpMax", JsonNumber(s.noisePpMax));
-    field("noiseRmsMax", JsonNumber(s.noiseRmsMax));
+    j["noisePpMax"] = JsonNumber(s.noisePpMax);
+    j["noiseRmsMax"] = JsonNumber(s.noiseRmsMax);
   }
-  field("verdict", !s.judged ? "null" : s.failures.empty() ? "\"PASS\"" : "\"FAIL\"");
-  std::string failures = "[";
-  for (size_t i = 0; i < s.failures.size(); ++i) {
-    const CellFailure& f = s.failures[i];
-    if (i > 0) failures += ",";
-    failures += "{\"check\":" + JsonString(f.check) + ",\"x\":" + std::to_string(f.x) +
-                ",\"y\":" + std::to_string(f.y) + ",\"value\":" + JsonNumber(f.value) +
-                ",\"limit\":" + JsonNumber(f.limit) + ",\"bound\":\"" + (f.below ? "min" : "max") +
-                "\"}";
+  j["verdict"] =
+      !s.judged ? Json() : Json(s.failures.empty() && !s.tooManyBadFrames ? "PASS" : "FAIL");
+  Json failures = Json::array();
+  for (const CellFailure& f : s.failures) {
+    failures.push_back({{"check", f.check},
+                        {"x", f.x},
+                        {"y", f.y},
+                        {"value", JsonNumber(f.value)},
+                        {"limit", JsonNumber(f.limit)},
+                        {"bound", f.below ? "min" : "max"}});
   }
-  field("failures", failures + "]");
-  field("failuresCsv", text(s.failuresCsv));
-  std::string messages = "[";
-  for (size_t i = 0; i < s.messages.size(); ++i)
-    messages += (i > 0 ? "," : "") + JsonString(s.messages[i]);
-  field("messages", messages + "]");
-  return j + "}\n";
+  j["failures"] = failures;
+  j["failuresCsv"] = text(s.failuresCsv);
+  j["messages"] = s.messages;
+  // Replace: a path or a device's message may hold bytes that are not UTF-8.
+  return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace pelorin

@@ -104,6 +104,10 @@ struct FirmwareConfig {
   PanelConfig panel;
   int ready_after_polls = 0;  // reads of 0x50000000 that still show "not ready"
   uint16_t product = 0;       // product id announced at start; 0: that of the type
+  // Bad frames for the host to catch (frames count from 1; 0 = none): frame repeat_frame
+  // is served twice (the frames after it come one late), frame zero_frame as all zero.
+  uint32_t repeat_frame = 0;
+  uint32_t zero_frame = 0;
 };
 
 struct FirmwareState {

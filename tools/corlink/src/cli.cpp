@@ -10,13 +10,13 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 
 #include "corlink.h"
 #include "flash_job.h"
 #include "image.h"
-#include "json.h"
 #include "progress.h"
 
 namespace corlink_tool {
@@ -106,14 +106,15 @@ bool ParseArgs(const std::vector<std::string>& args, Options* o, std::string* er
 // What a command prints: text lines, or fields of one JSON object.
 class Report {
  public:
-  Report(Console& c, bool json, const std::string& command) : c_(c), json_(json) { obj_.Add("command", command); }
-  JsonObject& json() { return obj_; }
+  Report(Console& c, bool json, const std::string& command) : c_(c), json_(json) { obj_["command"] = command; }
+  nlohmann::ordered_json& json() { return obj_; }
   void Line(const std::string& text) { lines_ += text + "\n"; }
   int Finish(int code, const std::string& error = {}) {
-    obj_.Add("exit", code);
-    if (!error.empty()) obj_.Add("error", error);
+    obj_["exit"] = code;
+    if (!error.empty()) obj_["error"] = error;
     if (json_) {
-      c_.out << obj_.Text() << "\n";
+      // Replace: a path or message from outside may hold bytes that are not UTF-8.
+      c_.out << obj_.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     } else {
       c_.out << lines_;
       if (!error.empty()) c_.err << "corlink: " << error << "\n";
@@ -124,12 +125,12 @@ class Report {
  private:
   Console& c_;
   bool json_;
-  JsonObject obj_;
+  nlohmann::ordered_json obj_;
   std::string lines_;
 };
 
 int List(Report& report) {
-  JsonArray devices;
+  nlohmann::ordered_json devices = nlohmann::ordered_json::array();
   std::vector<std::string> seen;
   int in_use = 0;
   for (int type : kListedTypes) {
@@ -144,12 +145,11 @@ int List(Report& report) {
     if (std::find(seen.begin(), seen.end(), path) != seen.end()) continue;
     seen.push_back(path);
     const int found = IO_GetDeviceType();
-    JsonObject d;
-    d.Add("type", found).Add("type_name", TypeName(found)).Add("path", path);
-    devices.Add(d);
+    devices.push_back({{"type", found}, {"type_name", TypeName(found)}, {"path", path}});
     report.Line(std::string(TypeName(found)) + "\t" + path);
   }
-  report.json().Add("devices", devices).Add("in_use", in_use);
+  report.json()["devices"] = devices;
+  report.json()["in_use"] = in_use;
   if (in_use > 0)
     report.Line(std::to_string(in_use) + " device(s) in use by another program, not listed");
   if (seen.empty() && in_use == 0) report.Line("no devices found");
@@ -268,7 +268,8 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
   if (fd < 0) return report.Finish(kExitDevice, error);
   IO_SetVerbose(o.verbose);
   const int type = IO_GetDeviceType();
-  report.json().Add("type", type).Add("type_name", TypeName(type));
+  report.json()["type"] = type;
+  report.json()["type_name"] = TypeName(type);
   int code = kExitOk;
   std::string message;
   auto check = [&](int rc, const std::string& what) {
@@ -285,12 +286,11 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     uint32_t unit_address = 0;
     uint8_t unit = 0;
     IO_GetUpdateFwUnit(&unit_address, &unit);
-    report.json()
-        .Add("path", path)
-        .Add("vid", Hex(vid, 4))
-        .Add("pid", Hex(pid, 4))
-        .Add("unit_address", Hex(unit_address, 8))
-        .Add("unit_length", unit);
+    report.json().update({{"path", path},
+                          {"vid", Hex(vid, 4)},
+                          {"pid", Hex(pid, 4)},
+                          {"unit_address", Hex(unit_address, 8)},
+                          {"unit_length", unit}});
     report.Line(std::string("type:         ") + TypeName(type) + " (" + std::to_string(type) + ")");
     report.Line(std::string("path:         ") + path);
     report.Line("vid:pid:      " + Hex(vid, 4) + ":" + Hex(pid, 4));
@@ -304,26 +304,27 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     if (check(IO_ReadWriteSpecialMem(fd, static_cast<uint32_t>(a), words), "memory read")) {
       // The 64-byte carriers answer four words, the others one.
       const int n = (type == CORLINK_DEV_Z3_USB || type == CORLINK_DEV_Z3_USB_BRG || type == CORLINK_DEV_USB_Z7SLAVE) ? 4 : 1;
-      JsonArray list;
+      nlohmann::ordered_json list = nlohmann::ordered_json::array();
       std::string line = Hex(static_cast<uint32_t>(a), 8) + ":";
       for (int i = 0; i < n; ++i) {
-        list.Add(Hex(static_cast<uint32_t>(words[i]), 8));
+        list.push_back(Hex(static_cast<uint32_t>(words[i]), 8));
         line += " " + Hex(static_cast<uint32_t>(words[i]), 8);
       }
-      report.json().Add("address", Hex(static_cast<uint32_t>(a), 8)).Add("words", list);
+      report.json().update({{"address", Hex(static_cast<uint32_t>(a), 8)}, {"words", list}});
       report.Line(line);
     }
   } else if (cmd == "crc") {
     uint32_t crc = 0;
     if (check(IO_GetBlockCRC(fd, static_cast<uint32_t>(a), static_cast<uint32_t>(b), 0, &crc), "block CRC")) {
-      report.json().Add("address", Hex(static_cast<uint32_t>(a), 8)).Add("length", b).Add("crc", Hex(crc, 4));
+      report.json().update(
+          {{"address", Hex(static_cast<uint32_t>(a), 8)}, {"length", b}, {"crc", Hex(crc, 4)}});
       report.Line("crc " + Hex(static_cast<uint32_t>(a), 8) + " +" + std::to_string(b) + ": " + Hex(crc, 4));
     }
   } else if (cmd == "power") {
     // 0xFF asks without setting.
     int32_t mode = ops.empty() ? 0xFF : static_cast<int32_t>(a);
     if (check(IO_ReadWritePowerMod(fd, &mode), "power mode")) {
-      report.json().Add("mode", mode);
+      report.json()["mode"] = mode;
       report.Line("power mode: " + std::to_string(mode));
     }
   } else if (cmd == "flash") {
@@ -335,14 +336,13 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
         },
         console.interrupted);
     printer.Done();
-    report.json()
-        .Add("bytes", r.bytes)
-        .Add("frames", r.frames)
-        .Add("segments", r.segments)
-        .Add("verified_blocks", r.blocks)
-        .Add("verify", r.verify_method)
-        .Add("resent_segments", r.resent_segments);
-    if (r.interrupted) report.json().Add("status", "interrupted");
+    report.json().update({{"bytes", r.bytes},
+                          {"frames", r.frames},
+                          {"segments", r.segments},
+                          {"verified_blocks", r.blocks},
+                          {"verify", r.verify_method},
+                          {"resent_segments", r.resent_segments}});
+    if (r.interrupted) report.json()["status"] = "interrupted";
     code = r.exit_code;
     message = r.error;
     if (code == kExitOk)
@@ -355,7 +355,7 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
   ::close(fd);
   // A signal during a short command: the command finished, but the user asked to stop.
   if (code == kExitOk && console.interrupted && console.interrupted()) {
-    report.json().Add("status", "interrupted");
+    report.json()["status"] = "interrupted";
     return report.Finish(kExitInterrupted, "interrupted");
   }
   return report.Finish(code, message);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -69,9 +70,11 @@ class CaptureE2e : public ::testing::Test {
     fs::remove_all(dir_);
   }
 
-  void Serve(int fingers = 2) {
+  void Serve(int fingers = 2, uint32_t repeatFrame = 0, uint32_t zeroFrame = 0) {
     panelsim::ServerConfig cfg = panelsim::ServedPanel::SmallCascade();
     cfg.firmware.panel.fingers = fingers;
+    cfg.firmware.repeat_frame = repeatFrame;
+    cfg.firmware.zero_frame = zeroFrame;
     std::string err;
     ASSERT_TRUE(panel_->Start(cfg, &err)) << err;
   }
@@ -232,6 +235,26 @@ TEST_F(CaptureE2e, NoiseLimitsUseThePanelNoiseReport) {
            "--limits", Path("still.csv")});
   EXPECT_EQ(o.code, 3) << o.out << o.err;
   EXPECT_NE(o.out.find("noise_pp (0, 0): "), std::string::npos) << o.out;
+}
+
+TEST_F(CaptureE2e, RepeatedAndZeroedFramesAreCountedAndFailTheRunBeyondTheAllowance) {
+  Serve(2, 3, 6);
+  Outcome o = Run({"--source", "raw", "--frames", "10", "--delay", "0", "--quiet", "--json",
+                   "--max-bad-frames", "0", "--out", Path("bad.csv")});
+  ASSERT_EQ(o.code, 3) << o.out << o.err;
+  const auto doc = nlohmann::json::parse(o.out);
+  EXPECT_EQ(doc["badFrames"],
+            nlohmann::json({{"total", 2}, {"zero", 1}, {"repeated", 1}, {"outOfRange", 0}}));
+  EXPECT_EQ(doc["verdict"], "FAIL");
+  EXPECT_EQ(doc["recorded"], 10);  // counted, not dropped
+
+  // The panel's next frames are sound: measured frames with noise are not mistaken for
+  // repeats, and the run passes.
+  o = Run({"--source", "raw", "--frames", "10", "--delay", "0", "--quiet", "--max-bad-frames", "0",
+           "--out", Path("good.csv")});
+  EXPECT_EQ(o.code, 0) << o.out << o.err;
+  EXPECT_NE(o.out.find("PASS"), std::string::npos) << o.out;
+  EXPECT_EQ(o.out.find("bad frames"), std::string::npos) << o.out;
 }
 
 TEST_F(CaptureE2e, BadInputExitsTwoAndNoDeviceExitsOne) {

@@ -28,7 +28,8 @@ TEST(CaptureOptions, EveryOptionLandsInItsField) {
              "2134",     "--chip",     "slave3",      "--out",    "d/run.csv", "--format",
              "mat",      "--limits",   "l.csv",       "--golden", "g.csv",     "--tolerance",
              "2.5%",     "--failures", "f.csv",       "--png",    "m.png",     "--range",
-             "-10:90",   "--delay",    "0",           "--json",   "--quiet"});
+             "-10:90",   "--delay",    "0",           "--json",   "--quiet",   "--max-bad-frames",
+             "0"});
   EXPECT_EQ(o.sourceType, kSourceRawDiff);
   EXPECT_EQ(o.frames, 50);
   EXPECT_EQ(o.every, 3);
@@ -46,6 +47,7 @@ TEST(CaptureOptions, EveryOptionLandsInItsField) {
   EXPECT_EQ(o.delayMs, 0);
   EXPECT_TRUE(o.json);
   EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.maxBadFrames, 0);
 }
 
 TEST(CaptureOptions, DefaultsAndTheSourceAndChipNames) {
@@ -54,6 +56,7 @@ TEST(CaptureOptions, DefaultsAndTheSourceAndChipNames) {
   EXPECT_EQ(o.chip, -1);
   EXPECT_EQ(o.delayMs, 10);
   EXPECT_FALSE(o.mat);
+  EXPECT_FALSE(o.maxBadFrames.has_value());  // counted, not judged
   const std::vector<std::pair<std::string, int32_t>> sources = {
       {"diff", kSourceDiff},       {"base", kSourceBase},   {"raw", kSourceRawData},
       {"rawdiff", kSourceRawDiff}, {"cycle", kSourceCycle}, {"loop", kSourceLoop}};
@@ -86,6 +89,9 @@ TEST(CaptureOptions, RefusesWhatCannotRun) {
   EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--range", "9:9"}).find("--range"),
             std::string::npos);
   EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--out", "dir/"}).find("--out"),
+            std::string::npos);
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--max-bad-frames", "-1"})
+                .find("--max-bad-frames"),
             std::string::npos);
   EXPECT_EQ(Refusal({"--source", "diff", "--frames", "5", "--tolerance", "3"}),
             "--tolerance needs --golden");

@@ -183,6 +183,7 @@ void AcquisitionRun::Work() {
 
   a = {};
   b = {};
+  previousFrames_.clear();
   if (outcome_.end == RunEnd::Running) outcome_.end = RunEnd::Stopped;
   if (!models.empty()) outcome_.framesRead = models[0]->GetFrameCounter();
   if (recording_) FinishRecording();
@@ -251,6 +252,23 @@ void AcquisitionRun::FinishMat(const InstantModel& first) {
   }
 }
 
+void AcquisitionRun::CountBadFrames() {
+  const std::vector<InstantModel*>& models = settings_.models;
+  previousFrames_.resize(models.size());
+  for (size_t i = 0; i < models.size(); ++i) {
+    std::shared_ptr<const LiveFrame> frame = models[i]->CurrentFrame();
+    std::shared_ptr<const LiveFrame>& previous = previousFrames_[i];
+    // A failed read leaves the frame before in place: that is no new frame.
+    if (!frame || frame == previous) continue;
+    const bool comparable = previous && previous->cells.size() == frame->cells.size();
+    outcome_.badFrames.Count(ClassifyFrame(frame->cells.data(),
+                                           comparable ? previous->cells.data() : nullptr,
+                                           frame->cells.size(), frame->min, frame->max,
+                                           models[i]->GetSourceType()));
+    previous = std::move(frame);
+  }
+}
+
 bool AcquisitionRun::WaitFirmwareReady() {
   std::array<uint8_t, kDeviceReplyBytes> reply{};
   int32_t notReady = 0;
@@ -307,6 +325,7 @@ void AcquisitionRun::FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b
   }
   // Stopped while the firmware was not ready: there is no new frame to account for.
   if (!ready) return;
+  CountBadFrames();
 
   const std::shared_ptr<const LiveFrame> frame = first.CurrentFrame();
   if (!frame) return;

@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/acquisition/bad_frames.h"
 #include "data/acquisition/frame_figures.h"
 #include "data/device_io.h"
 #include "data/live_model.h"
@@ -67,6 +68,7 @@ struct RunOutcome {
   std::string recordingError;  // why the recording failed or ended early, empty when it did not
   int32_t framesRead = 0;      // model 0's frame count
   int32_t framesRecorded = 0;  // frames in the recording
+  BadFrameCounts badFrames;    // over every source's frames read (ClassifyFrame)
 };
 
 // The Diff edge maxima of a run: A for the untouched frames, B for the touched ones, and
@@ -182,6 +184,8 @@ class AcquisitionRun {
   // Polls the ready flag until it is set (true) or the run is stopped (false).
   bool WaitFirmwareReady();
   void FrameCycle(std::vector<uint8_t>& a, std::vector<uint8_t>& b);
+  // Counts each source's new frame that is all zero, repeated or out of range.
+  void CountBadFrames();
   void ShowStatus(int32_t code, const std::string& argument = {});
   // Ends the run for a fault: the flag cleared, the cause kept and told to the host.
   void StopFor(RunEnd end, const std::string& cause);
@@ -223,6 +227,8 @@ class AcquisitionRun {
   int32_t failedPollsInARow_ = 0;
   int32_t failedReadsInARow_ = 0;
   int32_t diagDelayMs_ = 0;
+  // Each source's frame before, for the repeated-frame check.
+  std::vector<std::shared_ptr<const LiveFrame>> previousFrames_;
 };
 
 }  // namespace pelorin
