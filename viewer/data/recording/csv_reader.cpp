@@ -92,7 +92,8 @@ bool CsvReader::HasMoreData() {
   return Fill();
 }
 
-bool CsvReader::ReadRow() {
+// Finds the next line in the buffer, reading more as needed, and consumes it.
+bool CsvReader::NextLine(char** begin, char** end) {
   fields_.clear();
   if (!HasMoreData()) return false;
   size_t scanFrom = begin_;
@@ -105,13 +106,28 @@ bool CsvReader::ReadRow() {
     if (!Fill()) break;  // the last line has no terminator
     scanFrom = begin_ + scanned;
   }
-  char* lineBegin = buf_.data() + begin_;
-  char* lineEnd = hit != nullptr ? hit : buf_.data() + end_;
-  size_t taken = size_t(lineEnd - lineBegin) + (hit != nullptr ? 1 : 0);
+  *begin = buf_.data() + begin_;
+  *end = hit != nullptr ? hit : buf_.data() + end_;
+  size_t taken = size_t(*end - *begin) + (hit != nullptr ? 1 : 0);
   begin_ += taken;
   consumed_ += taken;
   ++lineNumber_;
+  return true;
+}
+
+bool CsvReader::ReadRow() {
+  char* lineBegin = nullptr;
+  char* lineEnd = nullptr;
+  if (!NextLine(&lineBegin, &lineEnd)) return false;
   Split(lineBegin, lineEnd);
+  return true;
+}
+
+bool CsvReader::ReadLine(std::string_view* line) {
+  char* lineBegin = nullptr;
+  char* lineEnd = nullptr;
+  if (!NextLine(&lineBegin, &lineEnd)) return false;
+  *line = std::string_view(lineBegin, size_t(lineEnd - lineBegin));
   return true;
 }
 

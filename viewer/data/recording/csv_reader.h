@@ -37,6 +37,9 @@ class CsvReader {
   // Reads the next line (up to and including the terminator) and splits it. Returns false
   // at the end of the data. The fields stay valid until the next ReadRow or Close.
   bool ReadRow();
+  // Reads the next line like ReadRow but leaves it whole (without its terminator): for
+  // callers that scan long rows themselves. The line stays valid until the next read.
+  bool ReadLine(std::string_view* line);
   size_t FieldCount() const { return fields_.size(); }
   std::string_view Field(size_t i) const { return i < fields_.size() ? fields_[i] : std::string_view(); }
   const std::vector<std::string_view>& Fields() const { return fields_; }
@@ -48,6 +51,7 @@ class CsvReader {
 
  private:
   bool Fill();
+  bool NextLine(char** begin, char** end);
   void Split(char* begin, char* end);
 
   CsvSettings settings_;
