@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "recording_text.h"
 #include "data/acquisition/acquisition_run.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/frame_model.h"
@@ -38,6 +39,8 @@
 
 namespace pelorin {
 namespace {
+
+using namespace recording_text;
 
 using namespace std::chrono_literals;
 
@@ -216,17 +219,6 @@ class AcquisitionPanelsim : public ::testing::Test {
   RecordingHost host_;
   std::unique_ptr<AcquisitionRun> run_;
 };
-
-// Frame numbers of the block headers in a recording, in file order.
-std::vector<int> BlockNumbers(const std::string& text) {
-  std::vector<int> numbers;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("No , ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
-  }
-  return numbers;
-}
 
 TEST_F(AcquisitionPanelsim, BatchRunRecordsEveryThirdFrameAndStopsItself) {
   ASSERT_TRUE(Serve());

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "recording_text.h"
 #include "fault_kinds.h"
 #include "panelsim/faults.h"
 #include "panelsim/served_panel.h"
@@ -30,6 +31,8 @@
 #endif
 
 namespace {
+
+using namespace recording_text;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -225,12 +228,6 @@ std::vector<int> Numbers(const std::string& text) {
   std::vector<int> n;
   for (const Block& b : Blocks(text)) n.push_back(b.number);
   return n;
-}
-
-std::vector<int> OneTo(int n) {
-  std::vector<int> v;
-  for (int i = 1; i <= n; ++i) v.push_back(i);
-  return v;
 }
 
 // A batch run that cannot start ends the program at once: exit status 1 and a line on

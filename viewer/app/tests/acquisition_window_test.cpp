@@ -14,6 +14,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 
+#include "recording_text.h"
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
 #include "gui_support.h"
@@ -22,6 +23,8 @@
 
 namespace pelorin {
 namespace {
+
+using namespace recording_text;
 
 using namespace res;
 namespace fs = std::filesystem;
@@ -61,24 +64,6 @@ const InstantModel& FirstSource(const Window& win) {
 }
 
 bool RunEnded(const Window& win) { return win->Acquisition() != nullptr && win->Acquisition()->Finished(); }
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-// Frame numbers of the block headers of a recording, in file order.
-std::vector<int> BlockNumbers(const std::string& text) {
-  std::vector<int> numbers;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("No , ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
-  }
-  return numbers;
-}
 
 // A scratch working directory, the emulated devices' folder inside it, and a window.
 class AcquisitionWindow : public ::testing::Test {
@@ -202,7 +187,7 @@ TEST_F(AcquisitionWindow, DumpRecordsTheRunIntoTheWorkingDirectory) {
   EXPECT_EQ(files[0].filename().string().rfind("Pelorin_Base", 0), 0u) << files[0];
   for (const auto& e : fs::directory_iterator(scratch_.Path()))
     EXPECT_NE(e.path().filename().string().rfind("tempReport", 0), 0u) << e.path();
-  const std::string text = ReadFile(files[0]);
+  const std::string text = ReadText(files[0]);
   const int32_t recorded = (frames + 1) / 2;
   // The count line keeps the fixed width it is rewritten in while recording.
   std::string count = std::to_string(recorded);

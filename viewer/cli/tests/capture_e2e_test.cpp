@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "recording_text.h"
 #include "data/recording/recording_reader.h"
 #include "data/recording/recording_set.h"
 #include "panelsim/served_panel.h"
@@ -27,6 +28,8 @@ extern char** environ;
 namespace pelorin {
 namespace {
 
+using namespace recording_text;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -34,24 +37,6 @@ struct Outcome {
   int code = -1;
   std::string out, err;
 };
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-// Frame numbers of the block headers of a recording, in file order.
-std::vector<int> BlockNumbers(const std::string& text) {
-  std::vector<int> numbers;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("No , ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
-  }
-  return numbers;
-}
 
 bool Runs(const std::string& command) {
   return std::system((command + " >/dev/null 2>&1").c_str()) == 0;

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "recording_text.h"
 #include "fault_kinds.h"
 #include "panelsim/faults.h"
 #include "panelsim/server.h"
@@ -31,32 +32,11 @@ extern char** environ;
 
 namespace {
 
+using namespace recording_text;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using nlohmann::json;
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::vector<int> BlockNumbers(const std::string& text) {
-  std::vector<int> numbers;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("No , ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
-  }
-  return numbers;
-}
-
-std::vector<int> OneTo(int n) {
-  std::vector<int> v;
-  for (int i = 1; i <= n; ++i) v.push_back(i);
-  return v;
-}
 
 // One emulated panel in a folder of its own, with the faults of `faultArgs`.
 std::unique_ptr<panelsim::Server> ServePanel(const fs::path& folder,
