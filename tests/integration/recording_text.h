@@ -2,10 +2,12 @@
 // numbers of its block headers in file order, and the run of numbers they should be.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace recording_text {
@@ -33,6 +35,22 @@ inline std::vector<int> OneTo(int n) {
   std::vector<int> v;
   for (int i = 1; i <= n; ++i) v.push_back(i);
   return v;
+}
+
+// Waits until a run's temporary recording (tempReport-*.csv) in folder holds at least
+// `frames` frames; false when none does within `limit`.
+inline bool WaitForTemporaryFrames(const std::filesystem::path& folder, size_t frames,
+                                   std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      if (e.path().filename().string().rfind("tempReport-", 0) == 0 &&
+          e.path().extension() == ".csv" && BlockNumbers(ReadText(e.path())).size() >= frames)
+        return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
 }
 
 }  // namespace recording_text

@@ -314,14 +314,7 @@ TEST_F(PelorinBatch, ASignalStopsTheRunAndFinishesTheRecording) {
     errFile_ = (work / "stderr.txt").string();
     const pid_t pid = Launch({"3", "1000000", "long"}, work.string());
     // Once a few frames are in its temporary file.
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    for (bool enough = false; !enough && std::chrono::steady_clock::now() < deadline;) {
-      std::this_thread::sleep_for(10ms);
-      for (const auto& e : fs::directory_iterator(work))
-        if (e.path().filename().string().rfind("tempReport-", 0) == 0 &&
-            e.path().extension() == ".csv")
-          enough = enough || Blocks(ReadFile(e.path())).size() >= 5;
-    }
+    WaitForTemporaryFrames(work, 5, 60s);
     kill(pid, signo);
     EXPECT_EQ(Wait(pid), 128 + signo) << ReadFile(errFile_);
     EXPECT_NE(ReadFile(errFile_).find("pelorin: interrupted;"), std::string::npos)

@@ -242,14 +242,7 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
     servers_.push_back(ServePanel(work / "devices"));
     Capture c(work, work / "devices", RawCapture(work / "cut.csv", 1000000));
     // Once a few frames are in its temporary file.
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    for (bool enough = false; !enough && std::chrono::steady_clock::now() < deadline;) {
-      std::this_thread::sleep_for(5ms);
-      for (const auto& e : fs::directory_iterator(work))
-        if (e.path().filename().string().rfind("tempReport-", 0) == 0 &&
-            e.path().extension() == ".csv")
-          enough = enough || BlockNumbers(ReadText(e.path())).size() >= 5;
-    }
+    WaitForTemporaryFrames(work, 5, 60s);
     c.Signal(signo);
     const Outcome o = c.Finish(60s);
     EXPECT_EQ(o.code, 128 + signo) << o.err;
