@@ -315,9 +315,10 @@ std::string ReportJunit(const CaptureOptions& o, const CaptureSummary& s) {
 
 bool WriteLineReports(const CaptureOptions& o, CaptureSummary& s, std::string* error) {
   bool ok = true;
+  error->clear();
   auto fail = [&](const std::string& cause) {
+    *error += (ok ? "" : "; ") + cause;
     ok = false;
-    *error = cause;
     s.messages.push_back(cause);
     if (s.exitStatus == kExitOk) s.exitStatus = kExitDeviceError;
   };

@@ -65,34 +65,36 @@ class CaptureReport : public ::testing::Test {
 
   Outcome Run(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
     args.insert(args.begin(), PELORIN_CAPTURE_BIN);
-    std::vector<char*> argv;
+    std::vector<char*> argv, envp;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<std::string> envs(env);
     for (char** e = environ; *e != nullptr; ++e) envs.push_back(*e);
-    std::vector<char*> envp;
     for (std::string& e : envs) envp.push_back(e.data());
     envp.push_back(nullptr);
-    const std::string out = Path("stdout"), err = Path("stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, Path("stdout").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, Path("stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     EXPECT_EQ(waitpid(pid, &status, 0), pid);
-    Outcome o;
-    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    o.out = ReadText(out);
-    o.err = ReadText(err);
-    return o;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+            ReadText(Path("stdout")), ReadText(Path("stderr"))};
   }
 
-  std::vector<std::string> Capture(const std::string& source, int frames, const std::string& name) {
-    return {"--source", source,  "--frames", std::to_string(frames), "--delay", "0",
-            "--quiet",  "--out", Path(name)};
+  // A capture of `frames` frames of `source` into `name`, with further options.
+  std::vector<std::string> Capture(const std::string& source, int frames, const std::string& name,
+                                   const std::vector<std::string>& more = {}) {
+    std::vector<std::string> a = {"--source", source, "--frames", std::to_string(frames),
+                                  "--delay",  "0",    "--quiet",  "--out",
+                                  Path(name)};
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
   }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
@@ -105,107 +107,66 @@ class CaptureReport : public ::testing::Test {
 
 // The JSON outcome word of a JUnit test case's state.
 std::string CheckWord(const std::string& junitState) {
-  if (junitState == "failure") return "fail";
-  if (junitState == "skipped") return "not checked";
-  return junitState;
+  return junitState == "failure" ? "fail" : junitState == "skipped" ? "not checked" : junitState;
 }
 
 TEST_F(CaptureReport, EveryKindOfRunFilesARecordTheSchemaAcceptsAndJUnitThatCountsItsChecks) {
-  std::ofstream(Path("wide.csv")) << "source, RawData\nvalue, *, *, 0, 255\n";
   // Line x = 2 may not rise above 1, except its cell (2, 3); the noise bound is loose.
   std::ofstream(Path("tight.csv")) << "value, *, *, 0, 255\nvalue, 2, *, , 1\n"
                                       "noise_pp, *, *, , 1000\nvalue, 2, 3, 0, 255\n";
   std::ofstream(Path("outside.csv")) << "value, 50, *, 0, 1\n";
+  const std::string golden = Path("golden.csv");
   struct Row {
     std::string name;
-    uint32_t repeatFrame = 0, zeroFrame = 0;
-    bool panel = true;
+    uint32_t repeatFrame, zeroFrame;
+    bool panel;
     std::vector<std::string> args;
-    int code = 0;
+    int code;
     std::string outcome;
     std::map<std::string, std::string> cases;  // JUnit test case -> state
     std::function<void(const json& report, const Outcome& run)> more;
   };
   const std::vector<Row> rows = {
-      {"a golden reference to compare with",
+      {"no checks: the capture alone",
        0,
        0,
        true,
-       Capture("raw", 10, "golden-raw.csv"),
+       Capture("raw", 10, "golden.csv"),
        0,
        "pass",
        {{"capture", "pass"}},
        [](const json& r, const Outcome&) {
          EXPECT_EQ(r["device"]["vidPid"], "6b3e:3a06");
-         EXPECT_EQ(r["frames"]["read"], 10);
-         EXPECT_EQ(r["limits"], nullptr);
-         EXPECT_NE(r["noise"], nullptr);  // measured for every report
-         EXPECT_EQ(r["checks"].size(), 1u);
+         EXPECT_EQ(r["noise"]["frames"], 10);  // measured for every report
        }},
-      {"a golden run on other frames of the same panel fails on the noise",
+      {"a golden of other frames of the panel, tolerance 0: the noise fails it",
        0,
        0,
        true,
-       [&] {
-         auto a = Capture("raw", 10, "g1.csv");
-         a.insert(a.end(), {"--golden", Path("golden-raw.csv")});
-         return a;
-       }(),
+       Capture("raw", 10, "g1.csv", {"--golden", golden}),
        3,
        "fail",
        {{"capture", "pass"}, {"golden", "failure"}},
        [](const json& r, const Outcome&) {
-         EXPECT_EQ(r["golden"]["outcome"], "fail");
          EXPECT_EQ(r["golden"]["cells"], 8 * 18);
          EXPECT_GT(r["golden"]["failures"].get<int>(), 0);
          EXPECT_GT(r["golden"]["maxDeviation"].get<double>(), 0.0);
-         EXPECT_LE(r["golden"]["maxDeviation"].get<double>(), 6.0);  // within the +-3 noise
+         EXPECT_LE(r["golden"]["maxDeviation"].get<double>(), 6.0);  // the +-3 noise
        }},
-      {"the same golden within a tolerance of the noise passes",
+      {"the same golden within the noise passes",
        0,
        0,
        true,
-       [&] {
-         auto a = Capture("raw", 10, "g2.csv");
-         a.insert(a.end(), {"--golden", Path("golden-raw.csv"), "--tolerance", "6"});
-         return a;
-       }(),
+       Capture("raw", 10, "g2.csv", {"--golden", golden, "--tolerance", "6"}),
        0,
        "pass",
        {{"capture", "pass"}, {"golden", "pass"}},
-       [](const json& r, const Outcome&) {
-         EXPECT_EQ(r["golden"]["failures"], 0);
-         EXPECT_EQ(r["golden"]["tolerance"],
-                   json({{"text", "6"}, {"amount", 6}, {"percent", false}}));
-       }},
-      {"wide limits pass",
+       nullptr},
+      {"a line rule fails its cells but the one a cell rule takes",
        0,
        0,
        true,
-       [&] {
-         auto a = Capture("raw", 5, "w.csv");
-         a.insert(a.end(), {"--limits", Path("wide.csv")});
-         return a;
-       }(),
-       0,
-       "pass",
-       {{"capture", "pass"}, {"limits value", "pass"}},
-       [](const json& r, const Outcome&) {
-         const json& rule = r["limits"]["rules"][0];
-         EXPECT_EQ(rule["line"], 2);
-         EXPECT_EQ(rule["cells"], 8 * 18);
-         EXPECT_LE(rule["lowest"].get<double>(), rule["highest"].get<double>());
-         EXPECT_EQ(rule["outcome"], "pass");
-       }},
-      {"a line's rule fails each of its cells but the one a cell rule takes",
-       0,
-       0,
-       true,
-       [&] {
-         auto a = Capture("raw", 5, "t.csv");
-         a.insert(a.end(), {"--limits", Path("tight.csv")});
-         return a;
-       }(),
+       Capture("raw", 5, "t.csv", {"--limits", Path("tight.csv")}),
        3,
        "fail",
        {{"capture", "pass"}, {"limits value", "failure"}, {"limits noise_pp", "pass"}},
@@ -213,46 +174,29 @@ TEST_F(CaptureReport, EveryKindOfRunFilesARecordTheSchemaAcceptsAndJUnitThatCoun
          const json& rules = r["limits"]["rules"];
          ASSERT_EQ(rules.size(), 4u);
          EXPECT_EQ(rules[0]["cells"], 8 * 18 - 18);
-         EXPECT_EQ(rules[0]["outcome"], "pass");
          EXPECT_EQ(rules[1]["cells"], 17);
          EXPECT_EQ(rules[1]["failures"], 17);
-         EXPECT_EQ(rules[1]["x"], 2);
-         EXPECT_EQ(rules[1]["y"], nullptr);
-         EXPECT_EQ(rules[1]["min"], nullptr);
-         EXPECT_EQ(rules[1]["outcome"], "fail");
-         EXPECT_EQ(rules[2]["kind"], "noise_pp");
-         EXPECT_EQ(rules[2]["cells"], 8 * 18);
          EXPECT_EQ(rules[2]["highest"], r["noise"]["peakToPeak"]["max"]);
          EXPECT_EQ(rules[3]["cells"], 1);
          EXPECT_EQ(rules[3]["outcome"], "pass");
-         EXPECT_NE(r["files"]["failures"], nullptr);
        }},
-      {"limits that name a line outside the panel: captured, not judged",
+      {"limits naming a line outside the panel: captured, not judged",
        0,
        0,
        true,
-       [&] {
-         auto a = Capture("raw", 3, "o.csv");
-         a.insert(a.end(), {"--limits", Path("outside.csv")});
-         return a;
-       }(),
+       Capture("raw", 3, "o.csv", {"--limits", Path("outside.csv")}),
        2,
        "error",
        {{"capture", "pass"}, {"limits value", "skipped"}},
        [](const json& r, const Outcome&) {
-         EXPECT_EQ(r["limits"]["rules"][0]["outcome"], "not checked");
-         EXPECT_NE(r["checks"][1]["message"].get<std::string>().find("outside the 8 x 18 panel"),
+         EXPECT_NE(r["checks"][1]["message"].dump().find("outside the 8 x 18 panel"),
                    std::string::npos);
        }},
       {"repeated and zeroed frames beyond the allowance",
        3,
        6,
        true,
-       [&] {
-         auto a = Capture("raw", 10, "b.csv");
-         a.insert(a.end(), {"--max-bad-frames", "0"});
-         return a;
-       }(),
+       Capture("raw", 10, "b.csv", {"--max-bad-frames", "0"}),
        3,
        "fail",
        {{"capture", "pass"}, {"bad frames", "failure"}},
@@ -262,7 +206,7 @@ TEST_F(CaptureReport, EveryKindOfRunFilesARecordTheSchemaAcceptsAndJUnitThatCoun
              json({{"total", 2}, {"zero", 1}, {"repeated", 1}, {"outOfRange", 0}, {"allowed", 0}}));
          EXPECT_NE(o.out.find("bad frames 2: 1 all zero, 1 repeated"), std::string::npos) << o.out;
        }},
-      {"no panel: the record says why, with no device",
+      {"no panel: no device, and the cause",
        0,
        0,
        false,
@@ -272,9 +216,7 @@ TEST_F(CaptureReport, EveryKindOfRunFilesARecordTheSchemaAcceptsAndJUnitThatCoun
        {{"capture", "error"}},
        [](const json& r, const Outcome&) {
          EXPECT_EQ(r["device"], nullptr);
-         EXPECT_EQ(r["end"], "not started");
-         EXPECT_NE(r["checks"][0]["message"].get<std::string>().find("open device error!"),
-                   std::string::npos);
+         EXPECT_NE(r["checks"][0]["message"].dump().find("open device error!"), std::string::npos);
        }},
   };
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -294,48 +236,39 @@ TEST_F(CaptureReport, EveryKindOfRunFilesARecordTheSchemaAcceptsAndJUnitThatCoun
     EXPECT_EQ(r["exitStatus"], o.code);
     EXPECT_EQ(r["outcome"], row.outcome);
     EXPECT_EQ(r["serial"], "SN 0042 <a&b>");
-    EXPECT_EQ(r["station"], "line 3");
-    std::map<std::string, std::string> cases;
-    for (const auto& [name, state] : checked["junit"]["cases"].items())
-      cases[name] = state.get<std::string>();
+    const auto cases = checked["junit"]["cases"].get<std::map<std::string, std::string>>();
     EXPECT_EQ(cases, row.cases);
     // The record's checks are the JUnit test cases, with the same outcomes.
-    for (const json& c : r["checks"])
-      EXPECT_EQ(c["outcome"], CheckWord(cases[c["name"].get<std::string>()])) << c.dump();
     EXPECT_EQ(r["checks"].size(), cases.size());
+    for (const json& c : r["checks"])
+      EXPECT_EQ(c["outcome"], CheckWord(cases.at(c["name"].get<std::string>()))) << c.dump();
     if (row.more) row.more(r, o);
   }
 }
 
 // A report replaces an earlier one only once it is whole: on a full disk the run fails
-// (exit 1, the cause named) and the earlier report stays as it was.
+// (exit 1, the cause named) and the earlier report stays as it was, with nothing beside it.
 TEST_F(CaptureReport, AReportThatCannotBeWrittenFailsTheRunAndLeavesTheOldOne) {
   ASSERT_NO_FATAL_FAILURE(Serve(0, 0));
   fs::create_directories(dir_ / "full");
   const std::string report = Path("full/unit.json");
   std::ofstream(report) << "the earlier unit's record\n";
-  auto args = Capture("base", 3, "a.csv");
-  args.insert(args.end(), {"--report", report});
-  Outcome o = Run(args, {"LD_PRELOAD=" PELORIN_ENOSPC_PRELOAD, "PELORIN_ENOSPC_MATCH=/full/",
-                         "PELORIN_ENOSPC_AFTER=100", "ASAN_OPTIONS=verify_asan_link_order=0"});
+  Outcome o = Run(Capture("base", 3, "a.csv", {"--report", report}),
+                  {"LD_PRELOAD=" PELORIN_ENOSPC_PRELOAD, "PELORIN_ENOSPC_MATCH=/full/",
+                   "PELORIN_ENOSPC_AFTER=100", "ASAN_OPTIONS=verify_asan_link_order=0"});
   EXPECT_EQ(o.code, 1) << o.out << o.err;
   EXPECT_NE(o.err.find("can't write " + report + ": No space left on device"), std::string::npos)
       << o.err;
   EXPECT_EQ(ReadText(report), "the earlier unit's record\n");
-  size_t files = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_ / "full")) ++files;
-  EXPECT_EQ(files, 1u);  // no half-written leftover beside it
-
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "full"), fs::directory_iterator()), 1);
   // With room, the same report is replaced whole.
-  args = Capture("base", 3, "b.csv");
-  args.insert(args.end(), {"--report", report});
-  o = Run(args);
+  o = Run(Capture("base", 3, "b.csv", {"--report", report}));
   EXPECT_EQ(o.code, 0) << o.out << o.err;
   EXPECT_EQ(json::parse(ReadText(report))["files"]["recording"], Path("b.csv"));
 }
 
-// A report that would overwrite a file of the run, or cannot be a file, is refused before
-// the panel is touched.
+// A report that would replace another file of the run, or cannot be a file, is refused
+// before the panel is touched.
 TEST_F(CaptureReport, AReportPathThatCannotHoldTheReportIsAUsageError) {
   ASSERT_NO_FATAL_FAILURE(Serve(0, 0));
   std::ofstream(Path("limits.csv")) << "value, *, *, 0, 255\n";
@@ -346,9 +279,7 @@ TEST_F(CaptureReport, AReportPathThatCannotHoldTheReportIsAUsageError) {
       {{"--report", Path("folder")}, "not a regular file"},
   };
   for (const auto& [extra, message] : rows) {
-    auto args = Capture("base", 3, "x.csv");
-    args.insert(args.end(), extra.begin(), extra.end());
-    const Outcome o = Run(args);
+    const Outcome o = Run(Capture("base", 3, "x.csv", extra));
     EXPECT_EQ(o.code, 2) << o.err;
     EXPECT_NE(o.err.find(message), std::string::npos) << o.err;
     EXPECT_FALSE(fs::exists(Path("x.csv")));
