@@ -323,9 +323,13 @@ bool WriteLineReports(const CaptureOptions& o, CaptureSummary& s, std::string* e
     if (s.exitStatus == kExitOk) s.exitStatus = kExitDeviceError;
   };
   std::string cause;
-  if (!o.junit.empty() && !WriteFileReplacing(o.junit, ReportJunit(o, s), &cause)) fail(cause);
+  CaptureOptions filed = o;  // the record names only the files that were written
+  if (!o.junit.empty() && !WriteFileReplacing(o.junit, ReportJunit(o, s), &cause)) {
+    fail(cause);
+    filed.junit.clear();
+  }
   // Last, so that it holds the exit status the run ends with.
-  if (!o.report.empty() && !WriteFileReplacing(o.report, ReportJson(o, s), &cause)) fail(cause);
+  if (!o.report.empty() && !WriteFileReplacing(o.report, ReportJson(filed, s), &cause)) fail(cause);
   return ok;
 }
 
