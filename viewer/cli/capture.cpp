@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -383,10 +382,9 @@ int Capture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary& s,
             : !s.recording.empty()
                 ? std::filesystem::path(s.recording).replace_extension().string() + "_failures.csv"
                 : std::string("pelorin_failures.csv");
-        std::ofstream csv(s.failuresCsv, std::ios::binary | std::ios::trunc);
-        csv << FailuresCsv(s.failures);
-        if (!csv.flush()) {
-          s.messages.push_back("can't write " + s.failuresCsv);
+        // An earlier list of the same name is replaced only by a whole one.
+        if (!WriteFileReplacing(s.failuresCsv, FailuresCsv(s.failures), &error)) {
+          s.messages.push_back(error);
           s.failuresCsv.clear();
         }
       }
