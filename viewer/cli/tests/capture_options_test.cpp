@@ -105,7 +105,7 @@ TEST(CaptureOptions, RefusesWhatCannotRun) {
             std::string::npos);
   // A serial number or station name goes into JSON, XML and a line's database.
   for (const std::string& label : {std::string(), std::string("a\nb"), std::string("tab\t"),
-                                  std::string("del\x7f"), std::string(201, 's')}) {
+                                   std::string("del\x7f"), std::string(201, 's')}) {
     EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--serial", label}).find("--serial"),
               std::string::npos)
         << label;
