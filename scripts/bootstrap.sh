@@ -22,8 +22,9 @@ PACKAGES=(
   dpkg-dev file
   # the Python module: pybind11, the interpreter's headers, numpy, and pytest for its tests
   pybind11-dev python3-dev python3-numpy python3-pytest
-  # JSON in the tests of the programs' machine-readable output
-  nlohmann-json3-dev
+  # JSON in the tests of the programs' machine-readable output, and the schema check of
+  # pelorin-capture's line report
+  nlohmann-json3-dev python3-jsonschema
 )
 
 missing=()

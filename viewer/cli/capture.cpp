@@ -7,10 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 
+#include "cli/line_report.h"
+#include "cli/run_info.h"
 #include "data/acquisition/acquisition_run.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/export/png_map.h"
@@ -125,10 +126,51 @@ bool SameSource(const std::string& name, int32_t type) {
          n == Lower(std::string(SourceCaption(type)));
 }
 
-int Usage(CaptureEnvironment& env, const std::string& message) {
+// A refusal of the command line or of a file it names; the line report says why.
+int Usage(CaptureEnvironment& env, CaptureSummary& s, const std::string& message) {
   if (env.err != nullptr) *env.err << "pelorin-capture: " << message << "\n";
+  s.error = message;
   return kExitUsage;
 }
+
+// Whether two names lead to the same file (or to where it would be made).
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec1, ec2;
+  const auto pa = std::filesystem::weakly_canonical(a, ec1);
+  const auto pb = std::filesystem::weakly_canonical(b, ec2);
+  return ec1 || ec2 ? a == b : pa == pb;
+}
+
+// Where the report and the JUnit file go must be writable, and must not be a file the
+// run reads or writes otherwise: it would be replaced at the end. Found before anything
+// else, since a report that cannot be written cannot say so itself.
+bool CheckReportPaths(const CaptureOptions& o, std::string* error) {
+  for (const std::string* file : {&o.report, &o.junit}) {
+    if (file->empty()) continue;
+    const std::filesystem::path p(*file);
+    const std::string dir = p.has_parent_path() ? p.parent_path().string() : std::string(".");
+    if (::access(dir.c_str(), W_OK) != 0) {
+      *error = "can't write " + *file + ": the folder " + dir + " is not writable";
+      return false;
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(p, ec) && !std::filesystem::is_regular_file(p, ec)) {
+      *error = "can't write " + *file + ": not a regular file";
+      return false;
+    }
+    for (const std::string* other : {&o.out, &o.limits, &o.golden, &o.failures, &o.png}) {
+      if (SameFile(*file, *other)) {
+        *error = *file + " is given for the report and for another file of the run";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+int Capture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary& s,
+            bool* summaryReady);
 
 }  // namespace
 
@@ -142,34 +184,72 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   s = CaptureSummary{};
   s.requested = o.frames;
   s.source = std::string(SourceModelName(o.sourceType));
+  const auto wallStart = std::chrono::system_clock::now();
+  const auto start = std::chrono::steady_clock::now();
+  s.startTime = IsoTimeUtc(wallStart);
+  const bool reporting = !o.report.empty() || !o.junit.empty();
+  std::string error;
+  if (reporting && !CheckReportPaths(o, &error)) return Usage(env, s, error);
 
+  bool summaryReady = false;
+  int code = Capture(o, env, s, &summaryReady);
+  // The shell's convention: 128 + the signal (130 for Ctrl-C, 143 for SIGTERM).
+  if (code == kExitInterrupted && env.signalNumber != nullptr && env.signalNumber->load() > 0)
+    code = 128 + env.signalNumber->load();
+  s.endTime = IsoTimeUtc(std::chrono::system_clock::now());
+  s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  s.exitStatus = code;
+  if (reporting) {
+    if (!WriteLineReports(o, s, &error) && env.err != nullptr)
+      *env.err << "pelorin-capture: " << error << "\n";
+    code = s.exitStatus;
+  }
+  if (summaryReady && env.out != nullptr)
+    *env.out << (o.json ? SummaryJson(s) : SummaryText(s)) << std::flush;
+  return code;
+}
+
+namespace {
+
+int Capture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary& s,
+            bool* summaryReady) {
   // Everything that can be wrong with the command line is found before the device opens.
   LimitsFile limits;
   std::string error;
   if (!o.limits.empty()) {
-    if (!LoadLimits(o.limits, &limits, &error)) return Usage(env, error);
+    if (!LoadLimits(o.limits, &limits, &error)) return Usage(env, s, error);
     if (!limits.source.empty() && !SameSource(limits.source, o.sourceType)) {
-      return Usage(env, "the limits are for " + limits.source + ", the capture reads " + s.source);
+      return Usage(env, s,
+                   "the limits are for " + limits.source + ", the capture reads " + s.source);
     }
   }
   GoldenFrame golden;
   Tolerance tolerance;
   if (!o.golden.empty()) {
-    if (!LoadGolden(o.golden, &golden, &error)) return Usage(env, error);
+    if (!LoadGolden(o.golden, &golden, &error)) return Usage(env, s, error);
     if (!SameSource(golden.source, o.sourceType)) {
       return Usage(
-          env, "the golden recording holds " + golden.source + ", the capture reads " + s.source);
+          env, s,
+          "the golden recording holds " + golden.source + ", the capture reads " + s.source);
     }
   }
   if (!ParseTolerance(o.tolerance, &tolerance))
-    return Usage(env, "bad tolerance \"" + o.tolerance + "\"");
+    return Usage(env, s, "bad tolerance \"" + o.tolerance + "\"");
+  s.rules = UncheckedRules(limits);
+  if (!o.golden.empty()) {
+    s.golden = GoldenResult{.file = o.golden,
+                            .source = golden.source,
+                            .frames = golden.frames,
+                            .tolerance = o.tolerance,
+                            .parsed = tolerance};
+  }
   const std::filesystem::path outPath =
       o.out.empty() ? std::filesystem::path() : std::filesystem::path(o.out);
   const std::string workDir =
       outPath.has_parent_path() ? outPath.parent_path().string() : std::string(".");
-  if (::access(workDir.c_str(), W_OK) != 0) return Usage(env, "can't write in " + workDir);
+  if (::access(workDir.c_str(), W_OK) != 0) return Usage(env, s, "can't write in " + workDir);
   if (!o.out.empty() && std::filesystem::exists(outPath))
-    return Usage(env, o.out + " exists already");
+    return Usage(env, s, o.out + " exists already");
 
   const DeviceIo& io = env.io;
   InstantModel model(io);
@@ -179,8 +259,10 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   model.SetSelectedChip(o.chip);
   int32_t handle = 0;
   const StartOutcome start = PrepareAcquisition(io, {&model}, o.order, handle, CloseDeviceHandle);
+  if (handle > 0) s.device = env.identify ? env.identify() : CorlinkIdentity();
   if (!start.ok) {
-    if (env.err != nullptr) *env.err << "pelorin-capture: " << StartFailureText(start) << "\n";
+    s.error = StartFailureText(start);
+    if (env.err != nullptr) *env.err << "pelorin-capture: " << s.error << "\n";
     CloseDeviceHandle(handle);
     return start.statusCode == kStatusIllegalSelection ? kExitUsage : kExitDeviceError;
   }
@@ -199,8 +281,10 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
   settings.batchFrameLimit = o.frames;
   settings.matlabDump = o.mat;
   if (env.deviceGone) settings.deviceGone = env.deviceGone;
-  const bool withNoise =
+  const bool noiseRules =
       HasRules(limits, LimitKind::NoisePp) || HasRules(limits, LimitKind::NoiseRms);
+  // The report holds the noise figures of every run; the noise costs a pass over each frame.
+  const bool withNoise = noiseRules || !o.report.empty();
   CaptureHost host(model, o, env, withNoise);
   RunOutcome outcome;
   {
@@ -252,36 +336,45 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
     if (code == kExitOk) code = kExitDeviceError;
   }
   s.badFrames = outcome.badFrames;
+  s.captured = code == kExitOk;
   const CellStatistics& stats = host.Stats();
+  const PanelNoiseReport noiseReport = withNoise ? host.Noise() : PanelNoiseReport{};
+  if (withNoise) s.noise = NoiseFiguresFor(noiseReport);
+  const CellNoiseFigures noiseFigures =
+      withNoise ? NoiseFiguresOf(noiseReport) : CellNoiseFigures{};
 
   if (code == kExitOk && (!o.limits.empty() || !o.golden.empty())) {
     std::vector<CellBounds> bounds;
     if (!ResolveLimits(limits, LimitKind::Value, stats.Width(), stats.Height(), &bounds, &error)) {
-      code = Usage(env, error);
+      code = Usage(env, s, error);
     } else {
       CheckValueLimits(stats, bounds, &s.failures);
       std::vector<CellBounds> pp, rms;
-      if (withNoise) {
+      if (noiseRules) {
         if (!ResolveLimits(limits, LimitKind::NoisePp, stats.Width(), stats.Height(), &pp,
                            &error) ||
             !ResolveLimits(limits, LimitKind::NoiseRms, stats.Width(), stats.Height(), &rms,
                            &error)) {
-          code = Usage(env, error);
+          code = Usage(env, s, error);
         } else {
-          const PanelNoiseReport report = host.Noise();
           s.noiseChecked = true;
-          s.noisePpMax = report.noisePp.max;
-          s.noiseRmsMax = report.noiseRms.max;
-          CheckNoiseLimits(NoiseFiguresOf(report), pp, rms, &s.failures);
+          s.noisePpMax = noiseReport.noisePp.max;
+          s.noiseRmsMax = noiseReport.noiseRms.max;
+          CheckNoiseLimits(noiseFigures, pp, rms, &s.failures);
         }
       }
       if (code == kExitOk && !o.golden.empty() &&
           !CheckGolden(stats, golden, tolerance, &s.failures, &error)) {
-        code = Usage(env, error);
+        code = Usage(env, s, error);
       }
     }
     if (code == kExitOk) {
       s.judged = true;
+      if (!JudgedRules(limits, stats, noiseRules ? &noiseFigures : nullptr, s.failures, &s.rules,
+                       &error)) {
+        s.messages.push_back(error);  // refused by the checks above already
+      }
+      if (s.golden) MeasureGolden(stats, golden, s.failures, &*s.golden);
       if (!s.failures.empty()) {
         code = kExitLimitsFailed;
         s.failuresCsv =
@@ -289,10 +382,9 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
             : !s.recording.empty()
                 ? std::filesystem::path(s.recording).replace_extension().string() + "_failures.csv"
                 : std::string("pelorin_failures.csv");
-        std::ofstream csv(s.failuresCsv, std::ios::binary | std::ios::trunc);
-        csv << FailuresCsv(s.failures);
-        if (!csv.flush()) {
-          s.messages.push_back("can't write " + s.failuresCsv);
+        // An earlier list of the same name is replaced only by a whole one.
+        if (!WriteFileReplacing(s.failuresCsv, FailuresCsv(s.failures), &error)) {
+          s.messages.push_back(error);
           s.failuresCsv.clear();
         }
       }
@@ -325,8 +417,10 @@ int RunCapture(const CaptureOptions& o, CaptureEnvironment& env, CaptureSummary*
     }
   }
 
-  if (env.out != nullptr) *env.out << (o.json ? SummaryJson(s) : SummaryText(s)) << std::flush;
+  *summaryReady = true;
   return code;
 }
+
+}  // namespace
 
 }  // namespace pelorin

@@ -5,11 +5,13 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/capture_options.h"
+#include "cli/check_results.h"
 #include "data/acquisition/bad_frames.h"
 #include "data/device_io.h"
 #include "data/limits/panel_check.h"
@@ -26,6 +28,10 @@ struct CaptureEnvironment {
   bool progressIsTerminal = false;  // redraw one progress line instead of printing steps
   // Set from a signal handler: the run stops after the current frame, as with Stop.
   const std::atomic<bool>* interrupted = nullptr;
+  // The signal that interrupted the run, when known: the exit status is then 128 + it.
+  const std::atomic<int>* signalNumber = nullptr;
+  // The device the library opened last. Default: asks corlink.
+  std::function<DeviceIdentity()> identify;
 };
 
 // What a run found, for the summary.
@@ -52,6 +58,17 @@ struct CaptureSummary {
   double noisePpMax = 0, noiseRmsMax = 0;
   std::vector<CellFailure> failures;
   std::vector<std::string> messages;  // what the worker reported on the way
+
+  // For the line report.
+  std::string startTime, endTime;        // ISO 8601 UTC
+  double seconds = 0;                    // from start to end
+  std::optional<DeviceIdentity> device;  // once the device is open
+  std::optional<NoiseFigures> noise;     // with a report or noise limits
+  std::vector<RuleResult> rules;         // each limits rule, in file order
+  std::optional<GoldenResult> golden;
+  bool captured = false;  // every frame asked for was read and recorded
+  std::string error;      // why a run that was not judged ended (usage, device)
+  int exitStatus = 0;
 };
 
 // Runs the capture and prints the summary; returns the exit code.

@@ -16,6 +16,17 @@ bool ToInt(const std::string& text, int64_t lo, int64_t hi, int32_t* out) {
   return true;
 }
 
+// A serial number or station name: printable, no control characters (they end up in
+// JSON, XML and a line's database), bounded.
+bool IsLabel(const std::string& text) {
+  if (text.empty() || text.size() > 200) return false;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) return false;
+  }
+  return true;
+}
+
 std::optional<int32_t> SourceOf(const std::string& name) {
   if (name == "diff") return kSourceDiff;
   if (name == "base") return kSourceBase;
@@ -59,11 +70,18 @@ Reads N frames from the touch controller without a window, writes them as a reco
   --max-bad-frames N fail (exit 3) when more than N frames are bad: all zero, the same as
                      the frame before, or a cell outside what the source can hold
                      (default: bad frames are counted, not judged)
+  --report FILE      the run's record as JSON, for a production line: device, times,
+                     each check with what was measured, its limits and outcome; written
+                     whatever the run's end (device lost, disk full, interrupted)
+  --junit FILE       the checks as JUnit XML, one test case each
+  --serial SN        the unit's serial number, into the record
+  --station NAME     the test station, into the record
   --json             print the summary as JSON
   --quiet            no progress line
   -h, --help         this text
 
-Exit status: 0 ok, 1 device or recording error (in use, lost, not ready, disk full),
+Exit status: 0 ok, 1 device or recording error (in use, lost, not ready, disk full, a
+report that could not be written),
 2 usage, 3 limits failed or too many bad frames, 130 interrupted by Ctrl-C, 143 by SIGTERM (the frames read are kept).
 )";
 }
@@ -145,6 +163,14 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
        : arg == "--golden"   ? o.golden
        : arg == "--failures" ? o.failures
                              : o.png) = value;
+    } else if (arg == "--report" || arg == "--junit") {
+      if (!next()) return false;
+      if (value.empty() || value.back() == '/') return bad("a file name");
+      (arg == "--report" ? o.report : o.junit) = value;
+    } else if (arg == "--serial" || arg == "--station") {
+      if (!next()) return false;
+      if (!IsLabel(value)) return bad("1 to 200 printable characters");
+      (arg == "--serial" ? o.serial : o.station) = value;
     } else if (arg == "--tolerance") {
       if (!next()) return false;
       o.tolerance = value;
@@ -184,6 +210,10 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
   }
   if (!haveSource || !haveFrames) {
     *error = !haveSource ? "--source is required" : "--frames is required";
+    return false;
+  }
+  if (!o.report.empty() && o.report == o.junit) {
+    *error = "--report and --junit name the same file";
     return false;
   }
   if (o.tolerance != "0" && o.golden.empty()) {

@@ -30,6 +30,10 @@ struct CaptureOptions {
   std::string png;              // heat map of the mean frame
   std::optional<std::pair<int32_t, int32_t>> range;  // colour range min:max of the picture
   std::optional<int32_t> maxBadFrames;               // bad frames allowed; none: not judged
+  std::string report;                                // the run's JSON record for a production line
+  std::string junit;                                 // the same run as JUnit XML for CI
+  std::string serial;                                // the unit's serial number, into both
+  std::string station;                               // the test station, into both
   int32_t delayMs = 10;  // pause before each frame, as DELAY_BEFORE_ENABLE_DIGNOSIS
   bool json = false;
   bool quiet = false;

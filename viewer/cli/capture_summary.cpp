@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/capture.h"
+#include "cli/json_number.h"
 
 namespace pelorin {
 namespace {
@@ -19,13 +20,6 @@ std::string Format(int digits, double v) {
   else
     std::snprintf(text, sizeof text, "%.*f", digits, v);
   return text;
-}
-
-// Numbers as the text summary rounds them (6 significant digits); not-a-number and
-// infinities, which JSON cannot hold, as null.
-nlohmann::ordered_json JsonNumber(double v) {
-  if (!(v == v) || v > 1e300 || v < -1e300) return nullptr;
-  return std::strtod(Format(-1, v).c_str(), nullptr);
 }
 
 }  // namespace

@@ -87,10 +87,10 @@ int main(int argc, char** argv) {
   env.err = &std::cerr;
   env.progressIsTerminal = ::isatty(STDERR_FILENO) != 0;
   env.interrupted = &g_interrupted;
-  int code = pelorin::RunCapture(options, env);
+  env.signalNumber = &g_signal;
+  // 128 + the signal when one ended the run (130 for Ctrl-C, 143 for SIGTERM).
+  const int code = pelorin::RunCapture(options, env);
   std::fflush(stdout);
   ::close(summaryFd);
-  // The shell's convention: 128 + the signal (130 for Ctrl-C, 143 for SIGTERM).
-  if (code == pelorin::kExitInterrupted && g_signal.load() != 0) code = 128 + g_signal.load();
   return code;
 }

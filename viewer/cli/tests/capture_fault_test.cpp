@@ -23,10 +23,11 @@
 #include <thread>
 #include <vector>
 
-#include "recording_text.h"
 #include "fault_kinds.h"
 #include "panelsim/faults.h"
 #include "panelsim/server.h"
+#include "recording_text.h"
+#include "report_check.h"
 
 extern char** environ;
 
@@ -161,6 +162,28 @@ class CaptureFaults : public ::testing::Test {
     return a;
   }
 
+  // The capture with a line report and its JUnit file in `work`.
+  std::vector<std::string> ReportedCapture(const fs::path& work, int frames) {
+    std::vector<std::string> a = RawCapture(work / "cut.csv", frames);
+    a.insert(a.end(), {"--report", (work / "report.json").string(), "--junit",
+                       (work / "report.xml").string()});
+    return a;
+  }
+
+  // A run cut short files its record all the same: it validates, says how the run ended
+  // and holds the exit status; the JUnit file has the capture as an error.
+  static json CutShortReport(const fs::path& work, const Outcome& o, const std::string& outcome) {
+    const json checked =
+        report_check::Check((work / "report.json").string(), (work / "report.xml").string());
+    if (checked.is_discarded()) return checked;
+    EXPECT_EQ(checked["junit"]["cases"], json({{"capture", "error"}}));
+    const json r = json::parse(ReadText(work / "report.json"));
+    EXPECT_EQ(r["exitStatus"], o.code);
+    EXPECT_EQ(r["outcome"], outcome);
+    EXPECT_EQ(r["checks"][0]["outcome"], "error");
+    return r;
+  }
+
   static json Summary(const Outcome& o) {
     json j = json::parse(o.out, nullptr, false);
     EXPECT_FALSE(j.is_discarded()) << "standard output is not JSON:\n" << o.out;
@@ -240,7 +263,7 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
     SCOPED_TRACE(strsignal(signo));
     const fs::path work = Case(std::string("signal-") + std::to_string(signo));
     servers_.push_back(ServePanel(work / "devices"));
-    Capture c(work, work / "devices", RawCapture(work / "cut.csv", 1000000));
+    Capture c(work, work / "devices", ReportedCapture(work, 1000000));
     // Once a few frames are in its temporary file.
     WaitForTemporaryFrames(work, 5, 60s);
     c.Signal(signo);
@@ -253,6 +276,11 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
     const std::vector<int> blocks = BlockNumbers(ReadText(work / "cut.csv"));
     EXPECT_GE(blocks.size(), 5u);
     EXPECT_EQ(blocks, OneTo(s["recorded"].get<int>()));
+    const json r = CutShortReport(work, o, "interrupted");
+    if (r.is_discarded()) continue;
+    EXPECT_EQ(r["end"], "interrupted");
+    EXPECT_EQ(r["frames"]["recorded"], s["recorded"]);
+    EXPECT_NE(r["device"], nullptr);
   }
 }
 
@@ -261,7 +289,7 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
 TEST_F(CaptureFaults, UnplugMidCaptureGivesJsonThatParses) {
   const fs::path work = Case("unplug");
   auto server = ServePanel(work / "devices");
-  Capture c(work, work / "devices", RawCapture(work / "cut.csv", 1000000));
+  Capture c(work, work / "devices", ReportedCapture(work, 1000000));
   const auto deadline = std::chrono::steady_clock::now() + 60s;
   while (std::chrono::steady_clock::now() < deadline && server->CommandCount(0x86) < 100)
     std::this_thread::sleep_for(5ms);
@@ -273,6 +301,11 @@ TEST_F(CaptureFaults, UnplugMidCaptureGivesJsonThatParses) {
   EXPECT_EQ(s["deviceLost"], true);
   EXPECT_EQ(s["outcome"], "device lost");
   EXPECT_EQ(BlockNumbers(ReadText(work / "cut.csv")), OneTo(s["recorded"].get<int>()));
+  const json r = CutShortReport(work, o, "error");
+  if (r.is_discarded()) return;
+  EXPECT_EQ(r["deviceLost"], true);
+  EXPECT_EQ(r["end"], "device lost");
+  EXPECT_GT(r["frames"]["read"].get<int>(), 0);
 }
 
 // The disk fills up part-way through the recording: exit 1, the cause named, and the
@@ -282,7 +315,10 @@ TEST_F(CaptureFaults, AFullDiskEndsTheCaptureAndKeepsEveryFrameWritten) {
   const fs::path work = Case("full");
   fs::create_directories(work / "disk");
   servers_.push_back(ServePanel(work / "devices"));
-  Capture c(work, work / "devices", RawCapture(work / "disk" / "full.csv", 1000),
+  std::vector<std::string> args = RawCapture(work / "disk" / "full.csv", 1000);
+  args.insert(args.end(), {"--report", (work / "report.json").string(), "--junit",
+                           (work / "report.xml").string()});
+  Capture c(work, work / "devices", args,
             {"LD_PRELOAD=" PELORIN_ENOSPC_PRELOAD, "PELORIN_ENOSPC_MATCH=/disk/",
              "PELORIN_ENOSPC_AFTER=6000", "ASAN_OPTIONS=verify_asan_link_order=0"});
   const Outcome o = c.Finish(120s);
@@ -299,6 +335,11 @@ TEST_F(CaptureFaults, AFullDiskEndsTheCaptureAndKeepsEveryFrameWritten) {
   // The temporary file became the recording: nothing else is left in the folder.
   for (const auto& e : fs::directory_iterator(work / "disk"))
     EXPECT_NE(e.path().filename().string().rfind("tempReport", 0), 0u) << e.path();
+  // The report lies on another disk: it tells what the full one cost.
+  const json r = CutShortReport(work, o, "error");
+  if (r.is_discarded()) return;
+  EXPECT_EQ(r["end"], "recording failed");
+  EXPECT_NE(r["messages"].dump().find("No space left on device"), std::string::npos);
 }
 
 // Two captures in one folder at the same time, with the usual time-stamped names: each

@@ -29,7 +29,8 @@ TEST(CaptureOptions, EveryOptionLandsInItsField) {
              "mat",      "--limits",   "l.csv",       "--golden", "g.csv",     "--tolerance",
              "2.5%",     "--failures", "f.csv",       "--png",    "m.png",     "--range",
              "-10:90",   "--delay",    "0",           "--json",   "--quiet",   "--max-bad-frames",
-             "0"});
+             "0",        "--report",   "r.json",      "--junit",  "r.xml",     "--serial",
+             "SN 42/a",  "--station",  "line 3"});
   EXPECT_EQ(o.sourceType, kSourceRawDiff);
   EXPECT_EQ(o.frames, 50);
   EXPECT_EQ(o.every, 3);
@@ -48,6 +49,10 @@ TEST(CaptureOptions, EveryOptionLandsInItsField) {
   EXPECT_TRUE(o.json);
   EXPECT_TRUE(o.quiet);
   EXPECT_EQ(o.maxBadFrames, 0);
+  EXPECT_EQ(o.report, "r.json");
+  EXPECT_EQ(o.junit, "r.xml");
+  EXPECT_EQ(o.serial, "SN 42/a");
+  EXPECT_EQ(o.station, "line 3");
 }
 
 TEST(CaptureOptions, DefaultsAndTheSourceAndChipNames) {
@@ -97,6 +102,17 @@ TEST(CaptureOptions, RefusesWhatCannotRun) {
             "--tolerance needs --golden");
   EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--golden", "g", "--tolerance", "-3%"})
                 .find("--tolerance"),
+            std::string::npos);
+  // A serial number or station name goes into JSON, XML and a line's database.
+  for (const std::string& label : {std::string(), std::string("a\nb"), std::string("tab\t"),
+                                   std::string("del\x7f"), std::string(201, 's')}) {
+    EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--serial", label}).find("--serial"),
+              std::string::npos)
+        << label;
+  }
+  EXPECT_EQ(Refusal({"--source", "diff", "--frames", "5", "--report", "r", "--junit", "r"}),
+            "--report and --junit name the same file");
+  EXPECT_NE(Refusal({"--source", "diff", "--frames", "5", "--report", "out/"}).find("--report"),
             std::string::npos);
   EXPECT_EQ(Refusal({"--source", "diff", "--frames", "5", "--json=1"}), "--json takes no value");
   EXPECT_EQ(Refusal({"--source", "diff", "--frames"}), "--frames needs a value");

@@ -169,11 +169,13 @@ bool HasRules(const LimitsFile& limits, LimitKind kind) {
 }
 
 bool ResolveLimits(const LimitsFile& limits, LimitKind kind, int32_t width, int32_t height,
-                   std::vector<CellBounds>* out, std::string* error) {
+                   std::vector<CellBounds>* out, std::string* error, std::vector<int32_t>* ruleOf) {
   out->assign(width > 0 && height > 0 ? size_t(width) * size_t(height) : 0, CellBounds{});
+  if (ruleOf != nullptr) ruleOf->assign(out->size(), -1);
   // Specificity of the rule that set each cell: 0 none, 1 panel, 2 line, 3 cell.
   std::vector<uint8_t> level(out->size(), 0);
-  for (const LimitRule& r : limits.rules) {
+  for (size_t n = 0; n < limits.rules.size(); ++n) {
+    const LimitRule& r = limits.rules[n];
     if (r.kind != kind) continue;
     if (r.x >= width || r.y >= height) {
       *error = "limits line " + std::to_string(r.line) + " names (" +
@@ -191,6 +193,7 @@ bool ResolveLimits(const LimitsFile& limits, LimitKind kind, int32_t width, int3
         if (specific < level[i]) continue;
         level[i] = specific;
         (*out)[i] = CellBounds{r.min, r.max};
+        if (ruleOf != nullptr) (*ruleOf)[i] = static_cast<int32_t>(n);
       }
     }
   }

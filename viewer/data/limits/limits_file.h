@@ -55,9 +55,11 @@ struct CellBounds {
 };
 
 // Per-cell bounds of one kind for a width x height panel, [x * height + y]. False when
-// a rule names a line outside the panel.
+// a rule names a line outside the panel. ruleOf, when given, receives for each cell the
+// index in limits.rules of the rule that set its bounds, or -1.
 bool ResolveLimits(const LimitsFile& limits, LimitKind kind, int32_t width, int32_t height,
-                   std::vector<CellBounds>* out, std::string* error);
+                   std::vector<CellBounds>* out, std::string* error,
+                   std::vector<int32_t>* ruleOf = nullptr);
 
 bool HasRules(const LimitsFile& limits, LimitKind kind);
 
