@@ -75,7 +75,7 @@ void Firmware::Impl::Z1Write(int chip, uint8_t command, const uint8_t* p, size_t
       }
       break;
     case 0x86:
-      if (n >= 6 && CrcOk(p, 6)) {
+      if (n >= 6 && CrcOk(p, 6) && !Refuses(Be32(p))) {
         r.bytes = ReadMemory(chip, Be32(p), 12, true);
         AppendCrc(r.bytes);
       } else {
