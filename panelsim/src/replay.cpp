@@ -24,9 +24,9 @@ struct KindName {
   const char* short_name;
 };
 constexpr KindName kKinds[] = {
-    {Kind::Raw, "RawData", "raw"},     {Kind::Base, "Base", "base"},
-    {Kind::Diff, "Diff", "diff"},      {Kind::Cycle, "Cycle", "cycle"},
-    {Kind::Loop, "Loop", "loop"},      {Kind::RawDiff, "RawDiff", "rawdiff"},
+    {Kind::Raw, "RawData", "raw"}, {Kind::Base, "Base", "base"},
+    {Kind::Diff, "Diff", "diff"},  {Kind::Cycle, "Cycle", "cycle"},
+    {Kind::Loop, "Loop", "loop"},  {Kind::RawDiff, "RawDiff", "rawdiff"},
 };
 
 bool SameWord(std::string_view a, std::string_view b) {
@@ -36,9 +36,15 @@ bool SameWord(std::string_view a, std::string_view b) {
          });
 }
 
-std::optional<Kind> KindOf(std::string_view name) {
+// A Type field without the blank the writer puts after "Type,".
+std::string_view Trimmed(std::string_view name) {
   while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
   while (!name.empty() && (name.back() == ' ' || name.back() == '\r')) name.remove_suffix(1);
+  return name;
+}
+
+std::optional<Kind> KindOf(std::string_view name) {
+  name = Trimmed(name);
   for (const KindName& k : kKinds)
     if (SameWord(name, k.model) || SameWord(name, k.short_name)) return k.kind;
   return std::nullopt;
@@ -84,7 +90,7 @@ class ReplayLoader : public pelorin::RecordingVisitor {
     Source& s = sources_.at(source);
     s.kind = KindOf(name);
     if (!s.kind) {
-      Error(5, "source type \"" + std::string(name) + "\" is none the chips serve (" +
+      Error(5, "source type \"" + std::string(Trimmed(name)) + "\" is none the chips serve (" +
                    KnownNames() + ")");
       return;
     }
@@ -102,8 +108,7 @@ class ReplayLoader : public pelorin::RecordingVisitor {
     *cells = cells_.data();
     *mask = mask_.data();
   }
-  void EndBlock(size_t source, const pelorin::BlockFigures&, int32_t frameIndex,
-                int32_t) override {
+  void EndBlock(size_t source, const pelorin::BlockFigures&, int32_t frameIndex, int32_t) override {
     Source& s = sources_.at(source);
     if (!s.keep || !error_.empty()) return;
     const int lo = s.kind == Kind::RawDiff ? -255 : 0;
@@ -226,7 +231,8 @@ std::shared_ptr<const ReplayData> ReplayData::Load(const ReplayOptions& options,
   }
   if (!any) return fail("line 5: the file holds no " + options.source + " source");
   const int width = loader.width();
-  if (width > 255) return fail("line 3: Width " + std::to_string(width) + " is more than 255 drive lines");
+  if (width > 255)
+    return fail("line 3: Width " + std::to_string(width) + " is more than 255 drive lines");
 
   const int chips = given.chips ? panel->chips : 1;
   const int sensing = panel->master_senses ? chips : chips - 1;
@@ -251,8 +257,8 @@ std::shared_ptr<const ReplayData> ReplayData::Load(const ReplayOptions& options,
     height = diff->height;
   }
   std::vector<int> sense;
-  if (!SplitSense(height, chips, panel->master_senses, given.sense ? panel->sense : std::vector<int>{},
-                  &sense, &why))
+  if (!SplitSense(height, chips, panel->master_senses,
+                  given.sense ? panel->sense : std::vector<int>{}, &sense, &why))
     return fail(why);
   for (int c = chips - sensing; c < chips; ++c)
     if (sense[size_t(c)] < overlap) return fail("the overlap is wider than a chip's sense lines");
@@ -298,9 +304,12 @@ std::shared_ptr<const ReplayData> ReplayData::Load(const ReplayOptions& options,
         if (!haveBase) b.assign(d.size(), 0);
         for (size_t i = 0; i < d.size(); ++i) {
           int rv = r[i], bv = b[i];
-          if (haveBase) rv = bv - d[i];
-          else if (haveRaw) bv = rv + d[i];
-          else bv = std::max<int>(d[i], 0), rv = std::max<int>(-d[i], 0);
+          if (haveBase)
+            rv = bv - d[i];
+          else if (haveRaw)
+            bv = rv + d[i];
+          else
+            bv = std::max<int>(d[i], 0), rv = std::max<int>(-d[i], 0);
           if (rv < 0 || rv > 255 || bv < 0 || bv > 255)
             return fail("frame " + std::to_string(f + 1) +
                         ": RawDiff does not fit the Base and RawData cells beside it");
@@ -381,7 +390,8 @@ std::vector<uint8_t> ReplayData::Block(const PanelModel& model, int chip, Region
       const size_t cell = size_t(x) * size_t(a->height) + size_t(y);
       uint8_t v = a->frames[f][cell];
       if (b != nullptr)
-        v = static_cast<uint8_t>(static_cast<int8_t>(std::clamp(int(v) - int(b->frames[f][cell]), -128, 127)));
+        v = static_cast<uint8_t>(
+            static_cast<int8_t>(std::clamp(int(v) - int(b->frames[f][cell]), -128, 127)));
       out[header + size_t(d) * size_t(stride) + size_t(i)] = v;
     }
   }

@@ -42,13 +42,13 @@ enum class ReplayPace {
 };
 
 struct ReplayOptions {
-  std::string file;          // empty: no replay
-  std::string source;        // serve only this source type of the file ("" = all)
-  bool loop = false;         // start again after the last frame
+  std::string file;    // empty: no replay
+  std::string source;  // serve only this source type of the file ("" = all)
+  bool loop = false;   // start again after the last frame
   ReplayPace pace = ReplayPace::Recorded;
-  int interval_ms = 0;       // ReplayPace::Fixed
-  bool reverse = false;      // the file was recorded with each chip's sense lines reversed
-  bool turn_over = false;    // ... with the drive lines in reverse order
+  int interval_ms = 0;     // ReplayPace::Fixed
+  bool reverse = false;    // the file was recorded with each chip's sense lines reversed
+  bool turn_over = false;  // ... with the drive lines in reverse order
 };
 
 // The loaded recording as the chips serve it.
