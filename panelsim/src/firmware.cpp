@@ -22,6 +22,7 @@ bool Firmware::Impl::Ready() const {
   // The frame must exist (the recording may have ended) and be due.
   const ReplayData& r = *config.replay;
   if (state.replay_frame >= r.frame_count()) return false;
+  if (!replay_started) return true;  // frame 0: the recording's clock starts when it is read
   const auto due = replay_start + std::chrono::milliseconds(r.DueMs(state.replay_frame));
   return std::chrono::steady_clock::now() >= due;
 }
@@ -33,12 +34,6 @@ bool Firmware::Impl::Refuses(uint32_t address) const {
 }
 
 void Firmware::Impl::NextReplayFrame() {
-  const auto now = std::chrono::steady_clock::now();
-  if (!replay_started) {
-    replay_started = true;
-    replay_start = now;
-    return;
-  }
   // Mode words that come without a read between them (report-to-OS switches, a host
   // starting over) keep the frame: no frame of the recording goes unseen.
   if (!replay_read) return;
@@ -47,7 +42,7 @@ void Firmware::Impl::NextReplayFrame() {
   if (state.replay_frame < count) ++state.replay_frame;
   if (state.replay_frame >= count && config.replay->options().loop) {
     state.replay_frame = 0;
-    replay_start = now;
+    replay_started = false;  // the next round's clock starts when its first frame is read
   }
 }
 
@@ -65,7 +60,13 @@ std::vector<uint8_t> Firmware::Impl::ReadMemory(int chip, uint32_t address, int 
     const size_t offset = static_cast<size_t>(address & 0xFFFFFF) * 4;
     bool ready = Ready();
     if (top == 0x50 && offset == 0 && count_poll) ++ready_polls;
-    if (config.replay && count_poll && !(top == 0x50 && offset == 0)) replay_read = true;
+    if (config.replay && count_poll && !(top == 0x50 && offset == 0)) {
+      replay_read = true;
+      if (!replay_started) {
+        replay_started = true;
+        replay_start = std::chrono::steady_clock::now();
+      }
+    }
     // Frames count from 1 here (the model's frame number, or the recording's frame + 1).
     const uint32_t frame = config.replay ? state.replay_frame + 1 : state.frame;
     CacheEntry& entry = cache[{chip, top}];

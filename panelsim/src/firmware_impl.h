@@ -78,8 +78,9 @@ struct Firmware::Impl {
   };
   std::map<std::pair<int, int>, CacheEntry> cache;
 
-  // Replay: whether the host has read data of the frame served now, and when frame 0 was
-  // first asked for (the recording's times count from there).
+  // Replay: whether the host has read data of the frame served now, and when the data of
+  // frame 0 was first read (the recording's times count from there; the time a host takes
+  // to start up is not the recording's).
   bool replay_read = false;
   bool replay_started = false;
   std::chrono::steady_clock::time_point replay_start;
