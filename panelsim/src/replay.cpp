@@ -229,7 +229,9 @@ std::shared_ptr<const ReplayData> ReplayData::Load(const ReplayOptions& options,
                   "); serve one with --replay-source");
     height = s.height;
   }
-  if (!any) return fail("line 5: the file holds no " + options.source + " source");
+  if (!any && !options.source.empty())
+    return fail("line 5: the file holds no " + options.source + " source");
+  if (!any) return fail("line 5: the file names no source type");
   const int width = loader.width();
   if (width > 255)
     return fail("line 3: Width " + std::to_string(width) + " is more than 255 drive lines");
