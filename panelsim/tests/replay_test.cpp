@@ -319,6 +319,42 @@ TEST_F(ReplayFiles, OnlyTheFilesSourceTypesAreServed) {
   }
 }
 
+TEST_F(ReplayFiles, EachCarrierRefusesAsItsChipsDo) {
+  // A Base recording: Base is served, Diff refused in the carrier's own way.
+  const std::string file = Write(Recording(2, {3}, {"Base"}, 1, Byte));
+  ProgramOptions o;
+  std::string err;
+  ASSERT_TRUE(Load({"--replay", file}, &o, &err)) << err;
+  auto z2Read = [](uint32_t a) {
+    std::vector<uint8_t> r(19, 0);
+    r[0] = 0x09;
+    r[1] = 0x1E;
+    for (int i = 0; i < 4; ++i) r[size_t(4 + i)] = uint8_t(a >> (8 * i));
+    return r;
+  };
+  struct Case {
+    DeviceType type;
+    std::function<bool(Firmware&, uint32_t)> answered;  // a data answer came back
+  };
+  const Case cases[] = {
+      // Z1 on the feature channel: the retry NACK instead of 12 bytes and a CRC.
+      {DeviceType::Z2UsbBrg,
+       [](Firmware& fw, uint32_t a) { return Command(fw, 0x86, Z1Address(a)).size() == 14; }},
+      // Z2 letters have no refusal: no answer at all.
+      {DeviceType::Z2Usb,
+       [&](Firmware& fw, uint32_t a) { return !SendOutput(fw, z2Read(a)).answers.empty(); }},
+      {DeviceType::Z3Usb, [](Firmware& fw, uint32_t a) { return !Host(fw).Read(a, 8).empty(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(DeviceTypeName(c.type));
+    FirmwareConfig cfg = o.server.firmware;
+    cfg.type = c.type;
+    Firmware fw(cfg);
+    EXPECT_TRUE(c.answered(fw, 0x51000000));
+    EXPECT_FALSE(c.answered(fw, 0x53000000));
+  }
+}
+
 TEST_F(ReplayFiles, RawDiffIsRebuiltFromWhatTheFileLacks) {
   // Base - Raw Data must give the recorded difference whichever of the two the file holds.
   auto cell = [](int, int s, int x, int y) {

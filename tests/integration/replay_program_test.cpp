@@ -148,8 +148,9 @@ TEST_F(ReplayPrograms, ACaptureReplayedAndCapturedAgainIsTheSame) {
     const char* source;
     const char* other;  // a type the recording lacks: refused by the replaying chips
   };
-  const Case cases[] = {{"base", "diff"},  {"raw", "cycle"}, {"diff", "base"},
-                        {"cycle", "loop"}, {"loop", "raw"},  {"rawdiff", "diff"}};
+  // Every type in one file goes through the library in replay_run_test; here a few
+  // through the programs.
+  const Case cases[] = {{"base", "diff"}, {"diff", "base"}, {"rawdiff", "loop"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);
     const std::string first = std::string(c.source) + "-first.csv";
