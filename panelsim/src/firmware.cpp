@@ -33,6 +33,14 @@ bool Firmware::Impl::Refuses(uint32_t address) const {
          !config.replay->Serves(static_cast<Region>(top));
 }
 
+void Firmware::Impl::MarkReplayRead() {
+  replay_read = true;
+  if (!replay_started) {
+    replay_started = true;
+    replay_start = std::chrono::steady_clock::now();
+  }
+}
+
 void Firmware::Impl::NextReplayFrame() {
   // Mode words that come without a read between them (report-to-OS switches, a host
   // starting over) keep the frame: no frame of the recording goes unseen.
@@ -60,13 +68,7 @@ std::vector<uint8_t> Firmware::Impl::ReadMemory(int chip, uint32_t address, int 
     const size_t offset = static_cast<size_t>(address & 0xFFFFFF) * 4;
     bool ready = Ready();
     if (top == 0x50 && offset == 0 && count_poll) ++ready_polls;
-    if (config.replay && count_poll && !(top == 0x50 && offset == 0)) {
-      replay_read = true;
-      if (!replay_started) {
-        replay_started = true;
-        replay_start = std::chrono::steady_clock::now();
-      }
-    }
+    if (config.replay && count_poll && !(top == 0x50 && offset == 0)) MarkReplayRead();
     // Frames count from 1 here (the model's frame number, or the recording's frame + 1).
     const uint32_t frame = config.replay ? state.replay_frame + 1 : state.frame;
     CacheEntry& entry = cache[{chip, top}];

@@ -87,6 +87,7 @@ struct Firmware::Impl {
   // A read the chips cannot serve: a data region the replayed recording does not hold.
   bool Refuses(uint32_t address) const;
   void NextReplayFrame();
+  void MarkReplayRead();  // the host has read data of the frame served now
 
   // Cascade state.
   std::vector<uint8_t> ReadMemory(int chip, uint32_t address, int n, bool count_poll);

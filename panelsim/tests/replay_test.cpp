@@ -412,6 +412,26 @@ TEST_F(ReplayFiles, FramesAdvancePerReadCycleAndEndOrLoop) {
   }
 }
 
+TEST_F(ReplayFiles, TheBufferedDataChannelMovesOnOnceABlockWasStreamed) {
+  // DEV_USB_BRG_EP1 streams the master's raw-difference block on get-feature requests.
+  const std::string file = Write(Recording(
+      1, {2}, {"RawDiff"}, 3, [](int f, int, int, int) { return std::to_string(f + 1); }));
+  ProgramOptions o;
+  std::string err;
+  ASSERT_TRUE(Load({"--replay", file, "--replay-pace", "fast"}, &o, &err)) << err;
+  FirmwareConfig cfg = o.server.firmware;
+  cfg.type = DeviceType::UsbBrgEp1;
+  Firmware fw(cfg);
+  std::vector<int> seen;
+  for (int i = 0; i < 3; ++i) {
+    Command(fw, 0x85, {0x21});
+    auto g = GetFeature(fw);  // 09 55 10 n, then the block: 4 header bytes and the cells
+    ASSERT_TRUE(g && (*g)[1] == 0x55);
+    seen.push_back((*g)[4 + 4]);
+  }
+  EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
+}
+
 TEST_F(ReplayFiles, FramesAreDueAsPaced) {
   // Stamps that go back (a clock step) or repeat never make a frame due earlier than the
   // one before it.
