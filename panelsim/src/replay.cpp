@@ -68,8 +68,6 @@ std::string KnownNames() {
   return s;
 }
 
-}  // namespace
-
 // Keeps the blocks of the sources to be served, checking every cell as it comes.
 class ReplayLoader : public pelorin::RecordingVisitor {
  public:
@@ -116,11 +114,9 @@ class ReplayLoader : public pelorin::RecordingVisitor {
     for (size_t i = 0; i < cells_.size(); ++i) {
       const int32_t v = mask_[i] != 0 ? cells_[i] : 0;  // "N/A" is served as 0
       if (v < lo || v > 255) {
-        const int64_t block = int64_t(frameIndex) * int64_t(sources_.size()) + int64_t(source);
-        const int64_t line = pelorin::kFirstBlockLine + block * (int64_t(width_) + 2) + 1 +
-                             int64_t(i / size_t(s.height));
-        Error(line, "cell value " + std::to_string(v) + " is outside " + std::to_string(lo) +
-                        " to 255, what a chip's " + KindText(*s.kind) + " cell can hold");
+        Error(LineOf(source, size_t(frameIndex), i / size_t(s.height)),
+              "cell value " + std::to_string(v) + " is outside " + std::to_string(lo) +
+                  " to 255, what a chip's " + KindText(*s.kind) + " cell can hold");
         return;
       }
       frame[i] = static_cast<int16_t>(v);
@@ -132,6 +128,13 @@ class ReplayLoader : public pelorin::RecordingVisitor {
     for (const KindName& k : kKinds)
       if (k.kind == kind) return k.model;
     return "?";
+  }
+
+  // The line of a cell row: blocks follow the header in frame order, each source's block
+  // a header line, Width rows and an empty line.
+  int64_t LineOf(size_t source, size_t frame, size_t row) const {
+    const int64_t block = int64_t(frame) * int64_t(sources_.size()) + int64_t(source);
+    return pelorin::kFirstBlockLine + block * (int64_t(width_) + 2) + 1 + int64_t(row);
   }
 
   const std::string& error() const { return error_; }
@@ -152,8 +155,6 @@ class ReplayLoader : public pelorin::RecordingVisitor {
   std::vector<uint8_t> mask_;
   std::string error_;
 };
-
-namespace {
 
 // Sense lines per chip: the counts given when there is one per chip, else Height split
 // evenly over the sensing chips (the first ones one line more when it does not divide).
@@ -312,9 +313,13 @@ std::shared_ptr<const ReplayData> ReplayData::Load(const ReplayOptions& options,
             bv = rv + d[i];
           else
             bv = std::max<int>(d[i], 0), rv = std::max<int>(-d[i], 0);
-          if (rv < 0 || rv > 255 || bv < 0 || bv > 255)
-            return fail("frame " + std::to_string(f + 1) +
-                        ": RawDiff does not fit the Base and RawData cells beside it");
+          if (rv < 0 || rv > 255 || bv < 0 || bv > 255) {
+            const size_t source = size_t(raw_diff - sources.data());
+            return fail("line " +
+                        std::to_string(loader.LineOf(source, f, i / size_t(raw_diff->height))) +
+                        ": RawDiff " + std::to_string(d[i]) +
+                        " does not fit the Base or RawData cell beside it (0 to 255)");
+          }
           r[i] = uint8_t(rv);
           b[i] = uint8_t(bv);
         }

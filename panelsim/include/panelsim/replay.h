@@ -92,7 +92,6 @@ class ReplayData {
   int width_ = 0;
   std::array<Plane, 6> planes_;  // indexed by region - 0x50; the 0x50 plane is not used
   std::vector<int64_t> due_ms_;
-  friend class ReplayLoader;
 };
 
 }  // namespace panelsim
