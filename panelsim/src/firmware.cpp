@@ -16,7 +16,42 @@ Firmware::Impl::Impl(const FirmwareConfig& cfg, std::shared_ptr<FaultPlan> plan)
 }
 
 bool Firmware::Impl::Ready() const {
-  return state.diagnostic && ready_polls >= config.ready_after_polls && !faults->NeverReady();
+  if (!state.diagnostic || ready_polls < config.ready_after_polls || faults->NeverReady())
+    return false;
+  if (!config.replay) return true;
+  // The frame must exist (the recording may have ended) and be due.
+  const ReplayData& r = *config.replay;
+  if (state.replay_frame >= r.frame_count()) return false;
+  if (!replay_started) return true;  // frame 0: the recording's clock starts when it is read
+  const auto due = replay_start + std::chrono::milliseconds(r.DueMs(state.replay_frame));
+  return std::chrono::steady_clock::now() >= due;
+}
+
+bool Firmware::Impl::Refuses(uint32_t address) const {
+  const uint32_t top = address >> 24;
+  return config.replay && top >= 0x51 && top <= 0x55 &&
+         !config.replay->Serves(static_cast<Region>(top));
+}
+
+void Firmware::Impl::MarkReplayRead() {
+  replay_read = true;
+  if (!replay_started) {
+    replay_started = true;
+    replay_start = std::chrono::steady_clock::now();
+  }
+}
+
+void Firmware::Impl::NextReplayFrame() {
+  // Mode words that come without a read between them (report-to-OS switches, a host
+  // starting over) keep the frame: no frame of the recording goes unseen.
+  if (!replay_read) return;
+  replay_read = false;
+  const size_t count = config.replay->frame_count();
+  if (state.replay_frame < count) ++state.replay_frame;
+  if (state.replay_frame >= count && config.replay->options().loop) {
+    state.replay_frame = 0;
+    replay_started = false;  // the next round's clock starts when its first frame is read
+  }
 }
 
 int Firmware::Impl::ChipOfSlaveIndex(int index) const {
@@ -33,16 +68,22 @@ std::vector<uint8_t> Firmware::Impl::ReadMemory(int chip, uint32_t address, int 
     const size_t offset = static_cast<size_t>(address & 0xFFFFFF) * 4;
     bool ready = Ready();
     if (top == 0x50 && offset == 0 && count_poll) ++ready_polls;
+    if (config.replay && count_poll && !(top == 0x50 && offset == 0)) MarkReplayRead();
+    // Frames count from 1 here (the model's frame number, or the recording's frame + 1).
+    const uint32_t frame = config.replay ? state.replay_frame + 1 : state.frame;
     CacheEntry& entry = cache[{chip, top}];
-    if (!entry.valid || entry.frame != state.frame || entry.ready != ready) {
+    if (!entry.valid || entry.frame != frame || entry.ready != ready) {
       const uint32_t repeat = config.repeat_frame;
-      const uint32_t served = repeat != 0 && state.frame > repeat ? state.frame - 1 : state.frame;
-      entry.bytes = model.Block(chip, static_cast<Region>(top), served, ready);
-      if (config.zero_frame != 0 && state.frame == config.zero_frame) {
+      const uint32_t served = repeat != 0 && frame > repeat ? frame - 1 : frame;
+      if (config.replay)
+        entry.bytes = config.replay->Block(model, chip, static_cast<Region>(top), served - 1, ready);
+      else
+        entry.bytes = model.Block(chip, static_cast<Region>(top), served, ready);
+      if (config.zero_frame != 0 && frame == config.zero_frame) {
         // The rawdiff header (ready flag, frame number) stays: only the cells are lost.
         std::fill(entry.bytes.begin() + (top == 0x50 ? 4 : 0), entry.bytes.end(), uint8_t{0});
       }
-      entry.frame = state.frame;
+      entry.frame = frame;
       entry.ready = ready;
       entry.valid = true;
     }
@@ -118,6 +159,7 @@ void Firmware::Impl::SetMode(int chip, uint16_t word) {
       state.diagnostic = true;
       ++state.frame;
       ready_polls = 0;
+      if (config.replay) NextReplayFrame();
       break;
     case 0x20: state.diagnostic = false; break;
     case 0x51: state.report_to_os = false; break;

@@ -2,6 +2,7 @@
 // One Impl per device; Firmware serialises every call into it.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <utility>
@@ -76,6 +77,17 @@ struct Firmware::Impl {
     std::vector<uint8_t> bytes;
   };
   std::map<std::pair<int, int>, CacheEntry> cache;
+
+  // Replay: whether the host has read data of the frame served now, and when the data of
+  // frame 0 was first read (the recording's times count from there; the time a host takes
+  // to start up is not the recording's).
+  bool replay_read = false;
+  bool replay_started = false;
+  std::chrono::steady_clock::time_point replay_start;
+  // A read the chips cannot serve: a data region the replayed recording does not hold.
+  bool Refuses(uint32_t address) const;
+  void NextReplayFrame();
+  void MarkReplayRead();  // the host has read data of the frame served now
 
   // Cascade state.
   std::vector<uint8_t> ReadMemory(int chip, uint32_t address, int n, bool count_poll);

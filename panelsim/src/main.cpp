@@ -19,6 +19,11 @@ int main(int argc, char** argv) {
     std::fputs(panelsim::Usage().c_str(), stdout);
     return 0;
   }
+  // A recording that cannot be served stops here, before anything is served.
+  if (!panelsim::PrepareReplay(&options, &error)) {
+    std::fprintf(stderr, "panelsim: %s\n", error.c_str());
+    return 2;
+  }
   // Signals are taken synchronously; block them before any thread starts.
   sigset_t set;
   sigemptyset(&set);
@@ -46,6 +51,10 @@ int main(int argc, char** argv) {
   if (!options.quiet) {
     std::printf("panelsim: %s, %d chip(s), %d drive lines, serving %s\n", panelsim::DeviceTypeName(firmware.type),
                 firmware.panel.chips, firmware.panel.drive, server->SocketPath().c_str());
+    if (firmware.replay)
+      std::printf("panelsim: replaying %s: %zu frame(s) of %s%s\n", options.replay.file.c_str(),
+                  firmware.replay->frame_count(), firmware.replay->ServedNames().c_str(),
+                  options.replay.loop ? ", looped" : "");
     std::fflush(stdout);
   }
   timespec tick{1, 0};

@@ -69,6 +69,22 @@ Device:
                       (four collections), the device a hub refresh hands to the
                       mode-change program
 
+Replay (a recording served as the chips' data; see the README):
+  --replay FILE       serve the frames of a recording (.csv or .tbl) in place of the
+                      panel model: Width gives the drive lines, Height the sense lines,
+                      split over --chips chips (default 1 with --replay) evenly or as
+                      --sense lists them; each source type of the file at its address,
+                      the others refused; masked cells ("N/A") read 0
+  --replay-source T   serve only the source type T of the file (RawData, Base, Diff,
+                      Cycle, Loop, RawDiff, or raw, base, ...)
+  --replay-pace P     recorded (default): a frame is ready once its recorded time has
+                      come; fast: one frame per frame cycle; MS: one every MS ms
+                      (--pace recorded and --pace fast say the same)
+  --loop              start again after the last frame (default: after the last frame
+                      the firmware stays not ready)
+  --replay-reverse    the file was recorded with each chip's sense lines reversed
+  --replay-turn-over  the file was recorded with the drive lines turned over
+
 Wire:
   --folder DIR        socket folder (default $CORLINK_VIRTUAL_DIR, else
                       $XDG_RUNTIME_DIR/corlink, else /tmp/corlink-<uid>)
@@ -194,11 +210,13 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std
     } else if (arg == "--chips") {
       if (!number(1, 8, &v)) return false;
       panel.chips = static_cast<int>(v);
+      o.given.chips = true;
     } else if (arg == "--drive") {
       if (!number(1, 255, &v)) return false;
       panel.drive = static_cast<int>(v);
     } else if (arg == "--sense") {
       if (!next(&text)) return false;
+      o.given.sense = true;
       panel.sense.clear();
       size_t start = 0;
       while (start <= text.size()) {
@@ -215,6 +233,7 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std
     } else if (arg == "--overlap") {
       if (!number(0, 15, &v)) return false;
       panel.overlap = static_cast<int>(v);
+      o.given.overlap = true;
     } else if (arg == "--seed") {
       if (!number(0, 0xFFFFFFFFL, &v)) return false;
       panel.seed = static_cast<uint32_t>(v);
@@ -253,9 +272,40 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std
         *error = "bad value for --port: \"" + o.server.port + "\" (a USB location such as 1-1.4)";
         return false;
       }
-    } else if (arg == "--pace") {
-      if (!number(0, 1000000, &v)) return false;
-      o.server.pace_us = static_cast<int>(v);
+    } else if (arg == "--replay") {
+      if (!next(&o.replay.file)) return false;
+      if (o.replay.file.empty()) {
+        *error = "--replay needs a file name";
+        return false;
+      }
+    } else if (arg == "--replay-source") {
+      if (!next(&o.replay.source)) return false;
+    } else if (arg == "--loop") {
+      o.replay.loop = true;
+    } else if (arg == "--replay-reverse") {
+      o.replay.reverse = true;
+    } else if (arg == "--replay-turn-over") {
+      o.replay.turn_over = true;
+    } else if (arg == "--replay-pace" || arg == "--pace") {
+      // --pace alone is the wire's microseconds; its words recorded and fast (no number
+      // can be mistaken for them) pace a replay.
+      if (!next(&text)) return false;
+      if (text == "recorded") {
+        o.replay.pace = ReplayPace::Recorded;
+      } else if (text == "fast") {
+        o.replay.pace = ReplayPace::Fast;
+      } else if (arg == "--replay-pace" && ToLong(text, 1, 3600000, &v)) {
+        o.replay.pace = ReplayPace::Fixed;
+        o.replay.interval_ms = static_cast<int>(v);
+      } else if (arg == "--pace" && ToLong(text, 0, 1000000, &v)) {
+        o.server.pace_us = static_cast<int>(v);
+      } else {
+        *error = "bad value for " + arg + ": \"" + text + "\" (" +
+                 (arg == "--pace" ? "microseconds 0 to 1000000, or recorded or fast"
+                                  : "recorded, fast, or milliseconds 1 to 3600000") +
+                 ")";
+        return false;
+      }
     } else if (arg == "--folder") {
       if (!next(&o.server.folder)) return false;
     } else if (arg == "--name") {
@@ -282,7 +332,23 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* out, std
     *error = why;
     return false;
   }
+  const bool replayOnly = o.replay.loop || o.replay.reverse || o.replay.turn_over ||
+                          !o.replay.source.empty() || o.replay.pace != ReplayPace::Recorded;
+  if (replayOnly && o.replay.file.empty()) {
+    *error = "--replay-source, --replay-pace, --loop, --replay-reverse and --replay-turn-over "
+             "go with --replay FILE";
+    return false;
+  }
   *out = o;
+  return true;
+}
+
+bool PrepareReplay(ProgramOptions* options, std::string* error) {
+  if (options->replay.file.empty()) return true;
+  auto data = ReplayData::Load(options->replay, options->given, &options->server.firmware.panel,
+                               error);
+  if (!data) return false;
+  options->server.firmware.replay = std::move(data);
   return true;
 }
 

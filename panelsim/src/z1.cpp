@@ -75,7 +75,7 @@ void Firmware::Impl::Z1Write(int chip, uint8_t command, const uint8_t* p, size_t
       }
       break;
     case 0x86:
-      if (n >= 6 && CrcOk(p, 6)) {
+      if (n >= 6 && CrcOk(p, 6) && !Refuses(Be32(p))) {
         r.bytes = ReadMemory(chip, Be32(p), 12, true);
         AppendCrc(r.bytes);
       } else {
@@ -299,6 +299,8 @@ Outcome Firmware::Impl::HandleFeature(const Request& req) {
         reply.data[3] = static_cast<uint8_t>(n);
         std::copy_n(block.begin() + static_cast<long>(ep1_offset), n, reply.data.begin() + 4);
         ep1_offset += n;
+        // The whole block streamed: the frame was read, the next cycle may move on.
+        if (config.replay && ep1_offset >= used) MarkReplayRead();
         Deliver(std::move(reply), TakeFault(0x55), out);
         return out;
       }

@@ -48,6 +48,8 @@ Outcome Firmware::Impl::HandleZ2(const Request& req) {
     case 0x1E:
     case 0x00: {
       ++state.commands;
+      // This carrier has no refusal: a read the chip cannot serve goes unanswered.
+      if (code == 0x1E && Refuses(Le32(in + 4))) return out;
       memory_answer(code == 0 ? 0 : Le32(in + 4));
       auto fault = TakeFault(code);
       if (fault && fault->kind == FaultKind::WrongLength) a.data[2] = 20;

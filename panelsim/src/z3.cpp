@@ -35,7 +35,7 @@ Z3Result Firmware::Impl::Z3Execute(int chip, uint8_t cmd, const uint8_t* p, size
     case 0x85: SetMode(chip, Le16(buf)); break;
     case 0x86: {  // data: the carrier splits a long read into several answers
       uint16_t count = Le16(buf + 4);
-      if (count == 0) {
+      if (count == 0 || Refuses(Le32(buf))) {
         r.refused = true;
         break;
       }

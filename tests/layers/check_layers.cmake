@@ -3,7 +3,12 @@
 # - viewer/data is headless: no wxWidgets, GL or windowing headers, nothing of view or app;
 # - viewer/cli and the Python module (python/) use viewer/data and corlink only, headless too;
 # - viewer/view never includes viewer/app;
-# - no viewer file includes a corlink header but corlink.h.
+# - no viewer file includes a corlink header but corlink.h;
+# - formats/ (file formats the viewer and panelsim share) depends on nothing of the project:
+#   its quoted includes stay inside formats/, and it includes no wxWidgets, corlink or
+#   panelsim header;
+# - panelsim links no viewer code and meets corlink only on the wire: no viewer or corlink
+#   header.
 # cmake -DROOT=<source tree> -P check_layers.cmake; prints each violation and their count,
 # and fails when there is one.
 if(NOT ROOT)
@@ -62,6 +67,38 @@ foreach(file IN LISTS sources)
     endif()
   endforeach()
 endforeach()
+
+# formats/ and panelsim/: the shared parsers and the emulator stand apart.
+file(GLOB_RECURSE apart LIST_DIRECTORIES false
+  ${ROOT}/formats/*.h ${ROOT}/formats/*.cpp ${ROOT}/panelsim/*.h ${ROOT}/panelsim/*.cpp)
+foreach(file IN LISTS apart)
+  file(RELATIVE_PATH rel ${ROOT} ${file})
+  string(REGEX MATCH "^[^/]+" part "${rel}")
+  get_filename_component(dir ${file} DIRECTORY)
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*([<\"])([^>\"]*)[>\"].*" "\\1" mark "${line}")
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*" "\\1" inc "${line}")
+    get_filename_component(name "${inc}" NAME)
+    set(viewer_header FALSE)
+    if(inc MATCHES "^(data|view|app|cli)/" OR inc MATCHES "^viewer/")
+      set(viewer_header TRUE)
+    endif()
+    if(inc MATCHES "^(wx|GL|GLES[0-9]*|EGL|X11|gtk|gdk)/")
+      violation(${file} "${inc}" "${part} is headless and stands apart from the viewer")
+    elseif(name STREQUAL "corlink.h" OR inc MATCHES "^corlink/")
+      violation(${file} "${inc}" "${part} meets corlink only on the wire")
+    elseif(viewer_header)
+      violation(${file} "${inc}" "${part} links no viewer code")
+    elseif(part STREQUAL "formats" AND inc MATCHES "^panelsim/")
+      violation(${file} "${inc}" "formats/ depends on nothing of the project")
+    elseif(part STREQUAL "formats" AND mark STREQUAL "\""
+           AND NOT EXISTS ${ROOT}/formats/${inc} AND NOT EXISTS ${dir}/${inc})
+      violation(${file} "${inc}" "formats/ depends on nothing of the project")
+    endif()
+  endforeach()
+endforeach()
+list(APPEND sources ${apart})
 
 list(LENGTH sources scanned)
 message("${violations} layer violations in ${scanned} files")

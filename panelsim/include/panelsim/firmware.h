@@ -71,6 +71,7 @@
 #include "panelsim/device.h"
 #include "panelsim/faults.h"
 #include "panelsim/panel_model.h"
+#include "panelsim/replay.h"
 
 namespace panelsim {
 
@@ -108,10 +109,17 @@ struct FirmwareConfig {
   // is served twice (the frames after it come one late), frame zero_frame as all zero.
   uint32_t repeat_frame = 0;
   uint32_t zero_frame = 0;
+  // A recording served in place of the panel model (replay.h); panel then holds the
+  // cascade ReplayData::Load laid out. A new frame cycle (mode word 0x21) moves to the next
+  // frame once the host has read data of the one before; the ready flag stays 0 until the
+  // frame is due (pace) and, without loop, for good after the last frame: the recording
+  // has ended and nothing is made up.
+  std::shared_ptr<const ReplayData> replay;
 };
 
 struct FirmwareState {
   uint32_t frame = 0;          // frames started by raw mode words
+  uint32_t replay_frame = 0;   // replay: the recording's frame served now, from 0
   uint16_t mode_word = 0;      // last mode word to the master
   bool diagnostic = false;
   bool report_to_os = true;

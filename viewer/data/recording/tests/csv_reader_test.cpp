@@ -1,4 +1,4 @@
-#include "data/recording/csv_reader.h"
+#include "recording/csv_reader.h"
 
 #include <gtest/gtest.h>
 
