@@ -17,7 +17,7 @@
 #include "app/help_book.h"
 #include "app/main_template.h"
 #include "app/main_window_view_controls.h"
-#include "app/status_line.h"
+#include "data/session/status_line.h"
 #include "data/live_model.h"
 #include "data/status_text.h"
 #include "view/about_dlg.h"

@@ -1,0 +1,172 @@
+// The session's rules one at a time: an unattended run and its exit status, a Start the
+// device refuses, a close asked for during a load, reports of an earlier run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "data/live_model.h"
+#include "data/session/batch_verdict.h"
+#include "data/session/viewer_session.h"
+#include "data/source_type.h"
+#include "data/status_text.h"
+#include "fake_view.h"
+#include "temp_dir.h"
+
+namespace pelorin {
+namespace {
+
+using testing::FakeView;
+using testing::ScriptedDevice;
+using testing::TempDir;
+
+TEST(BatchVerdict, OnlyAFullRecordedRunEndsWithZero) {
+  struct Case {
+    const char* name;
+    RunOutcome outcome;
+    int signal;
+    int status;
+    std::string message;
+  };
+  RunOutcome full;
+  full.end = RunEnd::BatchLimit;
+  full.framesRead = 5;
+  full.framesRecorded = 5;
+  full.recordingPath = "/w/r.csv";
+  RunOutcome lost = full;
+  lost.end = RunEnd::DeviceLost;
+  lost.cause = "the device is gone";
+  lost.framesRead = 2;
+  RunOutcome stopped = full;
+  stopped.end = RunEnd::Stopped;
+  stopped.framesRead = 3;
+  RunOutcome diskFull = full;
+  diskFull.recordingError = "disk full";
+  const Case cases[] = {
+      {"full", full, 0, 0, "5 frames recorded in /w/r.csv"},
+      {"interrupted", full, 2, 130, "interrupted; 5 frames recorded in /w/r.csv"},
+      {"device lost", lost, 0, 1,
+       "the device is gone after 2 frames; 5 frames recorded in /w/r.csv"},
+      {"stopped early", stopped, 0, 1,
+       "stopped after 3 of 5 frames; 5 frames recorded in /w/r.csv"},
+      {"recording failed", diskFull, 0, 1, "the recording failed: disk full"},
+  };
+  for (const Case& c : cases) {
+    const ExitVerdict v = BatchVerdict(c.outcome, 5, c.signal);
+    EXPECT_EQ(v.status, c.status) << c.name;
+    EXPECT_EQ(v.message, c.message) << c.name;
+  }
+}
+
+class SessionRules : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(PELORIN_DEFAULT_SETTINGS, dir.File("PLsetting.ini"));
+    testing::OneReadyChip(dev);
+  }
+  std::unique_ptr<ViewerSession> NewSession(DeviceIo io) {
+    auto s = std::make_unique<ViewerSession>(view);
+    s->SetDeviceIo(std::move(io), [](int32_t) {});
+    return s;
+  }
+  std::string Recording() const {
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+      if (e.path().filename().string().rfind("day", 0) == 0) return e.path().string();
+    }
+    return {};
+  }
+
+  TempDir dir;
+  ScriptedDevice dev;
+  FakeView view;
+};
+
+TEST_F(SessionRules, BatchRunRecordsItsFramesClosesAndExitsWithZero) {
+  auto session = NewSession(dev.Io());
+  session->Init({"3", "3", "day"}, dir.Path().string());  // RawData, three frames
+  ASSERT_EQ(session->Mode(), RunMode::Live) << session->Text(Field::Status);
+  EXPECT_TRUE(session->Settings().dumpEnabled);
+  ASSERT_TRUE(view.PumpUntil([&] { return view.closeRequests > 0; }));
+  EXPECT_EQ(session->Mode(), RunMode::Idle);
+  session->Close();
+  EXPECT_EQ(view.exitStatus, 0) << view.exitMessage;
+  EXPECT_FALSE(Recording().empty());
+}
+
+TEST_F(SessionRules, RefusedStartLeavesTheControlsAndSaysWhy) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(DeviceIo&)> spoil;
+    int32_t status;
+  };
+  const Case cases[] = {
+      {"no device",
+       {},
+       [](DeviceIo& io) { io.OpenDevice = [](int) { return -1; }; },
+       kStatusOpenDeviceError},
+      {"no device, unattended",
+       {"3", "3", "day"},
+       [](DeviceIo& io) { io.OpenDevice = [](int) { return -1; }; },
+       kStatusOpenDeviceError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    view.closeRequests = 0;
+    view.exitStatus = 0;
+    DeviceIo io = dev.Io();
+    c.spoil(io);
+    auto session = NewSession(io);
+    session->Init(c.args, dir.Path().string());
+    if (c.args.empty()) session->Start();
+    view.Pump();
+    EXPECT_EQ(session->Mode(), RunMode::Idle);
+    EXPECT_EQ(session->Text(Field::Status).rfind(StatusMessageText(c.status), 0), 0u)
+        << session->Text(Field::Status);
+    EXPECT_TRUE(session->Enabled(Control::Start));
+    EXPECT_FALSE(session->Enabled(Control::Stop));
+    EXPECT_TRUE(session->Enabled(Control::Load));
+    // An unattended run that cannot start ends the program with status 1.
+    EXPECT_EQ(view.exitStatus, c.args.empty() ? 0 : 1);
+    EXPECT_EQ(view.closeRequests, c.args.empty() ? 0 : 1);
+    session->Close();
+  }
+}
+
+TEST_F(SessionRules, CloseDuringALoadWaitsForTheLoad) {
+  {
+    auto recorder = NewSession(dev.Io());
+    recorder->Init({"3", "3", "day"}, dir.Path().string());
+    ASSERT_TRUE(view.PumpUntil([&] { return view.closeRequests > 0; }));
+    recorder->Close();
+  }
+  ASSERT_FALSE(Recording().empty());
+  view.closeRequests = 0;
+  auto session = NewSession(dev.Io());
+  session->Init({}, dir.Path().string());
+  bool mayClose = true;
+  view.onRepaint = [&] { mayClose = session->MayCloseNow(); };
+  ASSERT_TRUE(session->Load(Recording())) << session->Text(Field::Status);
+  EXPECT_GT(view.repaints, 0);
+  EXPECT_FALSE(mayClose);
+  EXPECT_EQ(view.closeRequests, 0);
+  view.Pump();
+  EXPECT_EQ(view.closeRequests, 1);
+  EXPECT_TRUE(session->MayCloseNow());
+}
+
+TEST_F(SessionRules, FailedLoadKeepsTheRecordingAndTheControls) {
+  auto session = NewSession(dev.Io());
+  session->Init({}, dir.Path().string());
+  const std::string missing = dir.File("none.csv");
+  EXPECT_FALSE(session->Load(missing));
+  EXPECT_EQ(session->Text(Field::Status).rfind("can't load csv at " + missing, 0), 0u)
+      << session->Text(Field::Status);
+  EXPECT_EQ(session->Mode(), RunMode::Idle);
+  EXPECT_FALSE(session->Enabled(Control::Play));
+  session->Play();  // nothing loaded: nothing plays
+  EXPECT_EQ(session->Mode(), RunMode::Idle);
+  EXPECT_FALSE(session->PlaybackThreadRunning());
+}
+
+}  // namespace
+}  // namespace pelorin
