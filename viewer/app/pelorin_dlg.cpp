@@ -85,6 +85,7 @@ CPelorinDlg::CPelorinDlg(wxWindow* parent, std::vector<std::string> args)
 
   wxAcceleratorEntry help(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
   SetAcceleratorTable(wxAcceleratorTable(1, &help));
+  MakePlayer();
   BindPlayerEvents();
   viewControls_->BindControls();
   settleTimer_.SetOwner(this, kSettleTimerId);
@@ -102,8 +103,7 @@ void CPelorinDlg::RunMainWindow() {
 
 CPelorinDlg::~CPelorinDlg() {
   // A window destroyed without its close sequence still never outlives its player.
-  playerStopped_ = true;
-  playerThread_.Join();
+  playback_.reset();
 }
 
 bool CPelorinDlg::Show(bool show) {
@@ -213,7 +213,6 @@ bool CPelorinDlg::OnInitDialog() {
   mapPage_->View().rangeMin = models_[0]->GetRangeMin();
   dumpEnabled_ = false;
   state_.batchMode = false;
-  playerStopped_ = true;
   mapRefreshOff_ = false;
   snrRefreshOff_ = true;
   runMode_ = RunMode::Idle;

@@ -19,8 +19,8 @@
 #include <wx/timer.h>
 
 #include "app/child_layout.h"
-#include "app/player_control.h"
 #include "data/acquisition/acquisition_run.h"
+#include "data/playback/playback_run.h"
 #include "data/frame_model.h"
 #include "data/recording/recording_set.h"
 #include "data/settings_store.h"
@@ -180,12 +180,18 @@ class CPelorinDlg : public wxDialog {
   void StopPlayback();
   void SetFileDialogHandler(FileDialogFn fn) { fileDialog_ = std::move(fn); }
   // Time between two playback steps, for the next Play.
-  void SetPlaybackStepTime(std::chrono::milliseconds step) { playbackStep_ = step; }
+  void SetPlaybackStepTime(std::chrono::milliseconds step);
   // Called on the window thread with the index of each frame the player shows.
   void SetFrameShownHandler(std::function<void(int32_t)> fn) { frameShown_ = std::move(fn); }
   const RecordingSet& Recordings() const { return recordings_; }
-  bool PlayerStopped() const { return playerStopped_.Get(); }
-  bool PlaybackThreadRunning() const { return playerThread_.Joinable(); }
+  bool PlayerStopped() const;
+  bool PlaybackThreadRunning() const;
+  // The player's reports on the window thread (PlaybackWindowHost): a frame the worker
+  // showed, and the stopped state once a run is over. DrawPlaybackFrame runs under the
+  // playback lock, on the worker's thread during playback.
+  void DrawPlaybackFrame(int32_t frameIndex);
+  void ShowPlaybackStep(int32_t frameIndex);
+  void FinishPlayback();
 
  private:
   void FitToScreen();
@@ -235,10 +241,9 @@ class CPelorinDlg : public wxDialog {
   void OnPrev(wxCommandEvent& event);
   void OnNext(wxCommandEvent& event);
   void OnSliderDraw(wxCommandEvent& event);
-  void PlaybackWorker(uint64_t run, std::chrono::milliseconds step);
-  void OnPlaybackStep(uint64_t run, int32_t frameIndex);
-  void OnPlaybackEnd(uint64_t run);
-  void FinishPlayback();
+  void MakePlayer();
+  // Prev and Next: slider, buttons and statistics of the frame the player stepped to.
+  void ShowStep(std::optional<int32_t> shown);
   void ShowPlaybackFrame(int32_t frameIndex);
   void ShowPlaybackStatistics(int32_t frameIndex);
   void SetStepButtons(int32_t frameIndex);
@@ -308,7 +313,6 @@ class CPelorinDlg : public wxDialog {
   RunMode runMode_ = RunMode::Idle;
   int displayRangeShift_ = 5;
   bool dumpEnabled_ = false;
-  PlayerStopFlag playerStopped_{true};
   bool mapRefreshOff_ = false;
   bool snrRefreshOff_ = true;
   bool autoCenter_ = false;
@@ -319,16 +323,13 @@ class CPelorinDlg : public wxDialog {
   bool dropDownsFitted_ = false;  // once, at the first show (see FitDropDownLists)
   bool closed_ = false;
 
-  // The player. The playback lock serialises the worker's steps with the window's own
-  // rebuilds of the recorded meshes; it exists from the window's creation.
+  // The player: the recording and the run that plays it (its worker, pace and lock).
   RecordingSet recordings_;
-  std::mutex m_mutex;
-  uint64_t playRun_ = 0;  // queued worker updates of an older run are dropped
-  std::chrono::milliseconds playbackStep_ = kPlaybackStep;
   FileDialogFn fileDialog_;
   std::function<void(int32_t)> frameShown_;
+  std::unique_ptr<PlaybackHost> playbackHost_;
   // Declared last: destroyed (and joined) before everything its worker reads.
-  PlaybackThread playerThread_;
+  std::unique_ptr<PlaybackRun> playback_;
 
   wxDECLARE_EVENT_TABLE();
 };

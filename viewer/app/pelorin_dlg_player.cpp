@@ -1,10 +1,12 @@
-// The player of the main window: loading a recording (Load button, dropped files), the
-// playback worker and the Pause, Prev, Next, slider and Play controls.
+// The player of the main window: loading a recording (Load button, dropped files) and the
+// Pause, Prev, Next, slider and Play controls. The playing itself (worker, pace, stop flag,
+// playback lock) is the PlaybackRun's; the window routes its controls to it and shows what
+// it reports.
 //
-// Threads: the worker reads the recording and writes the current index; every widget
-// update it causes is queued to the window thread with CallAfter, and it never waits for
-// that thread. The window stops and joins the worker before it loads another recording
-// or closes, so the recording never changes under a running worker.
+// Threads: the worker draws a frame on the map from its own thread (the map guards its
+// arrays against the paint); every widget update it causes is queued to the window thread
+// with CallAfter, and it never waits for that thread. A load or the close stops and joins
+// the worker first, so the recording never changes under a running worker.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -16,6 +18,7 @@
 
 #include "app/pelorin_dlg.h"
 #include "app/status_line.h"
+#include "data/playback/player_buttons.h"
 #include "data/recording/load_recording.h"
 #include "data/status_text.h"
 #include "view/map_window.h"
@@ -42,6 +45,32 @@ wxString WxFilter(const char* filter) {
 
 }  // namespace
 
+// What the player reports, as the window shows it. Queued reports are bound to the window,
+// so none runs once it is gone.
+class PlaybackWindowHost final : public PlaybackHost {
+ public:
+  explicit PlaybackWindowHost(CPelorinDlg& dlg) : dlg_(dlg) {}
+  void Post(std::function<void()> task) override { dlg_.CallAfter(std::move(task)); }
+  void DrawFrame(int32_t i) override { dlg_.DrawPlaybackFrame(i); }
+  void FrameShown(int32_t i) override { dlg_.ShowPlaybackStep(i); }
+  void PlaybackEnded() override { dlg_.FinishPlayback(); }
+
+ private:
+  CPelorinDlg& dlg_;
+};
+
+void CPelorinDlg::MakePlayer() {
+  playbackHost_ = std::make_unique<PlaybackWindowHost>(*this);
+  playback_ = std::make_unique<PlaybackRun>(recordings_, *playbackHost_);
+}
+
+void CPelorinDlg::StopPlayback() { playback_->Stop(); }
+void CPelorinDlg::SetPlaybackStepTime(std::chrono::milliseconds step) {
+  playback_->SetStepTime(step);
+}
+bool CPelorinDlg::PlayerStopped() const { return playback_->Stopped(); }
+bool CPelorinDlg::PlaybackThreadRunning() const { return playback_->ThreadRunning(); }
+
 void CPelorinDlg::BindPlayerEvents() {
   Bind(wxEVT_BUTTON, &CPelorinDlg::OnLoad, this, IDC_LOAD);
   Bind(wxEVT_BUTTON, &CPelorinDlg::OnPlay, this, IDC_PLAY);
@@ -62,6 +91,8 @@ void CPelorinDlg::EnableControl(int id, bool enable) {
 // --- The map ---------------------------------------------------------------------------
 // The rebuild runs under the playback lock, on the worker's thread during playback: it
 // reads only the recording and the map, which guards its own arrays against the paint.
+
+void CPelorinDlg::DrawPlaybackFrame(int32_t frameIndex) { RebuildPlaybackMeshOnMap(frameIndex); }
 
 void CPelorinDlg::SizePlaybackMeshOnMap() {
   if (COpenGLControl* map = MapWindow()) map->SizePlaybackMesh(RecordingMeshSources(recordings_));
@@ -88,8 +119,7 @@ void CPelorinDlg::ShowLoadProgress(void* context, int32_t frameIndex, int32_t fr
   const auto now = std::chrono::steady_clock::now();
   if (now - dlg->loadProgressPainted_ < std::chrono::milliseconds(100)) return;
   dlg->loadProgressPainted_ = now;
-  if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
-    loop->YieldFor(wxEVT_CATEGORY_UI);
+  if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) loop->YieldFor(wxEVT_CATEGORY_UI);
 }
 
 bool CPelorinDlg::LoadRecording(const std::string& path) {
@@ -115,10 +145,7 @@ bool CPelorinDlg::LoadRecordingNow(const std::string& path) {
     ShowStatusText(LoadFailedText(path, why));
     return false;
   }
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    recordings_.Swap(fresh);
-  }
+  playback_->Replace(fresh);
 
   const int32_t count = recordings_.GetFrameCount(0);
   EnableControl(IDC_PAUSE, false);
@@ -177,12 +204,7 @@ void CPelorinDlg::ShowPlaybackStatistics(int32_t i) {
 }
 
 void CPelorinDlg::ShowPlaybackFrame(int32_t i) {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    RebuildPlaybackMeshOnMap(i);
-    recordings_.SetCurrentIndex(0, i);
-  }
-  ShowPlaybackStatistics(i);
+  if (playback_->ShowFrame(i)) ShowPlaybackStatistics(i);
 }
 
 void CPelorinDlg::SetStepButtons(int32_t i) {
@@ -195,49 +217,19 @@ void CPelorinDlg::SetStepButtons(int32_t i) {
 // --- Playing ---------------------------------------------------------------------------
 
 void CPelorinDlg::OnPlay(wxCommandEvent& /*event*/) {
-  if (recordings_.Count() == 0 || runMode_ == RunMode::Playing) return;
+  if (recordings_.Count() == 0 || runMode_ == RunMode::Playing || !playback_->Play()) return;
+  runMode_ = RunMode::Playing;
   for (int id : {IDC_PREV, IDC_NEXT, IDC_PLAY, IDC_PLAYER_SLIDER, IDC_START})
     EnableControl(id, false);
   EnableControl(IDC_PAUSE, true);
-
-  // A paused worker may still be ending its last step; its queued updates are dropped.
-  playerThread_.Join();
-  playerStopped_ = false;
-  runMode_ = RunMode::Playing;
-  const uint64_t run = ++playRun_;
-  const std::chrono::milliseconds step = playbackStep_;
-  playerThread_.Start([this, run, step] { PlaybackWorker(run, step); });
   CallAfter([this] {
     if (mapPage_ != nullptr) mapPage_->SetFocus();
   });
 }
 
-void CPelorinDlg::PlaybackWorker(uint64_t run, std::chrono::milliseconds step) {
-  // Source 0 drives the others.
-  const int32_t count = recordings_.GetFrameCount(0);
-  int32_t i = recordings_.GetCurrentIndex(0);
-  while (!playerStopped_.Get() && i < count) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      RebuildPlaybackMeshOnMap(i);
-      recordings_.SetCurrentIndex(0, i);
-    }
-    CallAfter([this, run, i] { OnPlaybackStep(run, i); });
-    if (playerStopped_.WaitFor(step)) break;
-    ++i;
-  }
-  CallAfter([this, run] { OnPlaybackEnd(run); });
-}
-
-void CPelorinDlg::OnPlaybackStep(uint64_t run, int32_t i) {
-  if (run != playRun_) return;
+void CPelorinDlg::ShowPlaybackStep(int32_t i) {
   static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
   ShowPlaybackStatistics(i);
-}
-
-void CPelorinDlg::OnPlaybackEnd(uint64_t run) {
-  if (run != playRun_) return;
-  FinishPlayback();
 }
 
 void CPelorinDlg::FinishPlayback() {
@@ -257,22 +249,11 @@ void CPelorinDlg::FinishPlayback() {
   EnableControl(IDC_START, true);
   EnableControl(IDC_PLAYER_SLIDER, count > 1);
   static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
-  playerStopped_ = true;
   runMode_ = RunMode::Paused;
 }
 
-void CPelorinDlg::StopPlayback() {
-  playerStopped_ = true;
-  if (!playerThread_.Joinable()) return;
-  playerThread_.Join();
-  // Updates the worker queued are of no use now; the controls take the stopped state
-  // at once.
-  ++playRun_;
-  FinishPlayback();
-}
-
 void CPelorinDlg::OnPause(wxCommandEvent& /*event*/) {
-  playerStopped_ = true;
+  playback_->Pause();
   runMode_ = RunMode::Paused;
   EnableControl(IDC_PLAY, true);
   EnableControl(IDC_PAUSE, false);
@@ -286,25 +267,16 @@ void CPelorinDlg::OnPause(wxCommandEvent& /*event*/) {
 
 // --- Stepping --------------------------------------------------------------------------
 
-void CPelorinDlg::OnPrev(wxCommandEvent& /*event*/) {
-  if (recordings_.Count() == 0) return;
-  const int32_t current = recordings_.GetCurrentIndex(0);
-  if (current <= 0) return;  // the button is disabled at the first frame
-  const int32_t i = current - 1;
-  static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
-  SetStepButtons(i);
-  ShowPlaybackFrame(i);
-  if (mapPage_ != nullptr) mapPage_->Refresh(false);
-}
+void CPelorinDlg::OnPrev(wxCommandEvent& /*event*/) { ShowStep(playback_->Prev()); }
 
-void CPelorinDlg::OnNext(wxCommandEvent& /*event*/) {
-  if (recordings_.Count() == 0) return;
-  const int32_t current = recordings_.GetCurrentIndex(0);
-  if (current >= recordings_.GetFrameCount(0) - 1) return;  // disabled at the last frame
-  const int32_t i = current + 1;
-  static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(i);
-  SetStepButtons(i);
-  ShowPlaybackFrame(i);
+void CPelorinDlg::OnNext(wxCommandEvent& /*event*/) { ShowStep(playback_->Next()); }
+
+void CPelorinDlg::ShowStep(std::optional<int32_t> shown) {
+  // Nothing at either end: the buttons are disabled there.
+  if (!shown) return;
+  static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER))->SetValue(*shown);
+  SetStepButtons(*shown);
+  ShowPlaybackStatistics(*shown);
   if (mapPage_ != nullptr) mapPage_->Refresh(false);
 }
 
@@ -313,12 +285,12 @@ void CPelorinDlg::OnSliderDraw(wxCommandEvent& /*event*/) {
   const int32_t count = recordings_.GetFrameCount(0);
   auto* slider = static_cast<wxSlider*>(FindWindow(IDC_PLAYER_SLIDER));
   const int32_t p = slider->GetValue();
-  if (p < 0 || p >= count) {
+  if (!playback_->HasFrame(p)) {
     slider->SetValue(recordings_.GetCurrentIndex(0));
     return;
   }
   if (runMode_ == RunMode::Paused) ShowPlaybackFrame(p);
-  if (p == count - 1 || p == 0 || playerStopped_.Get()) SetStepButtons(p);
+  if (p == count - 1 || p == 0 || playback_->Stopped()) SetStepButtons(p);
 }
 
 }  // namespace pelorin

@@ -115,11 +115,8 @@ void MainWindowViewControls::RebuildLiveMesh() { dlg_.RebuildLiveMeshOnMap(); }
 
 void MainWindowViewControls::RebuildPlaybackMesh() {
   const int32_t position = static_cast<wxSlider*>(dlg_.FindWindow(IDC_PLAYER_SLIDER))->GetValue();
-  {
-    // A paused player may still be finishing its last step.
-    std::lock_guard<std::mutex> lock(dlg_.m_mutex);
-    dlg_.RebuildPlaybackMeshOnMap(position);
-  }
+  // A paused player may still be finishing its last step.
+  dlg_.playback_->Locked([&] { dlg_.RebuildPlaybackMeshOnMap(position); });
   RefreshMap();
 }
 
@@ -204,9 +201,10 @@ void MainWindowViewControls::OnHideSource(int index, bool hidden) {
   if (index == 0 && !dlg_.models_.empty()) dlg_.models_[0]->SetVisible(visible);
   if (dlg_.runMode_ != RunMode::Live && dlg_.runMode_ != RunMode::Idle) {
     // The player's worker rebuilds the recorded mesh under the same lock.
-    std::lock_guard<std::mutex> lock(dlg_.m_mutex);
-    dlg_.SizePlaybackMeshOnMap();
-    dlg_.RebuildPlaybackMeshOnMap(recorded.GetCurrentIndex(0));
+    dlg_.playback_->Locked([&] {
+      dlg_.SizePlaybackMeshOnMap();
+      dlg_.RebuildPlaybackMeshOnMap(recorded.GetCurrentIndex(0));
+    });
   } else {
     if (index >= static_cast<int>(dlg_.models_.size())) return;
     if (index == 1) dlg_.models_[1]->SetVisible(visible);

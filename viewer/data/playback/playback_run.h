@@ -69,7 +69,8 @@ class PlaybackRun {
   // follows when the worker's last report arrives.
   void Pause();
   // Sets the stop flag and joins the worker; its queued reports are dropped. When a
-  // worker was there the host hears PlaybackEnded at once.
+  // worker was there (also one that ended but was not joined yet) the host hears
+  // PlaybackEnded at once.
   void Stop();
   // Stops, then exchanges the recording with `fresh` under the lock.
   void Replace(RecordingSet& fresh);
