@@ -60,10 +60,10 @@ void SelectChip(const Window& win, int index) {
 }
 
 const InstantModel& FirstSource(const Window& win) {
-  return dynamic_cast<const InstantModel&>(*win->Models().at(0));
+  return dynamic_cast<const InstantModel&>(*win->Session().Models().at(0));
 }
 
-bool RunEnded(const Window& win) { return win->Acquisition() != nullptr && win->Acquisition()->Finished(); }
+bool RunEnded(const Window& win) { return win->Session().Acquisition() != nullptr && win->Session().Acquisition()->Finished(); }
 
 // A scratch working directory, the emulated devices' folder inside it, and a window.
 class AcquisitionWindow : public ::testing::Test {
@@ -109,8 +109,8 @@ TEST_F(AcquisitionWindow, StartWithoutADeviceShowsTheOpenErrorAndKeepsTheButtons
   EXPECT_TRUE(Enabled(win, IDC_START));
   EXPECT_FALSE(Enabled(win, IDC_STOP));
   EXPECT_TRUE(Enabled(win, IDC_DUMP));
-  EXPECT_EQ(win->Acquisition(), nullptr);
-  EXPECT_EQ(win->DeviceHandle(), 0);
+  EXPECT_EQ(win->Session().Acquisition(), nullptr);
+  EXPECT_EQ(win->Session().DeviceHandle(), 0);
   // Pressing Start again repeats the whole sequence, with the same outcome.
   Click(win, IDC_START);
   EXPECT_EQ(Label(*win, IDC_STATUS), "open device error!");
@@ -127,7 +127,7 @@ TEST_F(AcquisitionWindow, MasterOfASlavesOnlyCascadeIsRefused) {
   EXPECT_TRUE(Enabled(win, IDC_START));
   EXPECT_FALSE(Enabled(win, IDC_STOP));
   EXPECT_TRUE(Enabled(win, IDC_CHIP_SELECT));
-  EXPECT_EQ(win->Acquisition(), nullptr);
+  EXPECT_EQ(win->Session().Acquisition(), nullptr);
   // The same panel starts with all chips selected.
   SelectChip(win, 0);
   Click(win, IDC_START);
@@ -171,9 +171,9 @@ TEST_F(AcquisitionWindow, DumpRecordsTheRunIntoTheWorkingDirectory) {
   settings_ = test::Replace(settings_, "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=1", "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=2");
   ASSERT_TRUE(Serve());
   Window& win = Open();
-  EXPECT_FALSE(win->DumpEnabled());
+  EXPECT_FALSE(win->Session().Settings().dumpEnabled);
   SetCheck(win, IDC_DUMP, true);
-  EXPECT_TRUE(win->DumpEnabled());
+  EXPECT_TRUE(win->Session().Settings().dumpEnabled);
   Click(win, IDC_START);
   EXPECT_FALSE(Enabled(win, IDC_DUMP));
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 5; }, kWaitMs));
@@ -206,7 +206,7 @@ TEST_F(AcquisitionWindow, DumpUncheckedRecordsNothing) {
   Window& win = Open();
   SetCheck(win, IDC_DUMP, true);
   SetCheck(win, IDC_DUMP, false);
-  EXPECT_FALSE(win->DumpEnabled());
+  EXPECT_FALSE(win->Session().Settings().dumpEnabled);
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
   Click(win, IDC_STOP);
@@ -226,7 +226,7 @@ TEST_F(AcquisitionWindow, StartAgainAfterStopRunsAFreshAcquisition) {
   Click(win, IDC_START);  // waits for the previous worker before it clears the models
   EXPECT_FALSE(Enabled(win, IDC_START));
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
-  EXPECT_GT(win->DeviceHandle(), 0);
+  EXPECT_GT(win->Session().DeviceHandle(), 0);
   Click(win, IDC_STOP);
   EXPECT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
 }

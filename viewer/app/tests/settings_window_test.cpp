@@ -56,8 +56,8 @@ TEST(SettingsLoad, FullFileAppliesEveryStep) {
   dir.WriteSettings(text);
   Window win;
 
-  ASSERT_EQ(win->Models().size(), 2u);
-  const InstantModel* first = win->LiveModel(0);
+  ASSERT_EQ(win->Session().Models().size(), 2u);
+  const InstantModel* first = win->Session().LiveModel(0);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->GetSourceType(), 6);
   EXPECT_EQ(first->GetName(), "Diff");
@@ -78,19 +78,19 @@ TEST(SettingsLoad, FullFileAppliesEveryStep) {
   EXPECT_TRUE(Checked(*win, res::IDC_REVERSE));
   EXPECT_EQ(first->GetDiagDelay(), 10);
 
-  EXPECT_EQ(win->Models()[1]->GetSourceType(), 2);
-  EXPECT_EQ(win->Models()[1]->GetName(), "Cycle");
+  EXPECT_EQ(win->Session().Models()[1]->GetSourceType(), 2);
+  EXPECT_EQ(win->Session().Models()[1]->GetName(), "Cycle");
   EXPECT_EQ(Label(*win, res::IDC_FIRST_SOURCE), "1st-Source\nDiff");
   EXPECT_EQ(Label(*win, res::IDC_SECOND_SOURCE), "2st-Source\nCycle");
 
   EXPECT_EQ(Selection(*win, res::IDC_DRAW_STYLE), 0);  // only 1 selects Style2
-  EXPECT_EQ(win->State().drawStyle, 0);
+  EXPECT_EQ(win->Session().Settings().drawStyle, 0);
   EXPECT_EQ(Selection(*win, res::IDC_DUMP_TYPE), 0);
-  EXPECT_EQ(win->State().dumpType, 0);
-  EXPECT_EQ(win->State().viewPoint, 3);
-  EXPECT_EQ(win->State().dumpInterval, 4);
-  EXPECT_EQ(win->DisplayRangeShift(), 9);
-  EXPECT_TRUE(win->AutoCenter());
+  EXPECT_EQ(win->Session().Settings().dumpType, 0);
+  EXPECT_EQ(win->Session().Settings().viewPoint, 3);
+  EXPECT_EQ(win->Session().Settings().dumpInterval, 4);
+  EXPECT_EQ(win->Session().Settings().displayRangeShift, 9);
+  EXPECT_TRUE(win->Session().Settings().autoCenter);
   EXPECT_TRUE(Checked(*win, res::IDC_AUTO_CENTER));
   // HIDE_SHOW locks Hide Button on.
   EXPECT_TRUE(Checked(*win, res::IDC_HIDE_BUTTON));
@@ -104,8 +104,8 @@ TEST(SettingsLoad, SourceTypeWithBlanksIsReadAndWrittenBackBare) {
   dir.WriteSettings(Replace(DefaultSettings(), "SOURCE_TYPE=3", "SOURCE_TYPE = 4"));
   {
     Window win;
-    EXPECT_EQ(win->Models()[0]->GetSourceType(), 4);
-    EXPECT_EQ(win->Models()[0]->GetName(), "RawData");
+    EXPECT_EQ(win->Session().Models()[0]->GetSourceType(), 4);
+    EXPECT_EQ(win->Session().Models()[0]->GetName(), "RawData");
     win.Close();
     EXPECT_TRUE(win.Boxes().empty());
   }
@@ -125,15 +125,15 @@ TEST(SettingsLoad, MissingSecondSourceStopsBeforeTheDisplayKeys) {
   EXPECT_EQ(Label(*win, res::IDC_STATUS), "the second source setting is wrong");
   // Steps up to the delay ran...
   EXPECT_TRUE(Checked(*win, res::IDC_REVERSE));
-  EXPECT_EQ(win->Models()[0]->GetName(), "Base");
+  EXPECT_EQ(win->Session().Models()[0]->GetName(), "Base");
   // ...the rest kept the initial values.
-  EXPECT_EQ(win->Models().size(), 1u);
+  EXPECT_EQ(win->Session().Models().size(), 1u);
   EXPECT_EQ(Selection(*win, res::IDC_DRAW_STYLE), 0);
   EXPECT_EQ(Selection(*win, res::IDC_DUMP_TYPE), 0);
-  EXPECT_EQ(win->State().viewPoint, 0);
-  EXPECT_EQ(win->State().dumpInterval, 1);
-  EXPECT_EQ(win->DisplayRangeShift(), 5);
-  EXPECT_FALSE(win->AutoCenter());
+  EXPECT_EQ(win->Session().Settings().viewPoint, 0);
+  EXPECT_EQ(win->Session().Settings().dumpInterval, 1);
+  EXPECT_EQ(win->Session().Settings().displayRangeShift, 5);
+  EXPECT_FALSE(win->Session().Settings().autoCenter);
 }
 
 TEST(SettingsLoad, SourceTypeSevenAppliesNothingAfterTheRanges) {
@@ -144,12 +144,12 @@ TEST(SettingsLoad, SourceTypeSevenAppliesNothingAfterTheRanges) {
   dir.WriteSettings(text);
   Window win;
   EXPECT_EQ(Label(*win, res::IDC_STATUS), "the first source setting is wrong");
-  EXPECT_EQ(win->SourceRanges().For(2).max, 222);
+  EXPECT_EQ(win->Session().SourceRanges().For(2).max, 222);
   EXPECT_FALSE(Checked(*win, res::IDC_REVERSE));
-  EXPECT_EQ(win->Models()[0]->GetSourceType(), 3);  // the model's initial type
+  EXPECT_EQ(win->Session().Models()[0]->GetSourceType(), 3);  // the model's initial type
   EXPECT_EQ(SliderPos(*win, res::IDC_MAX_SLIDER), 250);
   EXPECT_EQ(SliderPos(*win, res::IDC_MIN_SLIDER), 0);
-  EXPECT_EQ(win->State().viewPoint, 0);
+  EXPECT_EQ(win->Session().Settings().viewPoint, 0);
 }
 
 TEST(SettingsLoad, NegativeDelayAndZeroIntervalFallBack) {
@@ -159,19 +159,19 @@ TEST(SettingsLoad, NegativeDelayAndZeroIntervalFallBack) {
   text = Replace(text, "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=1", "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=0");
   dir.WriteSettings(text);
   Window win;
-  EXPECT_EQ(win->LiveModel(0)->GetDiagDelay(), 10);
-  EXPECT_EQ(win->State().dumpInterval, 1);
+  EXPECT_EQ(win->Session().LiveModel(0)->GetDiagDelay(), 10);
+  EXPECT_EQ(win->Session().Settings().dumpInterval, 1);
 }
 
 TEST(SettingsLoad, NoFileShowsThePathAndSavesNothing) {
   ScratchDir dir;
   {
     Window win;
-    EXPECT_EQ(Label(*win, res::IDC_STATUS), wxString::FromUTF8("can't load csv at " + win->SettingsPath()));
-    EXPECT_EQ(win->SettingsPath(), (dir.Path() / "PLsetting.ini").string());
-    EXPECT_FALSE(win->HasSettingsStore());
-    EXPECT_EQ(win->State().drawStyle, 0);
-    EXPECT_EQ(win->State().viewPoint, 0);
+    EXPECT_EQ(Label(*win, res::IDC_STATUS), wxString::FromUTF8("can't load csv at " + win->Session().SettingsPath()));
+    EXPECT_EQ(win->Session().SettingsPath(), (dir.Path() / "PLsetting.ini").string());
+    EXPECT_FALSE(win->Session().HasSettingsStore());
+    EXPECT_EQ(win->Session().Settings().drawStyle, 0);
+    EXPECT_EQ(win->Session().Settings().viewPoint, 0);
     win.Close();
     EXPECT_TRUE(win.Boxes().empty());
   }
@@ -206,10 +206,10 @@ TEST(SettingsSave, CloseWritesTheWindowsValues) {
     wxCommandEvent click(wxEVT_BUTTON, res::IDC_Y_AXIS);
     click.SetEventObject(win->FindWindow(res::IDC_Y_AXIS));
     win->FindWindow(res::IDC_Y_AXIS)->GetEventHandler()->ProcessEvent(click);
-    win->Models()[0]->SetRangeMax(199);  // as the range slider leaves it
+    win->Session().Models()[0]->SetRangeMax(199);  // as the range slider leaves it
     win.Close();
     EXPECT_TRUE(win.Boxes().empty());
-    EXPECT_TRUE(win->Models().empty());
+    EXPECT_TRUE(win->Session().Models().empty());
   }
   const std::string written = dir.ReadSettings();
   EXPECT_NE(written.find("VIEW_POINT=2\n"), std::string::npos);
@@ -227,16 +227,16 @@ TEST(Mends, UnwritableSettingsDoNotCutTheCloseShort) {
   ScratchDir dir;
   dir.WriteSettings(DefaultSettings());
   Window win;
-  ASSERT_TRUE(win->HasSettingsStore());
+  ASSERT_TRUE(win->Session().HasSettingsStore());
   // The working directory disappears under the running program.
   std::filesystem::remove_all(dir.Path());
   testing::internal::CaptureStdout();
   win.Close();
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("can not open"), std::string::npos) << out;
-  EXPECT_TRUE(win->Closed());
-  EXPECT_TRUE(win->Models().empty());
-  EXPECT_FALSE(win->HasSettingsStore());
+  EXPECT_TRUE(win->Session().Closed());
+  EXPECT_TRUE(win->Session().Models().empty());
+  EXPECT_FALSE(win->Session().HasSettingsStore());
   EXPECT_TRUE(win->SnrPage() != nullptr && win->SnrPage()->ChildIds().empty());
 }
 
@@ -248,7 +248,7 @@ TEST(Mends, BatchModeMessagesGoToStandardOutput) {
   // close may come before the test's own.
   testing::internal::CaptureStdout();
   Window win({"2"}, /*recordBoxes=*/false);
-  ASSERT_TRUE(win->State().batchMode);
+  ASSERT_TRUE(win->Session().Settings().batchMode);
   win.Close();
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("VIEW_POINT not exist: Set Config File Failed"), std::string::npos) << out;

@@ -134,11 +134,11 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 60 && touchedPaints > 1; }, kWaitMs))
       << "frames " << FrameCount(win) << ", paints " << touchedPaints;
-  const auto& first = dynamic_cast<const InstantModel&>(*win->Models().at(0));
+  const auto& first = dynamic_cast<const InstantModel&>(*win->Session().Models().at(0));
   EXPECT_EQ(plot->VertexCount(),
             static_cast<int32_t>(SnrPlotFloats(first.Width(), first.Height()) / 3));
   Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
   test::Pump(200);
 
   // Series: the current frame, the noise maxima, the signal maxima.
@@ -202,7 +202,7 @@ TEST_F(SnrWindow, PinsOutsideTheFrameAndTheNoiseFileOfADumpedRun) {
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 10; }, kWaitMs));
   Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
 
   EXPECT_EQ(page->FindWindow(IDC_SNR_X1_SIGNAL)->GetLabel(), "X1 out of frame");
   EXPECT_EQ(page->FindWindow(IDC_SNR_X1)->GetLabel(), "SNR : -");
@@ -234,7 +234,7 @@ TEST_F(SnrWindow, NonDiffRunLeavesTheResultsAsTheyWere) {
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 5; }, kWaitMs));
   Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
   EXPECT_EQ(page->FindWindow(IDC_SNR_X1_SIGNAL)->GetLabel(), before);
   EXPECT_EQ(page->NoiseCaption(), "panel noise: evaluated at Stop");
   EXPECT_EQ(page->Plot()->VertexCount(), 0) << "no plot for a Base run";
