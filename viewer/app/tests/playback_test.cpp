@@ -86,7 +86,8 @@ void Drop(const Window& win, const std::vector<std::string>& names) {
 bool SendWindowManagerClose(wxWindow* window) {
   using WidgetWindowFn = void* (*)(void*);
   using XidFn = unsigned long (*)(void*);
-  auto widgetWindow = reinterpret_cast<WidgetWindowFn>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
+  auto widgetWindow =
+      reinterpret_cast<WidgetWindowFn>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
   auto xid = reinterpret_cast<XidFn>(dlsym(RTLD_DEFAULT, "gdk_x11_window_get_xid"));
   if (widgetWindow == nullptr || xid == nullptr) return false;
   void* gdkWindow = widgetWindow(window->GetHandle());
@@ -117,9 +118,12 @@ struct PlayerFixture : ::testing::Test {
 
   // Plays to the end or the next stop; false when it did not end in time.
   bool WaitForStop() {
-    return PumpUntil([this] { return (*win)->Session().Mode() == RunMode::Paused && Enabled(*win, IDC_START) &&
-                                     !Enabled(*win, IDC_PAUSE); },
-                     10000);
+    return PumpUntil(
+        [this] {
+          return (*win)->Session().Mode() == RunMode::Paused && Enabled(*win, IDC_START) &&
+                 !Enabled(*win, IDC_PAUSE);
+        },
+        10000);
   }
 
   ScratchDir dir;
@@ -158,9 +162,8 @@ TEST_F(Playback, LoadButtonAsksWithTheDialogsTextsAndShowsFrameZero) {
   EXPECT_EQ(Slider(*win)->GetValue(), 0);
 
   // Cancelling the dialog loads nothing.
-  (*win)->Answers().fileDialog = ([](const wxString&, const wxString&) {
-    return std::optional<std::string>();
-  });
+  (*win)->Answers().fileDialog =
+      ([](const wxString&, const wxString&) { return std::optional<std::string>(); });
   shown.clear();
   Click(*win, IDC_LOAD);
   EXPECT_TRUE(shown.empty());
@@ -223,7 +226,8 @@ TEST_F(Playback, ACloseFromTheWindowManagerDuringALoadWaitsForTheLoad) {
   const std::string path = WriteRecording("three.csv", 3, 2, 2);
   ASSERT_TRUE(SendWindowManagerClose(&**win));
   bool closedUnderTheLoad = true;
-  (*win)->Session().SetFrameShownHandler([&](int32_t) { closedUnderTheLoad = (*win)->Session().Closed(); });
+  (*win)->Session().SetFrameShownHandler(
+      [&](int32_t) { closedUnderTheLoad = (*win)->Session().Closed(); });
   {
     // The load runs inside the window's event loop, as a click on Load does.
     wxGUIEventLoop loop;
