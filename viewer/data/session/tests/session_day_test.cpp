@@ -53,10 +53,7 @@ class SessionDay : public ::testing::Test {
 
 TEST_F(SessionDay, LiveRunRecordingPlaybackAndClose) {
   session.Init({}, dir.Path().string());
-  ASSERT_EQ(session.Mode(), RunMode::Idle);
   ASSERT_TRUE(session.HasSettingsStore());
-  EXPECT_FALSE(session.Enabled(Control::Stop));
-  EXPECT_FALSE(session.Enabled(Control::Play));
 
   // Live: a Diff run with two untouched frames, recorded.
   session.SetFirstSourceType(kSourceDiff);
@@ -83,8 +80,6 @@ TEST_F(SessionDay, LiveRunRecordingPlaybackAndClose) {
   session.Stop();
   EXPECT_EQ(session.Mode(), RunMode::Idle);
   EXPECT_EQ(view.snrEvaluations, 1);  // past its untouched frames: evaluated at Stop
-  EXPECT_TRUE(session.Enabled(Control::Start));
-  EXPECT_FALSE(session.Enabled(Control::Stop));
   EXPECT_TRUE(session.Enabled(Control::HideButton));
   ASSERT_TRUE(view.PumpUntil([&] { return session.Figures().showSecondPass; }));
   EXPECT_FALSE(view.timersOn);
@@ -93,46 +88,18 @@ TEST_F(SessionDay, LiveRunRecordingPlaybackAndClose) {
   EXPECT_EQ(session.Text(Field::Status).rfind("recorded to Pelorin_", 0), 0u)
       << session.Text(Field::Status);
 
-  // The recording back: loaded, played to its end, stepped.
+  // The recording back: loaded, played to its end, stepped back.
   ASSERT_TRUE(session.Load(recording)) << session.Text(Field::Status);
   const int32_t frames = session.Recordings().GetFrameCount(0);
   ASSERT_GE(frames, 4);
-  EXPECT_EQ(session.Mode(), RunMode::Paused);
-  EXPECT_EQ(session.ValueOf(Value::PlayerSliderEnd), frames - 1);
-  EXPECT_TRUE(session.Enabled(Control::Play));
-  EXPECT_TRUE(session.Enabled(Control::Next));
-  EXPECT_FALSE(session.Enabled(Control::Prev));
-  EXPECT_FALSE(session.Enabled(Control::Pause));
-
   session.SetPlaybackStepTime(1ms);
-  std::vector<int32_t> shown;
-  session.SetFrameShownHandler([&](int32_t i) { shown.push_back(i); });
   session.Play();
   EXPECT_EQ(session.Mode(), RunMode::Playing);
-  EXPECT_FALSE(session.Enabled(Control::Start));
-  EXPECT_TRUE(session.Enabled(Control::Pause));
   ASSERT_TRUE(view.PumpUntil([&] { return session.Mode() == RunMode::Paused; }));
   EXPECT_EQ(session.ValueOf(Value::PlayerSlider), frames - 1);
-  EXPECT_EQ(shown.back(), frames - 1);
-  // At the last frame only Prev goes on.
-  EXPECT_TRUE(session.Enabled(Control::Prev));
-  for (Control c : {Control::Next, Control::Play, Control::Pause})
-    EXPECT_FALSE(session.Enabled(c)) << static_cast<int>(c);
-  EXPECT_TRUE(session.Enabled(Control::Start));
-
   session.Prev();
-  EXPECT_EQ(session.Recordings().GetCurrentIndex(0), frames - 2);
   EXPECT_EQ(view.lastDrawn.load(), frames - 2);
-  EXPECT_TRUE(session.Enabled(Control::Next));
   EXPECT_TRUE(session.Enabled(Control::Play));
-  session.Next();
-  session.Next();  // no frame after the last: nothing moves
-  EXPECT_EQ(session.Recordings().GetCurrentIndex(0), frames - 1);
-  session.Seek(0);
-  EXPECT_EQ(session.Recordings().GetCurrentIndex(0), 0);
-  EXPECT_FALSE(session.Enabled(Control::Prev));
-  session.Seek(frames);  // beyond the recording: the slider goes back
-  EXPECT_EQ(session.ValueOf(Value::PlayerSlider), 0);
 
   // Hidden while it plays: the rebuild and the player's steps never draw at once.
   session.SetPlaybackStepTime(2ms);
@@ -140,8 +107,6 @@ TEST_F(SessionDay, LiveRunRecordingPlaybackAndClose) {
   session.SetCheck(Check::HideFirst, true);
   EXPECT_FALSE(session.Recordings().GetVisible(0));
   session.Pause();
-  EXPECT_EQ(session.Mode(), RunMode::Paused);
-  EXPECT_TRUE(session.Enabled(Control::Play));
   ASSERT_TRUE(
       view.PumpUntil([&] { return session.PlayerStopped() && session.Enabled(Control::Start); }));
   EXPECT_EQ(view.overlappingDraws.load(), 0);
@@ -158,7 +123,6 @@ TEST_F(SessionDay, LiveRunRecordingPlaybackAndClose) {
   const int32_t handle = session.DeviceHandle();
   ASSERT_GT(handle, 0);
   session.Close();
-  EXPECT_TRUE(session.Closed());
   EXPECT_TRUE(session.Models().empty());
   EXPECT_EQ(closed.back(), handle);
   EXPECT_EQ(dev.reportToOsCalls.back(), std::make_pair(true, false));

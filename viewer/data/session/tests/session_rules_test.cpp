@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "data/live_model.h"
 #include "data/session/batch_verdict.h"
@@ -217,6 +219,10 @@ TEST_F(SessionRules, StartAgainAfterStopRunsAFreshAcquisitionAndDropsTheOldRepor
   EXPECT_GT(session->DeviceHandle(), 0);
   session->Stop();
   ASSERT_TRUE(view.PumpUntil([&] { return session->Figures().showSecondPass; }));
+  // A Base run has no SNR plot and leaves the SNR page's results as they were.
+  session->OnSnrTimer();
+  EXPECT_EQ(view.snrPlots, 0);
+  EXPECT_EQ(view.snrEvaluations, 0);
   session->Close();
 }
 
@@ -254,6 +260,73 @@ TEST_F(SessionRules, FailedLoadKeepsTheRecordingAndTheControls) {
   session->Play();  // nothing loaded: nothing plays
   EXPECT_EQ(session->Mode(), RunMode::Idle);
   EXPECT_FALSE(session->PlaybackThreadRunning());
+}
+
+TEST_F(SessionRules, TheCommandLineMakesABatchRun) {
+  struct Case {
+    std::vector<std::string> args;
+    bool batch;
+    int32_t limit;
+    std::string name;
+    int32_t firstType;  // the run's, written back at the close: the settings' stays
+  };
+  const Case cases[] = {
+      {{"5"}, true, 0, "", 6},
+      {{"2", "100", "test"}, true, 100, "test - Base", 3},
+      {{}, false, 0, "", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.size());
+    DeviceIo io = dev.Io();
+    io.OpenDevice = [](int) { return -1; };
+    auto session = NewSession(io);
+    session->Init(c.args, dir.Path().string());
+    EXPECT_EQ(session->Settings().batchMode, c.batch);
+    EXPECT_EQ(session->Settings().dumpEnabled, c.batch);
+    EXPECT_EQ(session->Settings().batchFrameLimit, c.limit);
+    EXPECT_EQ(session->Settings().batchName, c.name);
+    EXPECT_EQ(session->ValueOf(Value::MaxSlider), 350);
+    session->Close();
+    std::ifstream ini(dir.File("PLsetting.ini"));
+    const std::string text((std::istreambuf_iterator<char>(ini)), {});
+    EXPECT_NE(text.find("\nSOURCE_TYPE=" + std::to_string(c.firstType) + "\n"), std::string::npos);
+  }
+}
+
+TEST_F(SessionRules, TheSourceButtonsChangeTheCaptionsAndTheSecondModelComesAndGoes) {
+  auto session = NewSession(dev.Io());
+  session->Init({}, dir.Path().string());
+  struct Step {
+    SourceSlot slot;
+    std::optional<int32_t> answer;
+    std::string caption;  // of the button's slot
+    int32_t firstType;
+    size_t models;
+  };
+  const Step steps[] = {
+      {SourceSlot::First, 4, "1st-Source\nRaw Data", 4, 1},
+      // Cancel, and a dialog that returns nothing valid, change nothing.
+      {SourceSlot::First, std::nullopt, "1st-Source\nRaw Data", 4, 1},
+      {SourceSlot::First, 0, "1st-Source\nRaw Data", 4, 1},
+      {SourceSlot::First, 9, "1st-Source\nRaw Data", 4, 1},
+      {SourceSlot::Second, 5, "2st-Source\nRaw Diff", 4, 2},
+      {SourceSlot::Second, -1, "2st-Source\nRaw Diff", 4, 2},
+      {SourceSlot::Second, 0, "2st-Source\nNone", 4, 1},
+      {SourceSlot::Second, 0, "2st-Source\nNone", 4, 1},  // None again: only the caption
+  };
+  for (const Step& s : steps) {
+    view.sourceAnswer = s.answer;
+    session->ChooseSource(s.slot);
+    EXPECT_EQ(session->Text(s.slot == SourceSlot::First ? Field::FirstSource : Field::SecondSource),
+              s.caption);
+    EXPECT_EQ(session->Models()[0]->GetSourceType(), s.firstType);
+    EXPECT_EQ(session->Models().size(), s.models);
+  }
+  EXPECT_EQ(session->Models()[0]->GetName(), "RawData");
+  EXPECT_EQ(session->ValueOf(Value::MaxSlider), 350);  // the RawData range, 250 / 0
+  const std::vector<std::pair<int, int32_t>> asked{{0, 3}, {0, 4}, {0, 4}, {0, 4},
+                                                   {1, 0}, {1, 5}, {1, 5}, {1, 0}};
+  EXPECT_EQ(view.asked, asked);
 }
 
 }  // namespace
