@@ -275,7 +275,7 @@ std::vector<LiveMeshModel> MeshModelsOf(const std::vector<std::unique_ptr<Pelori
 
 void CPelorinDlg::SizeLiveMeshOnMap() {
   if (COpenGLControl* map = MapWindow())
-    map->SizeLiveMesh(LiveModelMeshSources(MeshModelsOf(models_)), snrPlotSize_);
+    map->SizeMesh(LiveModelMeshSources(MeshModelsOf(models_)), &snrPlotSize_);
   // The plot window takes the size the mesh sizing gave the SNR plot.
   if (snrPage_ != nullptr) snrPage_->SizeSnrPlot(snrPlotSize_.FloatCount());
 }
@@ -284,7 +284,7 @@ void CPelorinDlg::RebuildLiveMeshOnMap() {
   COpenGLControl* map = MapWindow();
   if (map == nullptr) return;
   // The frames the worker published last, each complete; the map repaints itself.
-  map->RebuildLive(LiveModelMeshSources(MeshModelsOf(models_)));
+  map->Rebuild(LiveModelMeshSources(MeshModelsOf(models_)));
   mapPage_->Refresh(false);
 }
 

@@ -95,13 +95,14 @@ void CPelorinDlg::EnableControl(int id, bool enable) {
 void CPelorinDlg::DrawPlaybackFrame(int32_t frameIndex) { RebuildPlaybackMeshOnMap(frameIndex); }
 
 void CPelorinDlg::SizePlaybackMeshOnMap() {
-  if (COpenGLControl* map = MapWindow()) map->SizePlaybackMesh(RecordingMeshSources(recordings_));
+  if (COpenGLControl* map = MapWindow())
+    map->SizeMesh(RecordingMeshSources(recordings_, 0));  // sizing reads no frame
 }
 
 void CPelorinDlg::RebuildPlaybackMeshOnMap(int32_t frameIndex) {
   COpenGLControl* map = MapWindow();
   if (map == nullptr || recordings_.Count() == 0) return;
-  map->RebuildPlayback(RecordingMeshSources(recordings_), frameIndex);
+  map->Rebuild(RecordingMeshSources(recordings_, frameIndex));
   if (frameIndex >= 0 && frameIndex < recordings_.GetFrameCount(0)) {
     map->SetMaxLabel(recordings_.FrameMax(0, frameIndex));
     map->SetMinLabel(recordings_.FrameMin(0, frameIndex));

@@ -3,7 +3,6 @@
 // mouse wheel over the map and the full-screen map. The rules live in ViewController;
 // here they meet the window's controls and models.
 #include <cstdio>
-#include <mutex>
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -15,6 +14,7 @@
 #include "app/main_window_view_controls.h"
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
+#include "data/playback/source_kind.h"
 #include "view/desktop_window.h"
 #include "view/filter_dlg.h"
 #include "view/map_window.h"
@@ -199,7 +199,7 @@ void MainWindowViewControls::OnHideSource(int index, bool hidden) {
   // The first source's live model follows in every state, the second only where the
   // live mesh is rebuilt for it.
   if (index == 0 && !dlg_.models_.empty()) dlg_.models_[0]->SetVisible(visible);
-  if (dlg_.runMode_ != RunMode::Live && dlg_.runMode_ != RunMode::Idle) {
+  if (SourcesShownIn(dlg_.runMode_) == SourceKind::Recorded) {
     // The player's worker rebuilds the recorded mesh under the same lock.
     dlg_.playback_->Locked([&] {
       dlg_.SizePlaybackMeshOnMap();
