@@ -129,18 +129,19 @@ void CPelorinDlg::UpdateMap(MapUpdate update) {
   switch (update) {
     case MapUpdate::SizeLive:
       if (map != nullptr)
-        map->SizeLiveMesh(LiveModelMeshSources(MeshModelsOf(session_->Models())), snrPlotSize_);
+        map->SizeMesh(LiveModelMeshSources(MeshModelsOf(session_->Models())), &snrPlotSize_);
       // The plot window takes the size the mesh sizing gave the SNR plot.
       if (snrPage_ != nullptr) snrPage_->SizeSnrPlot(snrPlotSize_.FloatCount());
       break;
     case MapUpdate::RebuildLive:
       // The frames the worker published last, each complete; the map repaints itself.
       if (map == nullptr) return;
-      map->RebuildLive(LiveModelMeshSources(MeshModelsOf(session_->Models())));
+      map->Rebuild(LiveModelMeshSources(MeshModelsOf(session_->Models())));
       mapPage_->Refresh(false);
       break;
     case MapUpdate::SizePlayback:
-      if (map != nullptr) map->SizePlaybackMesh(RecordingMeshSources(session_->Recordings()));
+      // Sizing reads no frame.
+      if (map != nullptr) map->SizeMesh(RecordingMeshSources(session_->Recordings(), 0));
       break;
     case MapUpdate::Repaint:
       if (mapPage_ != nullptr) mapPage_->RefreshMap();
@@ -154,7 +155,7 @@ void CPelorinDlg::DrawRecordedFrame(int32_t i) {
   const RecordingSet& recorded = session_->Recordings();
   COpenGLControl* map = MapWindow();
   if (map == nullptr || recorded.Count() == 0) return;
-  map->RebuildPlayback(RecordingMeshSources(recorded), i);
+  map->Rebuild(RecordingMeshSources(recorded, i));
   if (i >= 0 && i < recorded.GetFrameCount(0)) {
     map->SetMaxLabel(recorded.FrameMax(0, i));
     map->SetMinLabel(recorded.FrameMin(0, i));

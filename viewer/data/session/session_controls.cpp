@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "data/live_model.h"
+#include "data/playback/source_kind.h"
 #include "data/session/viewer_session.h"
 
 namespace pelorin {
@@ -130,7 +131,7 @@ void ViewerSession::OnHideSource(int index, bool hidden) {
   // The first source's live model follows in every state, the second only where the live
   // mesh is rebuilt for it.
   if (index == 0 && !models_.empty()) models_[0]->SetVisible(visible);
-  if (mode_ != RunMode::Live && mode_ != RunMode::Idle) {
+  if (SourcesShownIn(mode_) == SourceKind::Recorded) {
     // The player's worker rebuilds the recorded mesh under the same lock.
     const int32_t current = recordings_.Count() > 0 ? recordings_.GetCurrentIndex(0) : 0;
     playback_.Locked([&] {
