@@ -114,7 +114,6 @@ void CPelorinDlg::ShowRunFigures(const RunFigures& f) {
   mapData_.standardDeviation = f.standardDeviation;
   mapData_.flatness = f.flatness;
   mapData_.showSecondPass = f.showSecondPass;
-  if (mapPage_ != nullptr) mapPage_->Refresh(false);
 }
 
 void CPelorinDlg::ShowFrameExtremes(int32_t frameMax, int32_t frameMin) {

@@ -104,6 +104,10 @@ class ViewerSession::AcquisitionReports : public AcquisitionHost,
   const bool batch_;
 };
 
+void ViewerSession::DetachAcquisitionReports() {
+  if (acquisitionReports_) acquisitionReports_->Detach();
+}
+
 std::vector<InstantModel*> ViewerSession::LiveModels() const {
   std::vector<InstantModel*> live;
   for (const auto& m : models_) {
@@ -137,7 +141,7 @@ void ViewerSession::Start() {
     if (settings_.batchMode) {
       // An unattended run that cannot start ends the program and says why.
       view_.SetExitStatus(1, StartFailureText(started));
-      view_.Post([this] { view_.RequestClose(); });
+      view_.Post([&view = view_] { view.RequestClose(); });
     }
     return;
   }
@@ -156,6 +160,7 @@ void ViewerSession::Start() {
   figures_.showFlatness = first.GetSourceType() == kSourceCycle;
   figures_.showSecondPass = false;
   view_.ShowRunFigures(figures_);
+  view_.UpdateMap(MapUpdate::Repaint);
   view_.UpdateMap(MapUpdate::SizeLive);
   view_.RunRefreshTimers(true);
 
@@ -268,6 +273,7 @@ void ViewerSession::OnAcquisitionEnded() {
   view_.RunRefreshTimers(false);
   figures_.showSecondPass = true;
   view_.ShowRunFigures(figures_);
+  view_.UpdateMap(MapUpdate::Repaint);
 }
 
 void ViewerSession::EndAcquisitionForClose() {

@@ -16,7 +16,7 @@ bool ViewerSession::Load(const std::string& path) {
   loading_ = true;
   const bool loaded = LoadNow(path);
   loading_ = false;
-  if (closeAfterLoad_) view_.Post([this] { view_.RequestClose(); });
+  if (closeAfterLoad_) view_.Post([&view = view_] { view.RequestClose(); });
   return loaded;
 }
 

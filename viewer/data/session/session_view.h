@@ -104,6 +104,7 @@ class SessionView {
   virtual void ShowText(Field field, const std::string& text) = 0;
   virtual void EnableControl(Control control, bool enable) = 0;
   virtual void ShowValue(Value value, int32_t v) = 0;
+  // The figures the map prints at its next paint.
   virtual void ShowRunFigures(const RunFigures& figures) = 0;
   // The frame's "Max" and "Min" on the map.
   virtual void ShowFrameExtremes(int32_t frameMax, int32_t frameMin) = 0;

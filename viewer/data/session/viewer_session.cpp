@@ -41,12 +41,11 @@ void ViewerSession::SetDeviceIo(DeviceIo io, std::function<void(int32_t)> closeH
 }
 
 ViewerSession::~ViewerSession() {
-  // A session dropped without its close still never outlives its workers.
+  // A session dropped without its close still never outlives its workers, and what its
+  // worker posted and the window has not run yet finds no session.
   playback_.Stop();
-  if (acquisition_) {
-    acquisition_->RequestStop();
-    acquisitionReports_.reset();
-  }
+  DetachAcquisitionReports();
+  if (acquisition_) acquisition_->RequestStop();
 }
 
 InstantModel* ViewerSession::LiveModel(size_t index) const {

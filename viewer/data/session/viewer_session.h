@@ -173,6 +173,7 @@ class ViewerSession {
   void OnFrame(const FrameReport& report);
   void OnAcquisitionEnded();
   void EndAcquisitionForClose();
+  void DetachAcquisitionReports();
   void GiveDeviceBack();
   void EvaluateSnr();
 

@@ -226,6 +226,17 @@ TEST_F(SessionRules, StartAgainAfterStopRunsAFreshAcquisitionAndDropsTheOldRepor
   session->Close();
 }
 
+TEST_F(SessionRules, ReportsQueuedForASessionThatIsGoneAreDropped) {
+  auto session = NewSession(dev.Io());
+  session->Init({}, dir.Path().string());
+  session->Start();
+  ASSERT_TRUE(view.PumpUntil([&] { return session->LiveModel(0)->GetFrameCounter() >= 2; }));
+  session.reset();  // the worker stopped and joined; its last reports still queued
+  const int shown = view.figuresShown;
+  view.Pump();
+  EXPECT_EQ(view.figuresShown, shown);
+}
+
 TEST_F(SessionRules, CloseDuringALoadWaitsForTheLoad) {
   {
     auto recorder = NewSession(dev.Io());
