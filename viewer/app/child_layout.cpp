@@ -16,8 +16,8 @@ int Truncate(double v) { return static_cast<int>(v + (v < 0 ? -1e-6 : 1e-6)); }
 }  // namespace
 
 void ChildLayout::Register(int id, uint32_t flags) {
-  const bool known =
-      std::any_of(entries_.begin(), entries_.end(), [id](const Entry& e) { return e.id == id; });
+  const bool known = std::any_of(entries_.begin(), entries_.end(),
+                                 [id](const Entry& e) { return e.id == id; });
   if (!known && entries_.size() < kMaxEntries) entries_.push_back(Entry{id, flags});
 }
 

@@ -41,7 +41,8 @@ class ChildLayout {
   // The rule arithmetic on its own: new edges for every entry when the window goes from
   // `oldWindow` to `newWindow`. Only a width change moves edges horizontally and only a
   // height change vertically.
-  static void Reflow(std::vector<Entry>& entries, const wxRect& oldWindow, const wxRect& newWindow);
+  static void Reflow(std::vector<Entry>& entries, const wxRect& oldWindow,
+                     const wxRect& newWindow);
 
   const std::vector<Entry>& Entries() const { return entries_; }
 
