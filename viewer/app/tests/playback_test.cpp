@@ -13,6 +13,7 @@
 #include <wx/slider.h>
 
 #include "app/pelorin_dlg.h"
+#include "data/session/tests/stepped_recording.h"
 #include "data/status_text.h"
 #include "gui_support.h"
 #include "view/resource.h"
@@ -30,31 +31,12 @@ using test::PumpUntil;
 using test::ScratchDir;
 using test::Window;
 
-// Writes a recording of one source whose cells tell the frame apart: cell k of frame f
-// holds 10 * f + k. `declared` is the FrameCount line's value (default: frames).
 std::string WriteRecording(const std::string& name, int frames, int width, int height,
                            int declared = -1) {
-  std::ofstream out(name, std::ios::binary);
-  out << "Pelorin\nFrameCount, " << (declared < 0 ? frames : declared) << "\nWidth, " << width
-      << "\nHeight, " << height << "\nType, RawData\n";
-  for (int f = 0; f < frames; ++f) {
-    out << "\nNo , " << f + 1 << ",          0ms, Read Error Times , 0\n";
-    for (int x = 0; x < width; ++x) {
-      for (int y = 0; y < height; ++y) out << 10 * f + x * height + y << ",";
-      out << "\n";
-    }
-  }
-  out << "\n";
-  return name;
+  return testing::WriteSteppedRecording(name, frames, width, height, declared);
 }
-
-// The statistics line the window shows for frame f of such a recording.
 wxString StatisticsOf(int f, int frames, int width, int height) {
-  const int cells = width * height;
-  const float average = 10.0f * f + (cells - 1) / 2.0f;
-  return FormatStatistics(f, 0.0f, average, 10 * f + cells - 1, 10 * (frames - 1) + cells - 1,
-                          10 * f, 0)
-      .values;
+  return testing::SteppedStatistics(f, frames, width, height);
 }
 
 bool Enabled(const Window& win, int id) { return win->FindWindow(id)->IsEnabled(); }

@@ -11,6 +11,7 @@
 #include "data/session/viewer_session.h"
 #include "data/status_text.h"
 #include "fake_view.h"
+#include "stepped_recording.h"
 #include "temp_dir.h"
 
 namespace pelorin {
@@ -27,28 +28,12 @@ class SessionPlayer : public ::testing::Test {
     session.SetFrameShownHandler([this](int32_t i) { shown.push_back(i); });
   }
 
-  // A recording of one source whose cells tell the frames apart: cell k of frame f holds
-  // 10 * f + k. `declared` is the FrameCount line's value (default: frames).
   std::string Write(const std::string& name, int frames, int width, int height,
                     int declared = -1) const {
-    const std::string path = dir.File(name);
-    std::ofstream out(path, std::ios::binary);
-    out << "Pelorin\nFrameCount, " << (declared < 0 ? frames : declared) << "\nWidth, " << width
-        << "\nHeight, " << height << "\nType, RawData\n";
-    for (int f = 0; f < frames; ++f) {
-      out << "\nNo , " << f + 1 << ",          0ms, Read Error Times , 0\n";
-      for (int k = 0; k < width * height; ++k)
-        out << 10 * f + k << (k % height == height - 1 ? ",\n" : ",");
-    }
-    out << "\n";
-    return path;
+    return testing::WriteSteppedRecording(dir.File(name), frames, width, height, declared);
   }
-  // The statistics line of frame f of such a recording.
   static std::string StatisticsOf(int f, int frames, int width, int height) {
-    const int cells = width * height;
-    return FormatStatistics(f, 0.0f, 10.0f * f + (cells - 1) / 2.0f, 10 * f + cells - 1,
-                            10 * (frames - 1) + cells - 1, 10 * f, 0)
-        .values;
+    return testing::SteppedStatistics(f, frames, width, height);
   }
   bool WaitForStop() {
     return view.PumpUntil([this] {
