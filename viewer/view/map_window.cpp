@@ -81,27 +81,15 @@ void COpenGLControl::Invalidate() {
   }
 }
 
-void COpenGLControl::SizeLiveMesh(const LiveMeshSources& live, SnrPlotTarget& snrPlot) {
-  SizeMesh(live, *this, snrPlot);  // AllocateMesh takes the lock
+void COpenGLControl::SizeMesh(const MeshSources& sources, SnrPlotTarget* snrPlot) {
+  pelorin::SizeMesh(sources, *this, snrPlot);  // AllocateGrids takes the lock
 }
 
-void COpenGLControl::RebuildLive(const LiveMeshSources& live) {
+void COpenGLControl::Rebuild(const MeshSources& sources) {
   mesh_.Change([&](MapMesh& mesh) {
     mesh.rangeMax = view_.rangeMax;
     mesh.rangeMin = view_.rangeMin;
-    RebuildLiveMesh(live, *this, view_.Style());
-  });
-}
-
-void COpenGLControl::SizePlaybackMesh(const PlaybackMeshSources& recorded) {
-  SizeMesh(recorded, *this);
-}
-
-void COpenGLControl::RebuildPlayback(const PlaybackMeshSources& recorded, int32_t frameIndex) {
-  mesh_.Change([&](MapMesh& mesh) {
-    mesh.rangeMax = view_.rangeMax;
-    mesh.rangeMin = view_.rangeMin;
-    RebuildPlaybackMesh(recorded, frameIndex, *this, view_.Style());
+    RebuildMesh(sources, *this, view_.Style());
   });
 }
 

@@ -39,15 +39,14 @@ class COpenGLControl : public wxGLCanvas, public MeshTarget {
   void AllocateGrids(std::span<const MeshGrid> grids) override;
   void Invalidate() override;
 
-  // Entry points of the acquisition and playback: size the arrays at Start or file load
-  // and rebuild them with every new frame (timer, playback step), then repaint. They
-  // build with the view's draw style and range of the moment. The playback thread calls
-  // them while the window thread paints: the arrays change only under the mesh lock, and
-  // a paint draws a copy taken under the same lock.
-  void SizeLiveMesh(const LiveMeshSources& live, SnrPlotTarget& snrPlot);
-  void RebuildLive(const LiveMeshSources& live);
-  void SizePlaybackMesh(const PlaybackMeshSources& recorded);
-  void RebuildPlayback(const PlaybackMeshSources& recorded, int32_t frameIndex);
+  // Entry points of the acquisition and playback, for live and recorded sources alike:
+  // size the arrays at Start, file load or a hide button (with the SNR plot when live) and
+  // rebuild them with every new frame (timer, playback step), then repaint. They build
+  // with the view's draw style and range of the moment. The playback thread calls them
+  // while the window thread paints: the arrays change only under the mesh lock, and a
+  // paint draws a copy taken under the same lock.
+  void SizeMesh(const MeshSources& sources, SnrPlotTarget* snrPlot = nullptr);
+  void Rebuild(const MeshSources& sources);
 
   void ResetView() { camera_.ResetView(); }
   float TotalScale() const { return camera_.TotalScale(); }

@@ -1,7 +1,9 @@
 // The rules of the main window's view controls, without the window: the range sliders
-// and their coupling, the key table's actions, the mouse wheel over the map. The window
-// implements ViewControlHost (what the rules read and change of it) and routes its
-// events here; everything the rules decide is tested headless.
+// and their coupling, the key table's actions, the mouse wheel over the map. Beside the
+// viewer session: the main window's controls implement ViewControlHost over the session
+// (run mode, ranges, sources, Start and Stop) and the map page (orientation, camera, full
+// screen) and route the keys, the wheel and the sliders here; everything the rules decide
+// is tested headless.
 #pragma once
 
 #include <cstdint>

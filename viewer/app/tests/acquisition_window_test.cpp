@@ -1,5 +1,6 @@
 // Live acquisition from the main window against panelsim, through the real library: the
-// buttons, the status line and the Dump check box as the user meets them. Every wait is
+// chip selector and the Dump check box as the user meets them (the session's rules of
+// Start, Stop and a run that stops itself are tested without a window). Every wait is
 // for a condition, bounded by a time limit.
 #include <stdlib.h>
 
@@ -14,11 +15,11 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 
-#include "recording_text.h"
 #include "app/pelorin_dlg.h"
 #include "data/live_model.h"
 #include "gui_support.h"
 #include "panelsim/served_panel.h"
+#include "recording_text.h"
 #include "view/resource.h"
 
 namespace pelorin {
@@ -60,10 +61,12 @@ void SelectChip(const Window& win, int index) {
 }
 
 const InstantModel& FirstSource(const Window& win) {
-  return dynamic_cast<const InstantModel&>(*win->Models().at(0));
+  return dynamic_cast<const InstantModel&>(*win->Session().Models().at(0));
 }
 
-bool RunEnded(const Window& win) { return win->Acquisition() != nullptr && win->Acquisition()->Finished(); }
+bool RunEnded(const Window& win) {
+  return win->Session().Acquisition() != nullptr && win->Session().Acquisition()->Finished();
+}
 
 // A scratch working directory, the emulated devices' folder inside it, and a window.
 class AcquisitionWindow : public ::testing::Test {
@@ -71,7 +74,8 @@ class AcquisitionWindow : public ::testing::Test {
   void SetUp() override {
     settings_ = test::DefaultSettings();
     // The first source is Base; no pause between frames keeps the tests short.
-    settings_ = test::Replace(settings_, "DELAY_BEFORE_ENABLE_DIGNOSIS=10", "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
+    settings_ = test::Replace(settings_, "DELAY_BEFORE_ENABLE_DIGNOSIS=10",
+                              "DELAY_BEFORE_ENABLE_DIGNOSIS=0");
   }
   void TearDown() override {
     window_.reset();  // the close sequence ends the run and gives the device back
@@ -99,24 +103,6 @@ class AcquisitionWindow : public ::testing::Test {
   std::unique_ptr<Window> window_;
 };
 
-TEST_F(AcquisitionWindow, StartWithoutADeviceShowsTheOpenErrorAndKeepsTheButtons) {
-  Window& win = Open();
-  ASSERT_TRUE(Enabled(win, IDC_START));
-  ASSERT_FALSE(Enabled(win, IDC_STOP));
-  Click(win, IDC_START);
-  test::Pump();
-  EXPECT_EQ(Label(*win, IDC_STATUS), "open device error!");
-  EXPECT_TRUE(Enabled(win, IDC_START));
-  EXPECT_FALSE(Enabled(win, IDC_STOP));
-  EXPECT_TRUE(Enabled(win, IDC_DUMP));
-  EXPECT_EQ(win->Acquisition(), nullptr);
-  EXPECT_EQ(win->DeviceHandle(), 0);
-  // Pressing Start again repeats the whole sequence, with the same outcome.
-  Click(win, IDC_START);
-  EXPECT_EQ(Label(*win, IDC_STATUS), "open device error!");
-  EXPECT_TRUE(Enabled(win, IDC_START));
-}
-
 TEST_F(AcquisitionWindow, MasterOfASlavesOnlyCascadeIsRefused) {
   ASSERT_TRUE(Serve(false));
   Window& win = Open();
@@ -127,7 +113,7 @@ TEST_F(AcquisitionWindow, MasterOfASlavesOnlyCascadeIsRefused) {
   EXPECT_TRUE(Enabled(win, IDC_START));
   EXPECT_FALSE(Enabled(win, IDC_STOP));
   EXPECT_TRUE(Enabled(win, IDC_CHIP_SELECT));
-  EXPECT_EQ(win->Acquisition(), nullptr);
+  EXPECT_EQ(win->Session().Acquisition(), nullptr);
   // The same panel starts with all chips selected.
   SelectChip(win, 0);
   Click(win, IDC_START);
@@ -136,44 +122,16 @@ TEST_F(AcquisitionWindow, MasterOfASlavesOnlyCascadeIsRefused) {
   EXPECT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
 }
 
-// A run that cannot go on stops itself as Stop does: the buttons as after Stop, the
-// status line naming the cause, no frame rate left standing, the worker ended.
-TEST_F(AcquisitionWindow, ARunThatCannotGoOnStopsAsStopDoesAndSaysWhy) {
-  struct Case {
-    const char* name;
-    panelsim::Fault fault;
-    const char* status;
-  };
-  for (const Case& c : {Case{"never ready", {panelsim::FaultKind::NeverReady, -1, 0, -1}, "FW is not ready"},
-                        Case{"unplugged", {panelsim::FaultKind::Unplug, 0x86, 200, 1}, "the device is gone"}}) {
-    SCOPED_TRACE(c.name);
-    window_.reset();
-    panel_.Stop();
-    ASSERT_TRUE(Serve(true, {c.fault}));
-    Window& win = Open();
-    Click(win, IDC_START);
-    EXPECT_FALSE(Enabled(win, IDC_START));
-    EXPECT_TRUE(Enabled(win, IDC_STOP));
-    ASSERT_TRUE(PumpUntil([&] { return RunEnded(win) && Enabled(win, IDC_START); }, 60000))
-        << Label(*win, IDC_STATUS);
-    test::Pump();
-    EXPECT_EQ(Label(*win, IDC_STATUS), c.status);
-    EXPECT_FALSE(Enabled(win, IDC_STOP));
-    EXPECT_TRUE(Enabled(win, IDC_DUMP));
-    EXPECT_TRUE(Enabled(win, IDC_LOAD));
-    EXPECT_EQ(Label(*win, IDC_FRAME_RATE), "FrameRate : 0.00");
-  }
-}
-
 // Dump checked before Start: every second frame of the run goes to a recording in the
 // working directory, named after the first source, with the header of the run.
 TEST_F(AcquisitionWindow, DumpRecordsTheRunIntoTheWorkingDirectory) {
-  settings_ = test::Replace(settings_, "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=1", "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=2");
+  settings_ = test::Replace(settings_, "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=1",
+                            "DUMP_ONE_FRAME_EVERY_FEW_FRAMES=2");
   ASSERT_TRUE(Serve());
   Window& win = Open();
-  EXPECT_FALSE(win->DumpEnabled());
+  EXPECT_FALSE(win->Session().Settings().dumpEnabled);
   SetCheck(win, IDC_DUMP, true);
-  EXPECT_TRUE(win->DumpEnabled());
+  EXPECT_TRUE(win->Session().Settings().dumpEnabled);
   Click(win, IDC_START);
   EXPECT_FALSE(Enabled(win, IDC_DUMP));
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 5; }, kWaitMs));
@@ -206,7 +164,7 @@ TEST_F(AcquisitionWindow, DumpUncheckedRecordsNothing) {
   Window& win = Open();
   SetCheck(win, IDC_DUMP, true);
   SetCheck(win, IDC_DUMP, false);
-  EXPECT_FALSE(win->DumpEnabled());
+  EXPECT_FALSE(win->Session().Settings().dumpEnabled);
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
   Click(win, IDC_STOP);
@@ -214,21 +172,6 @@ TEST_F(AcquisitionWindow, DumpUncheckedRecordsNothing) {
   EXPECT_TRUE(test::Recordings(scratch_.Path()).empty());
   for (const auto& e : fs::directory_iterator(scratch_.Path()))
     EXPECT_NE(e.path().filename().string().rfind("tempReport", 0), 0u) << e.path();
-}
-
-// A second run after Stop reopens the device and starts counting again.
-TEST_F(AcquisitionWindow, StartAgainAfterStopRunsAFreshAcquisition) {
-  ASSERT_TRUE(Serve());
-  Window& win = Open();
-  Click(win, IDC_START);
-  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 3; }, kWaitMs));
-  Click(win, IDC_STOP);
-  Click(win, IDC_START);  // waits for the previous worker before it clears the models
-  EXPECT_FALSE(Enabled(win, IDC_START));
-  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 2; }, kWaitMs));
-  EXPECT_GT(win->DeviceHandle(), 0);
-  Click(win, IDC_STOP);
-  EXPECT_TRUE(PumpUntil([&] { return RunEnded(win); }, kWaitMs));
 }
 
 }  // namespace

@@ -156,13 +156,13 @@ TEST_F(GlFaultWindow, EveryContextRefusedTheMapSaysWhyAndARunStillRecords) {
   checked.SetEventObject(dump);
   checked.SetInt(1);
   dump->GetEventHandler()->ProcessEvent(checked);
-  ASSERT_TRUE(win->DumpEnabled());
+  ASSERT_TRUE(win->Session().Settings().dumpEnabled);
 
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) >= 5; }, kWaitMs))
       << "frames " << FrameCount(win);
   Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
   const int32_t frames = FrameCount(win);
 
   const std::vector<fs::path> files = test::Recordings(scratch_.Path());
@@ -178,7 +178,7 @@ TEST_F(GlFaultWindow, EveryContextRefusedTheMapSaysWhyAndARunStillRecords) {
   EXPECT_EQ(blocks, static_cast<size_t>(frames));
 
   win.Close();
-  EXPECT_TRUE(win->Closed());
+  EXPECT_TRUE(win->Session().Closed());
 }
 
 TEST_F(GlFaultWindow, RefusedOnceTheMapHasItsContextAfterTheFirstPaint) {

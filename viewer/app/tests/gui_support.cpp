@@ -73,7 +73,7 @@ bool ScratchDir::HasSettings() const { return std::filesystem::exists(path_ / "P
 Window::Window(std::vector<std::string> args, bool recordBoxes) {
   dlg_ = new CPelorinDlg(nullptr, std::move(args));
   if (recordBoxes) {
-    dlg_->SetMessageBoxHandler([this](const wxString& text, const wxString& title) {
+    dlg_->Answers().messageBox = ([this](const wxString& text, const wxString& title) {
       boxes_.push_back({text, title});
     });
   }
@@ -83,7 +83,7 @@ Window::Window(std::vector<std::string> args, bool recordBoxes) {
 }
 
 Window::~Window() {
-  if (!dlg_->Closed()) dlg_->Close(true);
+  if (!dlg_->Session().Closed()) dlg_->Close(true);
   dlg_->Destroy();
   Pump(10);
 }
@@ -127,7 +127,7 @@ wxRect TemplateRect(const CPelorinDlg& dlg, int x, int y, int w, int h) {
 }
 
 int32_t FrameCount(const Window& win) {
-  return dynamic_cast<const InstantModel&>(*win->Models().at(0)).GetFrameCounter();
+  return dynamic_cast<const InstantModel&>(*win->Session().Models().at(0)).GetFrameCounter();
 }
 
 std::vector<std::filesystem::path> Recordings(const std::filesystem::path& dir) {

@@ -12,6 +12,9 @@
 #include <wx/gdicmn.h>
 #include <wx/string.h>
 
+#include "app/window_placement.h"
+#include "data/session/viewer_session.h"
+
 namespace pelorin {
 class CPelorinDlg;
 }

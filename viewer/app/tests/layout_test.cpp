@@ -17,15 +17,15 @@ namespace {
 TEST(ChildLayoutWindow, MaximiseAndRestore) {
   test::ScratchDir dir;
   test::Window win;
-  const ChildLayout& layout = win->ChildLayoutTable();
-  ASSERT_EQ(layout.Entries().size(), win->ChildIds().size());
+  const ChildLayout& layout = win->Placement().Layout();
+  ASSERT_EQ(layout.Entries().size(), win->Placement().ChildIds().size());
   EXPECT_EQ(layout.Entries()[0].id, res::IDC_TAB);
   EXPECT_EQ(layout.Entries()[0].flags, ChildLayout::kKeepSizeCentred);
   for (size_t i = 1; i < layout.Entries().size(); ++i)
     EXPECT_EQ(layout.Entries()[i].flags, ChildLayout::kScaleWidthMoveDown);
 
   std::map<int, wxRect> original;
-  for (int id : win->ChildIds()) original[id] = win->FindWindow(id)->GetRect();
+  for (int id : win->Placement().ChildIds()) original[id] = win->FindWindow(id)->GetRect();
   const wxSize small = win->GetSize();
   const wxSize big(small.x + 200, small.y + 100);
 
@@ -50,7 +50,7 @@ TEST(ChildLayoutWindow, MaximiseAndRestore) {
   win->SetSize(small);
   ASSERT_TRUE(test::PumpUntil([&] { return win->GetSize() == small; }));
   test::Pump();
-  for (int id : win->ChildIds()) EXPECT_EQ(win->FindWindow(id)->GetRect(), original[id]) << id;
+  for (int id : win->Placement().ChildIds()) EXPECT_EQ(win->FindWindow(id)->GetRect(), original[id]) << id;
 }
 
 }  // namespace

@@ -58,8 +58,9 @@ TEST(MainWindow, HasEveryTemplateControlWithItsIdKindAndParent) {
     EXPECT_TRUE(KindMatches(w, ctl.kind));
   }
   // The child list holds exactly the template's controls, in template order.
-  ASSERT_EQ(win->ChildIds().size(), controls.size());
-  for (size_t i = 0; i < controls.size(); ++i) EXPECT_EQ(win->ChildIds()[i], controls[i].id);
+  ASSERT_EQ(win->Placement().ChildIds().size(), controls.size());
+  for (size_t i = 0; i < controls.size(); ++i)
+    EXPECT_EQ(win->Placement().ChildIds()[i], controls[i].id);
 }
 
 TEST(MainWindow, CaptionsOfTheFixedControlsAreTheTemplates) {
@@ -115,10 +116,10 @@ TEST(MainWindow, InitialisationFillsListsAndStates) {
   EXPECT_FALSE(static_cast<wxCheckBox*>(win->FindWindow(res::IDC_AUTO_CENTER))->GetValue());
   EXPECT_EQ(Label(*win, res::IDC_FIRST_SOURCE), "1st-Source\nBase");
   EXPECT_EQ(Label(*win, res::IDC_SECOND_SOURCE), "2st-Source\nNone");
-  EXPECT_EQ(win->Mode(), RunMode::Idle);
-  EXPECT_FALSE(win->DumpEnabled());
-  EXPECT_FALSE(win->State().batchMode);
-  ASSERT_EQ(win->Models().size(), 1u);
+  EXPECT_EQ(win->Session().Mode(), RunMode::Idle);
+  EXPECT_FALSE(win->Session().Settings().dumpEnabled);
+  EXPECT_FALSE(win->Session().Settings().batchMode);
+  ASSERT_EQ(win->Session().Models().size(), 1u);
   EXPECT_EQ(win->AuxDialog().Owner(), &*win);
 }
 
@@ -129,27 +130,13 @@ TEST(MainWindow, CaptionCarriesTheBuildVersion) {
   EXPECT_FALSE(wxString(PELORIN_VERSION_TEXT).empty());
 }
 
-TEST(MainWindow, StatusLineFillsArgumentsAndNamesUnknownCodes) {
+TEST(MainWindow, StatusAndStatisticsGoToTheirFields) {
+  // The texts are the session's; here each reaches its field.
   ScratchDir dir;
-  dir.WriteSettings(test::DefaultSettings());
   Window win;
-  EXPECT_EQ(Label(*win, res::IDC_STATUS), "");
-  win->ShowStatusMessage(9, "3, 10");
+  win->Session().ShowStatusMessage(9, "3, 10");
   EXPECT_EQ(Label(*win, res::IDC_STATUS), "loading 3 /  10");
-  win->ShowStatusMessage(3, "/tmp/a,b.csv");
-  EXPECT_EQ(Label(*win, res::IDC_STATUS), "can't open file at /tmp/a");
-  win->ShowStatusMessage(0);
-  EXPECT_EQ(Label(*win, res::IDC_STATUS), "open device error!");
-  win->ShowStatusMessage(11, "x");
-  EXPECT_EQ(Label(*win, res::IDC_STATUS), "unkonw massage");
-  win->ShowStatusMessage(4, "");
-  EXPECT_EQ(Label(*win, res::IDC_STATUS), "the %s source setting is wrong");
-}
-
-TEST(MainWindow, StatisticsGoToTheirThreeFields) {
-  ScratchDir dir;
-  Window win;
-  win->UpdateStatistics(12, 59.5f, 101.25f, 180, 200, -3, -7);
+  win->Session().ShowStatistics(12, 59.5f, 101.25f, 180, 200, -3, -7);
   EXPECT_EQ(Label(*win, res::IDC_FRAME_COUNT), "FrameCount : 12");
   EXPECT_EQ(Label(*win, res::IDC_FRAME_RATE), "FrameRate : 59.50");
   EXPECT_EQ(Label(*win, res::IDC_STATISTICS), "Average:101.25  Max:180(200)  Min:-3(-7)");
@@ -185,12 +172,13 @@ TEST(MainWindow, ViewPointButtonsStoreTheViewPoint) {
     int id, viewPoint;
     double rotX, rotY, rotZ;
   };
-  for (const Case& c : {Case{res::IDC_X_AXIS, 1, -90, 0, 0}, Case{res::IDC_Y_AXIS, 2, -90, 0, 90},
-                        Case{res::IDC_Z_AXIS, 3, 0, 0, 0}, Case{res::IDC_DEFAULT_VIEW, 0, -50, 15, 107}}) {
+  for (const Case& c :
+       {Case{res::IDC_X_AXIS, 1, -90, 0, 0}, Case{res::IDC_Y_AXIS, 2, -90, 0, 90},
+        Case{res::IDC_Z_AXIS, 3, 0, 0, 0}, Case{res::IDC_DEFAULT_VIEW, 0, -50, 15, 107}}) {
     wxCommandEvent click(wxEVT_BUTTON, c.id);
     click.SetEventObject(win->FindWindow(c.id));
     win->FindWindow(c.id)->GetEventHandler()->ProcessEvent(click);
-    EXPECT_EQ(win->State().viewPoint, c.viewPoint);
+    EXPECT_EQ(win->Session().Settings().viewPoint, c.viewPoint);
     EXPECT_EQ(win->MapPage()->View().viewPoint, c.viewPoint);
     EXPECT_EQ(win->MapPage()->View().rotX, c.rotX);
     EXPECT_EQ(win->MapPage()->View().rotY, c.rotY);
@@ -210,7 +198,8 @@ TEST(MainWindow, PaintsAndOffersTheAboutEntry) {
 
 TEST(MainWindow, MapPageTakesTheModelRangeAndDefaultView) {
   ScratchDir dir;
-  dir.WriteSettings(test::Replace(test::DefaultSettings(), "[Base]\nMAX_DATA_RANGE=250\nMIN_DATA_RANGE=0",
+  dir.WriteSettings(test::Replace(test::DefaultSettings(),
+                                  "[Base]\nMAX_DATA_RANGE=250\nMIN_DATA_RANGE=0",
                                   "[Base]\nMAX_DATA_RANGE=180\nMIN_DATA_RANGE=-20"));
   Window win;
   const MapViewState& view = win->MapPage()->View();
@@ -218,8 +207,8 @@ TEST(MainWindow, MapPageTakesTheModelRangeAndDefaultView) {
   EXPECT_EQ(view.rangeMin, -20);
   EXPECT_EQ(view.scaleFactor, 1.0);
   EXPECT_EQ(view.angleX, 0.0);
-  EXPECT_EQ(view.drawStyle, 1);  // DRAW_STYLE=1
-  EXPECT_EQ(win->State().viewPoint, 1);  // VIEW_POINT=1 ran the X-axis action
+  EXPECT_EQ(view.drawStyle, 1);                       // DRAW_STYLE=1
+  EXPECT_EQ(win->Session().Settings().viewPoint, 1);  // VIEW_POINT=1 ran the X-axis action
 }
 
 }  // namespace

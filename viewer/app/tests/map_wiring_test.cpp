@@ -175,7 +175,7 @@ TEST_F(MapInWindow, ViewPointButtonsAndDrawStyleReachTheDrawing) {
   const PaletteRgb& band3 = kPalette[3];
   EXPECT_EQ(pixels_->At(51.0f, 2.0f * 3 - 49.0f), (Rgb{band3.r, band3.g, band3.b}));
   ChooseDrawStyle(win, 1);
-  EXPECT_EQ(win->State().drawStyle, 1);
+  EXPECT_EQ(win->Session().Settings().drawStyle, 1);
   ASSERT_TRUE(pixels_->Paint());
   const Rgb bottom = pixels_->At(51.0f, -49.5f);
   EXPECT_TRUE(bottom.r < 20 && bottom.g < 20 && bottom.b > 230)
@@ -185,7 +185,7 @@ TEST_F(MapInWindow, ViewPointButtonsAndDrawStyleReachTheDrawing) {
 TEST_F(MapInWindow, ViewPointButtonsTurnTheMeshAndDropTheZoom) {
   const Window& win = *win_;
   ChooseDrawStyle(win, 1);
-  ASSERT_TRUE(win->LoadRecording(WriteUniformRecording("one.csv", 1, 12, 16)));
+  ASSERT_TRUE(win->Session().Load(WriteUniformRecording("one.csv", 1, 12, 16)));
   COpenGLControl* map = MapOf(win);
   Click(win, IDC_DEFAULT_VIEW);
   ASSERT_TRUE(pixels_->Paint());
@@ -205,17 +205,17 @@ TEST_F(MapInWindow, PlayingARecordingChangesTheMapFromFrameToFrame) {
   const Window& win = *win_;
   ChooseDrawStyle(win, 1);
   Click(win, IDC_DEFAULT_VIEW);
-  ASSERT_TRUE(win->LoadRecording(WriteUniformRecording("three.csv", 3, 10, 14)));
+  ASSERT_TRUE(win->Session().Load(WriteUniformRecording("three.csv", 3, 10, 14)));
   ASSERT_TRUE(pixels_->Paint());
   const std::vector<unsigned char> first = pixels_->MeshArea();
   EXPECT_GT(MapPixels::Lit(first), 500);
 
   std::vector<int32_t> shown;
-  win->SetFrameShownHandler([&shown](int32_t i) { shown.push_back(i); });
-  win->SetPlaybackStepTime(std::chrono::milliseconds(1));
+  win->Session().SetFrameShownHandler([&shown](int32_t i) { shown.push_back(i); });
+  win->Session().SetPlaybackStepTime(std::chrono::milliseconds(1));
   Click(win, IDC_PLAY);
   ASSERT_TRUE(PumpUntil([&] {
-    return win->Mode() == RunMode::Paused && win->FindWindow(IDC_START)->IsEnabled() &&
+    return win->Session().Mode() == RunMode::Paused && win->FindWindow(IDC_START)->IsEnabled() &&
            !win->FindWindow(IDC_PAUSE)->IsEnabled();
   }, kWaitMs));
   EXPECT_EQ(shown.back(), 2);
@@ -273,7 +273,7 @@ TEST_F(LiveMap, StartPutsThePanelOnTheMap) {
   EXPECT_EQ(MapPixels::Lit(pixels_->MeshArea()), 0);
 
   Click(win, IDC_START);
-  const auto& first = dynamic_cast<const InstantModel&>(*win->Models().at(0));
+  const auto& first = dynamic_cast<const InstantModel&>(*win->Session().Models().at(0));
   // 8 drive lines by 3 x 6 sense lines: 7 x 17 squares of 6 vertices.
   EXPECT_EQ(MapOf(win)->Mesh().VertexCount(), 7 * 17 * 6);
   EXPECT_EQ(win->SnrPlotFloatCount(), 0u);  // a Base first source has no SNR plot
@@ -284,7 +284,7 @@ TEST_F(LiveMap, StartPutsThePanelOnTheMap) {
   }, kWaitMs)) << MapPixels::Lit(pixels_->MeshArea()) << " mesh pixels";
 
   Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
 }
 
 }  // namespace

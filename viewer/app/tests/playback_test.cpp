@@ -1,5 +1,6 @@
-// The player of the main window under a display: loading (button, drop), playing, Pause,
-// Prev, Next and the slider, failed loads, and closing while a recording plays.
+// The player's controls in the main window under a display: the Load dialog and dropped
+// files, the buttons and the slider routed to the session, and closing while a recording
+// plays or loads. The player's rules are tested without a window (session_player_test).
 #include <dlfcn.h>
 
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <wx/slider.h>
 
 #include "app/pelorin_dlg.h"
+#include "data/session/tests/stepped_recording.h"
 #include "data/status_text.h"
 #include "gui_support.h"
 #include "view/resource.h"
@@ -29,31 +31,12 @@ using test::PumpUntil;
 using test::ScratchDir;
 using test::Window;
 
-// Writes a recording of one source whose cells tell the frame apart: cell k of frame f
-// holds 10 * f + k. `declared` is the FrameCount line's value (default: frames).
 std::string WriteRecording(const std::string& name, int frames, int width, int height,
                            int declared = -1) {
-  std::ofstream out(name, std::ios::binary);
-  out << "Pelorin\nFrameCount, " << (declared < 0 ? frames : declared) << "\nWidth, " << width
-      << "\nHeight, " << height << "\nType, RawData\n";
-  for (int f = 0; f < frames; ++f) {
-    out << "\nNo , " << f + 1 << ",          0ms, Read Error Times , 0\n";
-    for (int x = 0; x < width; ++x) {
-      for (int y = 0; y < height; ++y) out << 10 * f + x * height + y << ",";
-      out << "\n";
-    }
-  }
-  out << "\n";
-  return name;
+  return testing::WriteSteppedRecording(name, frames, width, height, declared);
 }
-
-// The statistics line the window shows for frame f of such a recording.
 wxString StatisticsOf(int f, int frames, int width, int height) {
-  const int cells = width * height;
-  const float average = 10.0f * f + (cells - 1) / 2.0f;
-  return FormatStatistics(f, 0.0f, average, 10 * f + cells - 1, 10 * (frames - 1) + cells - 1,
-                          10 * f, 0)
-      .values;
+  return testing::SteppedStatistics(f, frames, width, height);
 }
 
 bool Enabled(const Window& win, int id) { return win->FindWindow(id)->IsEnabled(); }
@@ -85,7 +68,8 @@ void Drop(const Window& win, const std::vector<std::string>& names) {
 bool SendWindowManagerClose(wxWindow* window) {
   using WidgetWindowFn = void* (*)(void*);
   using XidFn = unsigned long (*)(void*);
-  auto widgetWindow = reinterpret_cast<WidgetWindowFn>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
+  auto widgetWindow =
+      reinterpret_cast<WidgetWindowFn>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
   auto xid = reinterpret_cast<XidFn>(dlsym(RTLD_DEFAULT, "gdk_x11_window_get_xid"));
   if (widgetWindow == nullptr || xid == nullptr) return false;
   void* gdkWindow = widgetWindow(window->GetHandle());
@@ -110,15 +94,18 @@ struct PlayerFixture : ::testing::Test {
   PlayerFixture() {
     dir.WriteSettings(test::DefaultSettings());
     win.emplace();
-    (*win)->SetFrameShownHandler([this](int32_t i) { shown.push_back(i); });
+    (*win)->Session().SetFrameShownHandler([this](int32_t i) { shown.push_back(i); });
   }
   ~PlayerFixture() override { win.reset(); }
 
   // Plays to the end or the next stop; false when it did not end in time.
   bool WaitForStop() {
-    return PumpUntil([this] { return (*win)->Mode() == RunMode::Paused && Enabled(*win, IDC_START) &&
-                                     !Enabled(*win, IDC_PAUSE); },
-                     10000);
+    return PumpUntil(
+        [this] {
+          return (*win)->Session().Mode() == RunMode::Paused && Enabled(*win, IDC_START) &&
+                 !Enabled(*win, IDC_PAUSE);
+        },
+        10000);
   }
 
   ScratchDir dir;
@@ -131,7 +118,7 @@ using Playback = PlayerFixture;
 TEST_F(Playback, LoadButtonAsksWithTheDialogsTextsAndShowsFrameZero) {
   const std::string path = WriteRecording("five.csv", 5, 3, 4);
   wxString title, filter;
-  (*win)->SetFileDialogHandler([&](const wxString& t, const wxString& f) {
+  (*win)->Answers().fileDialog = ([&](const wxString& t, const wxString& f) {
     title = t;
     filter = f;
     return std::optional<std::string>(path);
@@ -140,7 +127,7 @@ TEST_F(Playback, LoadButtonAsksWithTheDialogsTextsAndShowsFrameZero) {
   EXPECT_EQ(title, "Load Pelorin Data");
   EXPECT_EQ(filter, " Pelorin Data(*.csv;*.txt)|*.csv;*.txt||");
 
-  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
+  EXPECT_EQ((*win)->Session().Mode(), RunMode::Paused);
   EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 3");
   EXPECT_EQ(Label(**win, IDC_HEIGHT), "Height : 4");
   EXPECT_EQ(Label(**win, IDC_FRAME_COUNT), "FrameCount : 0");
@@ -157,133 +144,43 @@ TEST_F(Playback, LoadButtonAsksWithTheDialogsTextsAndShowsFrameZero) {
   EXPECT_EQ(Slider(*win)->GetValue(), 0);
 
   // Cancelling the dialog loads nothing.
-  (*win)->SetFileDialogHandler([](const wxString&, const wxString&) {
-    return std::optional<std::string>();
-  });
+  (*win)->Answers().fileDialog =
+      ([](const wxString&, const wxString&) { return std::optional<std::string>(); });
   shown.clear();
   Click(*win, IDC_LOAD);
   EXPECT_TRUE(shown.empty());
-  EXPECT_EQ((*win)->Recordings().Count(), 1);
+  EXPECT_EQ((*win)->Session().Recordings().Count(), 1);
 }
 
-TEST_F(Playback, PlayingShowsEveryFrameAndEndsAtTheLast) {
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("four.csv", 4, 2, 2)));
-  (*win)->SetPlaybackStepTime(std::chrono::milliseconds(0));
-  shown.clear();
-  Click(*win, IDC_PLAY);
-  EXPECT_EQ((*win)->Mode(), RunMode::Playing);
-  EXPECT_FALSE(Enabled(*win, IDC_START));
-  ASSERT_TRUE(WaitForStop());
-
-  EXPECT_EQ(shown, (std::vector<int32_t>{0, 1, 2, 3}));
-  EXPECT_EQ(Label(**win, IDC_STATISTICS), StatisticsOf(3, 4, 2, 2));
-  EXPECT_EQ(Slider(*win)->GetValue(), 3);
-  EXPECT_TRUE(Enabled(*win, IDC_PREV));
-  EXPECT_FALSE(Enabled(*win, IDC_NEXT));
-  EXPECT_FALSE(Enabled(*win, IDC_PAUSE));
-  EXPECT_FALSE(Enabled(*win, IDC_PLAY));
-  EXPECT_TRUE(Enabled(*win, IDC_START));
-  EXPECT_TRUE(Enabled(*win, IDC_PLAYER_SLIDER));
-  EXPECT_TRUE((*win)->PlayerStopped());
-}
-
-TEST_F(Playback, AFileClaimingMoreFramesStopsAtTheLastLoaded) {
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("short.csv", 3, 2, 2, /*declared=*/10)));
-  EXPECT_EQ(Slider(*win)->GetMax(), 2);
-  (*win)->SetPlaybackStepTime(std::chrono::milliseconds(0));
-  shown.clear();
-  Click(*win, IDC_PLAY);
-  ASSERT_TRUE(WaitForStop());
-  EXPECT_EQ(shown, (std::vector<int32_t>{0, 1, 2}));
-  EXPECT_FALSE(Enabled(*win, IDC_NEXT));
-  EXPECT_FALSE(Enabled(*win, IDC_PLAY));
-}
-
-TEST_F(Playback, AOneFrameFileNeverStepsOutsideItsFrame) {
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("one.csv", 1, 2, 2)));
-  EXPECT_FALSE(Enabled(*win, IDC_NEXT));
-  EXPECT_FALSE(Enabled(*win, IDC_PREV));
-  // wx cannot show a slider of one position; there is nowhere to move it anyway.
-  EXPECT_FALSE(Enabled(*win, IDC_PLAYER_SLIDER));
-  (*win)->SetPlaybackStepTime(std::chrono::milliseconds(0));
-  shown.clear();
-  Click(*win, IDC_PLAY);
-  ASSERT_TRUE(WaitForStop());
-  EXPECT_EQ(shown, (std::vector<int32_t>{0}));
-  EXPECT_FALSE(Enabled(*win, IDC_PREV));
-  EXPECT_FALSE(Enabled(*win, IDC_NEXT));
-  EXPECT_FALSE(Enabled(*win, IDC_PLAY));
-  EXPECT_FALSE(Enabled(*win, IDC_PLAYER_SLIDER));
-  EXPECT_EQ((*win)->Recordings().GetCurrentIndex(0), 0);
-}
-
-TEST_F(Playback, PauseEndsAfterTheStepUnderWayAndPlayGoesOnFromThere) {
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("five.csv", 5, 2, 2)));
-  Click(*win, IDC_NEXT);
-  Click(*win, IDC_NEXT);
-  // A step long enough that only Pause can end the wait after frame 2.
-  (*win)->SetPlaybackStepTime(std::chrono::minutes(10));
-  shown.clear();
-  Click(*win, IDC_PLAY);
-  ASSERT_TRUE(PumpUntil([this] { return !shown.empty(); }, 10000));
-  Click(*win, IDC_PAUSE);
-  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
-  ASSERT_TRUE(WaitForStop());
-  EXPECT_EQ(shown, (std::vector<int32_t>{2}));
-  EXPECT_TRUE(Enabled(*win, IDC_PLAY));
-  EXPECT_TRUE(Enabled(*win, IDC_PREV));
-  EXPECT_TRUE(Enabled(*win, IDC_NEXT));
-  EXPECT_TRUE(Enabled(*win, IDC_PLAYER_SLIDER));
-
-  (*win)->SetPlaybackStepTime(std::chrono::milliseconds(0));
-  Click(*win, IDC_PLAY);
-  ASSERT_TRUE(WaitForStop());
-  EXPECT_EQ(shown, (std::vector<int32_t>{2, 2, 3, 4}));
-}
-
-TEST_F(Playback, PrevNextAndTheSliderStepAndKeepTheButtonsInRange) {
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("three.csv", 3, 2, 3)));
+TEST_F(Playback, ThePlayerButtonsAndTheSliderReachThePlayer) {
+  // The rules are the session's; here only that each control gets there and the slider
+  // shows where the player is.
+  ASSERT_TRUE((*win)->Session().Load(WriteRecording("three.csv", 3, 2, 3)));
   shown.clear();
   Click(*win, IDC_NEXT);
-  EXPECT_EQ(Label(**win, IDC_STATISTICS), StatisticsOf(1, 3, 2, 3));
-  EXPECT_EQ(Label(**win, IDC_FRAME_COUNT), "FrameCount : 1");
   EXPECT_EQ(Slider(*win)->GetValue(), 1);
-  EXPECT_TRUE(Enabled(*win, IDC_PREV));
-  EXPECT_TRUE(Enabled(*win, IDC_NEXT));
-  Click(*win, IDC_NEXT);
-  EXPECT_FALSE(Enabled(*win, IDC_NEXT));
-  EXPECT_FALSE(Enabled(*win, IDC_PLAY));
-  Click(*win, IDC_PREV);
-  EXPECT_TRUE(Enabled(*win, IDC_PLAY));
   EXPECT_EQ(Label(**win, IDC_STATISTICS), StatisticsOf(1, 3, 2, 3));
-  EXPECT_EQ(shown, (std::vector<int32_t>{1, 2, 1}));
-
-  MoveSlider(*win, 0);
-  EXPECT_EQ((*win)->Recordings().GetCurrentIndex(0), 0);
-  EXPECT_EQ(Label(**win, IDC_STATISTICS), StatisticsOf(0, 3, 2, 3));
-  EXPECT_FALSE(Enabled(*win, IDC_PREV));
-  EXPECT_TRUE(Enabled(*win, IDC_NEXT));
+  Click(*win, IDC_PREV);
+  EXPECT_EQ(Slider(*win)->GetValue(), 0);
   MoveSlider(*win, 2);
-  EXPECT_EQ(Label(**win, IDC_STATISTICS), StatisticsOf(2, 3, 2, 3));
-  EXPECT_TRUE(Enabled(*win, IDC_PREV));
+  EXPECT_EQ((*win)->Session().Recordings().GetCurrentIndex(0), 2);
   EXPECT_FALSE(Enabled(*win, IDC_NEXT));
-  EXPECT_FALSE(Enabled(*win, IDC_PLAY));
-
-  // While playing, a slider move draws nothing.
   MoveSlider(*win, 0);
-  (*win)->SetPlaybackStepTime(std::chrono::minutes(10));
+  (*win)->Session().SetPlaybackStepTime(std::chrono::minutes(10));
   Click(*win, IDC_PLAY);
-  ASSERT_TRUE(PumpUntil([this] { return shown.size() == 6; }, 10000));
-  MoveSlider(*win, 2);
-  EXPECT_EQ(shown.size(), 6u);
-  EXPECT_EQ((*win)->Recordings().GetCurrentIndex(0), 0);
+  EXPECT_FALSE(Enabled(*win, IDC_START));
+  ASSERT_TRUE(PumpUntil([this] { return shown.size() == 5; }, 10000));
+  Click(*win, IDC_PAUSE);
+  ASSERT_TRUE(WaitForStop());
+  EXPECT_EQ(shown, (std::vector<int32_t>{1, 0, 2, 0, 0}));
+  EXPECT_TRUE(Enabled(*win, IDC_PLAY));
 }
 
 TEST_F(Playback, DroppingTwoFilesKeepsTheSecond) {
   Drop(*win, {WriteRecording("a.csv", 2, 2, 2), WriteRecording("b.csv", 3, 4, 5)});
   EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 4");
   EXPECT_EQ(Label(**win, IDC_HEIGHT), "Height : 5");
-  EXPECT_EQ((*win)->Recordings().GetFrameCount(0), 3);
+  EXPECT_EQ((*win)->Session().Recordings().GetFrameCount(0), 3);
   EXPECT_EQ(shown, (std::vector<int32_t>{0, 0}));
 
   // A dropped file that does not load leaves the one before it.
@@ -292,92 +189,16 @@ TEST_F(Playback, DroppingTwoFilesKeepsTheSecond) {
   // The status line says why, in the reader's words.
   EXPECT_EQ(Label(**win, IDC_STATUS),
             "can't load csv at notes.txt: not a recording (.csv or .tbl): notes.txt");
-  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
-}
-
-// Every player control's enabled state and the run mode.
-struct ControlState {
-  std::vector<bool> enabled;
-  RunMode runMode;
-  bool operator==(const ControlState&) const = default;
-};
-ControlState StateOf(const Window& win) {
-  ControlState s{{}, win->Mode()};
-  for (int id : {IDC_LOAD, IDC_START, IDC_PAUSE, IDC_PREV, IDC_NEXT, IDC_PLAY, IDC_PLAYER_SLIDER})
-    s.enabled.push_back(Enabled(win, id));
-  return s;
-}
-
-TEST_F(Playback, AFailedLoadLeavesControlsAndRunModeAsTheyWere) {
-  const ControlState idle = StateOf(*win);
-  EXPECT_FALSE((*win)->LoadRecording("missing.csv"));
-  EXPECT_EQ(Label(**win, IDC_STATUS).BeforeFirst(':'), "can't load csv at missing.csv");
-  EXPECT_NE(Label(**win, IDC_STATUS).Find("missing.csv: "), wxNOT_FOUND) << "with the reason";
-  EXPECT_TRUE(StateOf(*win) == idle);
-  EXPECT_EQ((*win)->Mode(), RunMode::Idle);
-
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("three.csv", 3, 2, 2)));
-  Click(*win, IDC_NEXT);
-  const ControlState loaded = StateOf(*win);
-  const wxString statistics = Label(**win, IDC_STATISTICS);
-  {
-    std::ofstream broken("broken.csv", std::ios::binary);
-    broken << "Pelorin\nFrameCount, 2\nWidth, 2\nHeight, 2\nType, RawData\n\n"
-              "No , 1,          0ms, Read Error Times , 0\n1,2,\n";
-  }
-  std::ofstream("empty.csv", std::ios::binary)
-      << "Pelorin\nFrameCount, 0\nWidth, 2\nHeight, 2\nType, RawData\n\n";
-  for (const char* bad : {"broken.csv", "empty.csv", "three.txt"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_FALSE((*win)->LoadRecording(bad));
-    EXPECT_TRUE(StateOf(*win) == loaded);
-    EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 2");
-    EXPECT_EQ(Label(**win, IDC_STATISTICS), statistics);
-    EXPECT_EQ((*win)->Recordings().GetCurrentIndex(0), 1);
-    EXPECT_EQ((*win)->Recordings().GetFrameCount(0), 3);
-  }
-  // The recording kept is still the one the controls step through.
-  Click(*win, IDC_NEXT);
-  EXPECT_EQ(Label(**win, IDC_STATISTICS), StatisticsOf(2, 3, 2, 2));
-}
-
-TEST_F(Playback, LoadingWhilePlayingStopsThePlayerFirst) {
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("five.csv", 5, 2, 2)));
-  (*win)->SetPlaybackStepTime(std::chrono::minutes(10));
-  shown.clear();
-  Click(*win, IDC_PLAY);
-  ASSERT_TRUE(PumpUntil([this] { return !shown.empty(); }, 10000));
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("other.csv", 2, 3, 3)));
-  EXPECT_FALSE((*win)->PlaybackThreadRunning());
-  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
-  EXPECT_TRUE(Enabled(*win, IDC_START));
-  EXPECT_FALSE(Enabled(*win, IDC_PAUSE));
-  EXPECT_TRUE(Enabled(*win, IDC_PLAY));
-  test::Pump(50);  // updates the stopped worker queued change nothing now
-  EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 3");
-  EXPECT_EQ(Label(**win, IDC_FRAME_COUNT), "FrameCount : 0");
-  EXPECT_EQ(shown, (std::vector<int32_t>{0, 0}));
-}
-
-TEST_F(Playback, ClosingTheWindowWhilePlayingEndsCleanly) {
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("five.csv", 5, 2, 2)));
-  (*win)->SetPlaybackStepTime(std::chrono::minutes(10));
-  Click(*win, IDC_PLAY);
-  ASSERT_TRUE(PumpUntil([this] { return !shown.empty(); }, 10000));
-  win->Close();
-  EXPECT_TRUE((*win)->Closed());
-  EXPECT_FALSE((*win)->PlaybackThreadRunning());
-  test::Pump(20);
-  win.reset();
+  EXPECT_EQ((*win)->Session().Mode(), RunMode::Paused);
 }
 
 TEST_F(Playback, ClosingWithAZeroStepWhilePlayingEndsCleanly) {
   // The worker queues updates as fast as it can while the window goes.
-  ASSERT_TRUE((*win)->LoadRecording(WriteRecording("many.csv", 400, 2, 2)));
-  (*win)->SetPlaybackStepTime(std::chrono::milliseconds(0));
+  ASSERT_TRUE((*win)->Session().Load(WriteRecording("many.csv", 400, 2, 2)));
+  (*win)->Session().SetPlaybackStepTime(std::chrono::milliseconds(0));
   Click(*win, IDC_PLAY);
   win->Close();
-  EXPECT_FALSE((*win)->PlaybackThreadRunning());
+  EXPECT_FALSE((*win)->Session().PlaybackThreadRunning());
   win.reset();
 }
 
@@ -387,17 +208,18 @@ TEST_F(Playback, ACloseFromTheWindowManagerDuringALoadWaitsForTheLoad) {
   const std::string path = WriteRecording("three.csv", 3, 2, 2);
   ASSERT_TRUE(SendWindowManagerClose(&**win));
   bool closedUnderTheLoad = true;
-  (*win)->SetFrameShownHandler([&](int32_t) { closedUnderTheLoad = (*win)->Closed(); });
+  (*win)->Session().SetFrameShownHandler(
+      [&](int32_t) { closedUnderTheLoad = (*win)->Session().Closed(); });
   {
     // The load runs inside the window's event loop, as a click on Load does.
     wxGUIEventLoop loop;
     wxEventLoopActivator active(&loop);
-    ASSERT_TRUE((*win)->LoadRecording(path));
+    ASSERT_TRUE((*win)->Session().Load(path));
   }
   EXPECT_FALSE(closedUnderTheLoad);
   EXPECT_EQ(Label(**win, IDC_WIDTH), "Width : 2");
-  EXPECT_EQ((*win)->Mode(), RunMode::Paused);
-  EXPECT_TRUE(PumpUntil([this] { return (*win)->Closed(); }));
+  EXPECT_EQ((*win)->Session().Mode(), RunMode::Paused);
+  EXPECT_TRUE(PumpUntil([this] { return (*win)->Session().Closed(); }));
   win.reset();
 }
 

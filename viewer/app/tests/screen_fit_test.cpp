@@ -67,7 +67,7 @@ TEST(ScreenFit, ControlsAndFontsFollowTheScreen) {
   const wxFont controlFont = win->FindWindow(res::IDC_START)->GetFont();
   EXPECT_NEAR(controlFont.GetFractionalPointSize(), dialogFont.GetFractionalPointSize() * f.sy,
               0.01);
-  EXPECT_NEAR(win->LargeFont().GetFractionalPointSize(),
+  EXPECT_NEAR(win->Placement().LargeFont().GetFractionalPointSize(),
               dialogFont.GetFractionalPointSize() * 3 * f.sy, 0.01);
   if (f.sy == 1.0) {
     EXPECT_EQ(controlFont, dialogFont);

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/child_layout.h"
-#include "app/status_line.h"
+#include "data/session/status_line.h"
 #include "view/screen_fit.h"
 #include "view/show_dialog.h"
 #include "view/snr_dialog.h"

@@ -41,7 +41,6 @@ using test::PumpUntil;
 
 constexpr int kWaitMs = 20000;
 
-
 bool Matches(const wxString& text, const char* pattern) {
   return std::regex_match(text.utf8_string(), std::regex(pattern));
 }
@@ -134,11 +133,11 @@ TEST_F(SnrWindow, DiffRunPlotsThreeSeriesAndStopPrintsTheResults) {
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 60 && touchedPaints > 1; }, kWaitMs))
       << "frames " << FrameCount(win) << ", paints " << touchedPaints;
-  const auto& first = dynamic_cast<const InstantModel&>(*win->Models().at(0));
+  const auto& first = dynamic_cast<const InstantModel&>(*win->Session().Models().at(0));
   EXPECT_EQ(plot->VertexCount(),
             static_cast<int32_t>(SnrPlotFloats(first.Width(), first.Height()) / 3));
   Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
   test::Pump(200);
 
   // Series: the current frame, the noise maxima, the signal maxima.
@@ -202,7 +201,7 @@ TEST_F(SnrWindow, PinsOutsideTheFrameAndTheNoiseFileOfADumpedRun) {
   Click(win, IDC_START);
   ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 10; }, kWaitMs));
   Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  ASSERT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
 
   EXPECT_EQ(page->FindWindow(IDC_SNR_X1_SIGNAL)->GetLabel(), "X1 out of frame");
   EXPECT_EQ(page->FindWindow(IDC_SNR_X1)->GetLabel(), "SNR : -");
@@ -222,22 +221,6 @@ TEST_F(SnrWindow, PinsOutsideTheFrameAndTheNoiseFileOfADumpedRun) {
   const std::string noise = PanelNoiseFileName(*recording);
   EXPECT_NE(std::find(names.begin(), names.end(), noise), names.end())
       << noise << " among " << ::testing::PrintToString(names);
-}
-
-TEST_F(SnrWindow, NonDiffRunLeavesTheResultsAsTheyWere) {
-  scratch_.WriteSettings(test::Replace(scratch_.ReadSettings(), "SOURCE_TYPE=6", "SOURCE_TYPE=3"));
-  window_ = std::make_unique<test::Window>();
-  test::Window& win = *window_;
-  CSNRDialog* page = win->SnrPage();
-  static_cast<wxTextCtrl*>(page->FindWindow(IDC_UNTOUCHED_COUNT))->ChangeValue("2");
-  const wxString before = page->FindWindow(IDC_SNR_X1_SIGNAL)->GetLabel();
-  Click(win, IDC_START);
-  ASSERT_TRUE(PumpUntil([&] { return FrameCount(win) > 5; }, kWaitMs));
-  Click(win, IDC_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
-  EXPECT_EQ(page->FindWindow(IDC_SNR_X1_SIGNAL)->GetLabel(), before);
-  EXPECT_EQ(page->NoiseCaption(), "panel noise: evaluated at Stop");
-  EXPECT_EQ(page->Plot()->VertexCount(), 0) << "no plot for a Base run";
 }
 
 }  // namespace

@@ -17,8 +17,8 @@
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
-#include <wx/radiobut.h>
 #include <wx/choice.h>
+#include <wx/radiobut.h>
 #include <wx/slider.h>
 #include <wx/textctrl.h>
 
@@ -165,7 +165,8 @@ std::string WriteTwoSourceRecording(const std::string& name, int frames) {
   for (int f = 0; f < frames; ++f) {
     for (int source = 0; source < 2; ++source) {
       out << "\nNo , " << f + 1 << ",          0ms, Read Error Times , 0\n";
-      for (int x = 0; x < 3; ++x) out << 40 * f + 10 << "," << 40 * f + 10 << "," << 40 * f + 10 << ",\n";
+      for (int x = 0; x < 3; ++x)
+        out << 40 * f + 10 << "," << 40 * f + 10 << "," << 40 * f + 10 << ",\n";
     }
   }
   out << "\n";
@@ -194,23 +195,23 @@ TEST_F(ViewControls, EachSliderMovesItsLabelTheLegendAndEveryRange) {
   // A second live source and a loaded recording take the range too.
   Window& win =
       Open(test::Replace(test::DefaultSettings(), "SECOND_SOURCE_TYPE=0", "SECOND_SOURCE_TYPE=6"));
-  ASSERT_EQ(win->Models().size(), 2u);
-  ASSERT_TRUE(win->LoadRecording(WriteRecording("three.csv", 3)));
-  ASSERT_EQ(win->Mode(), RunMode::Paused);
+  ASSERT_EQ(win->Session().Models().size(), 2u);
+  ASSERT_TRUE(win->Session().Load(WriteRecording("three.csv", 3)));
+  ASSERT_EQ(win->Session().Mode(), RunMode::Paused);
   ASSERT_EQ(SliderAt(win, IDC_MAX_SLIDER), 350);
   ASSERT_EQ(SliderAt(win, IDC_MIN_SLIDER), 200);
 
   auto expectRange = [&](int rangeMax, int rangeMin) {
     EXPECT_EQ(Label(*win, IDC_MAX_LABEL), wxString::Format("Max:%d", rangeMax));
     EXPECT_EQ(Label(*win, IDC_MIN_LABEL), wxString::Format("Min:%d", rangeMin));
-    for (const auto& m : win->Models()) {
+    for (const auto& m : win->Session().Models()) {
       EXPECT_EQ(m->GetRangeMax(), rangeMax);
       EXPECT_EQ(m->GetRangeMin(), rangeMin);
     }
     EXPECT_EQ(win->MapPage()->View().rangeMax, rangeMax);  // the legend's labels
     EXPECT_EQ(win->MapPage()->View().rangeMin, rangeMin);
-    EXPECT_EQ(win->Recordings().GetModel(0)->GetRangeMax(), rangeMax);
-    EXPECT_EQ(win->Recordings().GetModel(0)->GetRangeMin(), rangeMin);
+    EXPECT_EQ(win->Session().Recordings().GetModel(0)->GetRangeMax(), rangeMax);
+    EXPECT_EQ(win->Session().Recordings().GetModel(0)->GetRangeMin(), rangeMin);
   };
 
   Drag(win, IDC_MAX_SLIDER, 300);
@@ -230,7 +231,7 @@ TEST_F(ViewControls, EachSliderMovesItsLabelTheLegendAndEveryRange) {
 
 TEST_F(ViewControls, SlidersRebuildThePausedRecordingWithTheNewRange) {
   Window& win = Open();
-  ASSERT_TRUE(win->LoadRecording(WriteRecording("three.csv", 3)));
+  ASSERT_TRUE(win->Session().Load(WriteRecording("three.csv", 3)));
   const std::vector<float> before = ColoursOf(MapOf(win));
   ASSERT_FALSE(before.empty());
   Drag(win, IDC_MAX_SLIDER, 110);  // range 10 .. -40: every cell at the top of the ramp
@@ -242,77 +243,31 @@ TEST_F(ViewControls, SlidersRebuildThePausedRecordingWithTheNewRange) {
 
 TEST_F(ViewControls, HideCheckBoxesTakeRecordedSourcesOffTheMap) {
   Window& win = Open();
-  ASSERT_TRUE(win->LoadRecording(WriteTwoSourceRecording("two.csv", 4)));
-  ASSERT_EQ(win->Recordings().Count(), 2);
+  ASSERT_TRUE(win->Session().Load(WriteTwoSourceRecording("two.csv", 4)));
+  ASSERT_EQ(win->Session().Recordings().Count(), 2);
   COpenGLControl* map = MapOf(win);
   const int32_t both = map->Mesh().VertexCount();
   ASSERT_GT(both, 0);
 
   SetCheck(win, IDC_HIDE_FIRST, true);
-  EXPECT_FALSE(win->Recordings().GetVisible(0));
-  EXPECT_FALSE(win->Models()[0]->GetVisible());
+  EXPECT_FALSE(win->Session().Recordings().GetVisible(0));
+  EXPECT_FALSE(win->Session().Models()[0]->GetVisible());
   EXPECT_EQ(map->Mesh().VertexCount(), both / 2);
   SetCheck(win, IDC_HIDE_SECOND, true);
-  EXPECT_FALSE(win->Recordings().GetVisible(1));
+  EXPECT_FALSE(win->Session().Recordings().GetVisible(1));
   EXPECT_EQ(map->Mesh().VertexCount(), 0);
   SetCheck(win, IDC_HIDE_FIRST, false);
   SetCheck(win, IDC_HIDE_SECOND, false);
   EXPECT_EQ(map->Mesh().VertexCount(), both);
 
   // While the recording plays, under the player's lock.
-  win->SetPlaybackStepTime(std::chrono::milliseconds(20));
+  win->Session().SetPlaybackStepTime(std::chrono::milliseconds(20));
   Click(win, IDC_PLAY);
-  ASSERT_EQ(win->Mode(), RunMode::Playing);
+  ASSERT_EQ(win->Session().Mode(), RunMode::Playing);
   SetCheck(win, IDC_HIDE_SECOND, true);
   EXPECT_EQ(map->Mesh().VertexCount(), both / 2);
-  EXPECT_TRUE(PumpUntil([&] { return win->Mode() == RunMode::Paused; }, kWaitMs));
+  EXPECT_TRUE(PumpUntil([&] { return win->Session().Mode() == RunMode::Paused; }, kWaitMs));
   EXPECT_EQ(map->Mesh().VertexCount(), both / 2);
-}
-
-TEST_F(ViewControls, SourceButtonsChangeCaptionsAndTheSecondModelComesAndGoes) {
-  Window& win = Open();
-  std::vector<std::pair<int, int>> asked;  // (mode, preset)
-  std::optional<int> answer;
-  win->SetSourceDialogHandler([&](int mode, int preset) {
-    asked.emplace_back(mode, preset);
-    return answer;
-  });
-
-  answer = 4;  // Raw Data
-  Click(win, IDC_FIRST_SOURCE);
-  EXPECT_EQ(Label(*win, IDC_FIRST_SOURCE), "1st-Source\nRaw Data");
-  EXPECT_EQ(win->Models()[0]->GetSourceType(), 4);
-  EXPECT_EQ(win->Models()[0]->GetName(), "RawData");
-  EXPECT_EQ(SliderAt(win, IDC_MAX_SLIDER), 350);  // the RawData range, 250 / 0
-  // Cancel, and a dialog that returns nothing valid, change nothing.
-  for (std::optional<int> nothing :
-       {std::optional<int>{}, std::optional<int>{0}, std::optional<int>{9}}) {
-    answer = nothing;
-    Click(win, IDC_FIRST_SOURCE);
-    EXPECT_EQ(Label(*win, IDC_FIRST_SOURCE), "1st-Source\nRaw Data");
-    EXPECT_EQ(win->Models()[0]->GetSourceType(), 4);
-  }
-
-  answer = 5;
-  Click(win, IDC_SECOND_SOURCE);
-  ASSERT_EQ(win->Models().size(), 2u);
-  EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nRaw Diff");
-  EXPECT_EQ(win->Models()[1]->GetSourceType(), 5);
-  EXPECT_NE(win->LiveModel(1), nullptr);
-  answer = -1;  // closed with nothing selected
-  Click(win, IDC_SECOND_SOURCE);
-  EXPECT_EQ(win->Models().size(), 2u);
-  EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nRaw Diff");
-  answer = 0;
-  Click(win, IDC_SECOND_SOURCE);
-  EXPECT_EQ(win->Models().size(), 1u);
-  EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nNone");
-  Click(win, IDC_SECOND_SOURCE);  // None again: only the caption
-  EXPECT_EQ(win->Models().size(), 1u);
-
-  const std::vector<std::pair<int, int>> expected{{0, 3}, {0, 4}, {0, 4}, {0, 4},
-                                                  {1, 0}, {1, 5}, {1, 5}, {1, 0}};
-  EXPECT_EQ(asked, expected);
 }
 
 TEST_F(ViewControls, TheRealSourceDialogAnswersTheButton) {
@@ -322,8 +277,8 @@ TEST_F(ViewControls, TheRealSourceDialogAnswersTheButton) {
     d.Combo()->SetSelection(6);               // "Diff"
     PressButton(d, wxID_OK);
   }));
-  ASSERT_EQ(win->Models().size(), 2u);
-  EXPECT_EQ(win->Models()[1]->GetSourceType(), 6);
+  ASSERT_EQ(win->Session().Models().size(), 2u);
+  EXPECT_EQ(win->Session().Models()[1]->GetSourceType(), 6);
   EXPECT_EQ(Label(*win, IDC_SECOND_SOURCE), "2st-Source\nDiff");
   // Closed without OK: nothing changes.
   EXPECT_TRUE(AnswerModal<CMultiSourceDlg>(win, IDC_SECOND_SOURCE, [](CMultiSourceDlg& d) {
@@ -331,12 +286,12 @@ TEST_F(ViewControls, TheRealSourceDialogAnswersTheButton) {
     d.Combo()->SetSelection(0);
     d.EndModal(wxID_CANCEL);
   }));
-  EXPECT_EQ(win->Models().size(), 2u);
+  EXPECT_EQ(win->Session().Models().size(), 2u);
 }
 
 TEST_F(ViewControls, FilterDialogOkGivesModelZeroTheKernelAndCancelNothing) {
   Window& win = Open();
-  PelorinModel& first = *win->Models()[0];
+  PelorinModel& first = *win->Session().Models()[0];
   const FilterKernel ones{{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}};
   ASSERT_EQ(first.Kernel(), ones);
 
@@ -372,7 +327,7 @@ TEST_F(ViewControls, FilterDialogOkGivesModelZeroTheKernelAndCancelNothing) {
 
 TEST_F(ViewControls, CheckBoxesAndListsReachModelZeroAndTheMap) {
   Window& win = Open();
-  const InstantModel& first = *win->LiveModel(0);
+  const InstantModel& first = *win->Session().LiveModel(0);
   SetCheck(win, IDC_REVERSE, true);
   EXPECT_TRUE(first.GetReverse());
   SetCheck(win, IDC_TURN_OVER, true);
@@ -384,20 +339,21 @@ TEST_F(ViewControls, CheckBoxesAndListsReachModelZeroAndTheMap) {
   SetCheck(win, IDC_ENABLE_FILTER, true);
   EXPECT_TRUE(first.GetFilterEnabled());
   SetCheck(win, IDC_AUTO_CENTER, true);
-  EXPECT_TRUE(win->AutoCenter());
+  EXPECT_TRUE(win->Session().Settings().autoCenter);
   SetCheck(win, IDC_MOUSE_ZOOM, false);
   EXPECT_FALSE(MapOf(win)->MouseZoom());
   SetCheck(win, IDC_HIDE_FIRST, true);
   EXPECT_FALSE(first.GetVisible());
   SetCheck(win, IDC_HIDE_SECOND, true);  // no second source: nothing to hide
-  EXPECT_EQ(win->Models().size(), 1u);
+  EXPECT_EQ(win->Session().Models().size(), 1u);
 
   for (int id : {IDC_REVERSE, IDC_TURN_OVER, IDC_HIDE_OVERLAP, IDC_HIDE_BUTTON, IDC_ENABLE_FILTER,
                  IDC_AUTO_CENTER, IDC_HIDE_FIRST})
     SetCheck(win, id, false);
   SetCheck(win, IDC_MOUSE_ZOOM, true);
   EXPECT_FALSE(first.GetReverse() || first.GetTurnOver() || first.GetHideOverlap() ||
-               first.GetHideOn() || first.GetFilterEnabled() || win->AutoCenter());
+               first.GetHideOn() || first.GetFilterEnabled() ||
+               win->Session().Settings().autoCenter);
   EXPECT_TRUE(first.GetVisible());
   EXPECT_TRUE(MapOf(win)->MouseZoom());
 
@@ -406,9 +362,9 @@ TEST_F(ViewControls, CheckBoxesAndListsReachModelZeroAndTheMap) {
   Choose(win, IDC_CHIP_SELECT, 1);
   EXPECT_EQ(first.GetSelectedChip(), 1);
   Choose(win, IDC_DUMP_TYPE, 0);
-  EXPECT_EQ(win->State().dumpType, 0);
+  EXPECT_EQ(win->Session().Settings().dumpType, 0);
   Choose(win, IDC_DUMP_TYPE, 1);
-  EXPECT_EQ(win->State().dumpType, 1);
+  EXPECT_EQ(win->Session().Settings().dumpType, 1);
 }
 
 TEST_F(ViewControls, KeysReachTheWindowBeforeItsControls) {
@@ -424,33 +380,34 @@ TEST_F(ViewControls, KeysReachTheWindowBeforeItsControls) {
   EXPECT_EQ(SliderAt(win, IDC_MAX_SLIDER), 199);
   EXPECT_EQ(SliderAt(win, IDC_MIN_SLIDER), 249);
   EXPECT_EQ(Label(*win, IDC_MAX_LABEL), "Max:99");
-  EXPECT_EQ(win->Models()[0]->GetRangeMax(), 99);
+  EXPECT_EQ(win->Session().Models()[0]->GetRangeMax(), 99);
 
   // Plain arrows turn the map in the free views only, and are consumed in every view.
-  win->ApplyViewPoint(3);
+  win->Session().SetViewPoint(3);
   EXPECT_TRUE(Press(win, WXK_UP));
   EXPECT_EQ(win->MapPage()->View().rotX, 1.0);
   EXPECT_TRUE(Press(win, 'X'));
-  EXPECT_EQ(win->State().viewPoint, 1);
+  EXPECT_EQ(win->Session().Settings().viewPoint, 1);
   EXPECT_TRUE(Press(win, WXK_UP));
   EXPECT_EQ(win->MapPage()->View().rotX, -90.0);
   EXPECT_TRUE(Press(win, 'd'));
-  EXPECT_EQ(win->State().viewPoint, 0);
+  EXPECT_EQ(win->Session().Settings().viewPoint, 0);
 
   // Digits choose the first source while idle.
   EXPECT_TRUE(Press(win, '4'));
-  EXPECT_EQ(win->Models()[0]->GetSourceType(), 4);
+  EXPECT_EQ(win->Session().Models()[0]->GetSourceType(), 4);
   EXPECT_EQ(Label(*win, IDC_FIRST_SOURCE), "1st-Source\nRawData");
   // The sliders and labels take the type's stored range, as after the source dialog.
-  const int32_t rawMax = win->Models()[0]->GetRangeMax();
+  const int32_t rawMax = win->Session().Models()[0]->GetRangeMax();
   EXPECT_NE(rawMax, 99);
   EXPECT_EQ(SliderAt(win, IDC_MAX_SLIDER), MaxSliderPosition(rawMax));
   EXPECT_EQ(Label(*win, IDC_MAX_LABEL), wxString::Format("Max:%d", rawMax));
-  EXPECT_EQ(SliderAt(win, IDC_MIN_SLIDER), MinSliderPosition(win->Models()[0]->GetRangeMin()));
+  EXPECT_EQ(SliderAt(win, IDC_MIN_SLIDER),
+            MinSliderPosition(win->Session().Models()[0]->GetRangeMin()));
 
   // F2 alone is consumed; with Ctrl it opens the first source dialog.
   int dialogs = 0;
-  win->SetSourceDialogHandler([&](int, int) {
+  win->Answers().sourceDialog = ([&](int, int) {
     ++dialogs;
     return std::optional<int>{};
   });
@@ -464,7 +421,7 @@ TEST_F(ViewControls, KeysReachTheWindowBeforeItsControls) {
   win->FindWindow(IDC_CHIP_ORDER)->SetFocus();
   test::Pump();
   EXPECT_FALSE(Press(win, '2'));
-  EXPECT_EQ(win->Models()[0]->GetSourceType(), 4);
+  EXPECT_EQ(win->Session().Models()[0]->GetSourceType(), 4);
   EXPECT_FALSE(Press(win, WXK_F1 + 6));  // F7
   EXPECT_FALSE(Press(win, 'Q'));
 }
@@ -473,7 +430,7 @@ TEST_F(ViewControls, SStartsAndStopsOnlyWhereItMay) {
   Window& win = Open();
   EXPECT_TRUE(Press(win, 'S'));  // idle: Start, and no device answers
   EXPECT_EQ(Label(*win, IDC_STATUS), "open device error!");
-  EXPECT_EQ(win->Mode(), RunMode::Idle);
+  EXPECT_EQ(win->Session().Mode(), RunMode::Idle);
   EXPECT_TRUE(win->FindWindow(IDC_START)->IsEnabled());
 }
 
@@ -488,7 +445,7 @@ TEST_F(ViewControls, SpaceTwiceRestoresTheWindowAndEveryControl) {
 
   ASSERT_TRUE(Press(win, WXK_SPACE));
   EXPECT_EQ(win->GetRect(), wxRect(wxPoint(0, 0), wxGetDisplaySize()));
-  EXPECT_TRUE(win->FullScreen());
+  EXPECT_TRUE(win->Placement().FullScreen());
   EXPECT_TRUE(win->IsFullScreen());
   for (wxWindow* child : win->GetChildren()) {
     if (child->IsTopLevel()) continue;
@@ -498,7 +455,7 @@ TEST_F(ViewControls, SpaceTwiceRestoresTheWindowAndEveryControl) {
   test::Pump();
 
   ASSERT_TRUE(Press(win, WXK_SPACE));
-  EXPECT_FALSE(win->FullScreen());
+  EXPECT_FALSE(win->Placement().FullScreen());
   EXPECT_FALSE(win->IsFullScreen());
   EXPECT_TRUE(PumpUntil([&] { return win->GetRect() == before; })) << win->GetRect().GetWidth();
   EXPECT_EQ(win->GetTitle(), wxString("Pelorin - ") + PELORIN_VERSION_TEXT);
@@ -519,7 +476,7 @@ TEST_F(ViewControls, SpaceTwiceRestoresTheWindowAndEveryControl) {
 
 TEST_F(ViewControls, AWheelStepOverTheMapZoomsAndOneOutsideDoesNot) {
   Window& win = Open();
-  win->ApplyViewPoint(0);
+  win->Session().SetViewPoint(0);
   COpenGLControl* map = MapOf(win);
   const MapCamera& camera = map->Camera();
   const wxSize size = map->GetClientSize();
@@ -537,11 +494,11 @@ TEST_F(ViewControls, AWheelStepOverTheMapZoomsAndOneOutsideDoesNot) {
   Wheel(&*win, wxPoint(2, 2), 120);
   EXPECT_FALSE(camera.zoomPending);
   // Over the map, in the side views.
-  win->ApplyViewPoint(1);
+  win->Session().SetViewPoint(1);
   Wheel(map, wxPoint(size.x / 2, size.y / 2), 120);
   EXPECT_FALSE(camera.zoomPending);
   // Over the map in the default view: a zoom-in step at the cursor, resolved at the paint.
-  win->ApplyViewPoint(0);
+  win->Session().SetViewPoint(0);
   Wheel(map, wxPoint(size.x / 2, size.y / 3), 120);
   EXPECT_TRUE(camera.zoomPending);
   EXPECT_TRUE(camera.zoomInRequested);
@@ -564,7 +521,7 @@ class ViewControlsLive : public ViewControls {
 
   // The first frame read after `after`.
   std::shared_ptr<const LiveFrame> FrameAfter(int32_t after) {
-    const InstantModel& first = *(*win_)->LiveModel(0);
+    const InstantModel& first = *(*win_)->Session().LiveModel(0);
     std::shared_ptr<const LiveFrame> frame;
     PumpUntil(
         [&] {
@@ -585,14 +542,15 @@ TEST_F(ViewControlsLive, ReverseAndTurnOverMirrorTheLiveFrame) {
   const std::shared_ptr<const LiveFrame> plain = FrameAfter(1);
   ASSERT_NE(plain, nullptr);
   const int32_t w = plain->width, h = plain->height;
-  const int32_t chips = static_cast<int32_t>(win->LiveModel(0)->GetActiveSet().chips.size());
+  const int32_t chips =
+      static_cast<int32_t>(win->Session().LiveModel(0)->GetActiveSet().chips.size());
   ASSERT_GT(chips, 1);
   ASSERT_EQ(h % chips, 0);
   const int32_t block = h / chips;
 
   // A frame that was being read at the click may still be the old way round.
   SetCheck(win, IDC_REVERSE, true);
-  auto reversed = FrameAfter(win->LiveModel(0)->GetFrameCounter() + 1);
+  auto reversed = FrameAfter(win->Session().LiveModel(0)->GetFrameCounter() + 1);
   ASSERT_NE(reversed, nullptr);
   bool differs = false;
   for (int32_t x = 0; x < w; ++x) {
@@ -606,7 +564,7 @@ TEST_F(ViewControlsLive, ReverseAndTurnOverMirrorTheLiveFrame) {
 
   SetCheck(win, IDC_REVERSE, false);
   SetCheck(win, IDC_TURN_OVER, true);
-  auto turned = FrameAfter(win->LiveModel(0)->GetFrameCounter() + 1);
+  auto turned = FrameAfter(win->Session().LiveModel(0)->GetFrameCounter() + 1);
   ASSERT_NE(turned, nullptr);
   for (int32_t x = 0; x < w; ++x) {
     for (int32_t y = 0; y < h; ++y)
@@ -615,8 +573,8 @@ TEST_F(ViewControlsLive, ReverseAndTurnOverMirrorTheLiveFrame) {
 
   // S stops the run.
   EXPECT_TRUE(Press(win, 'S'));
-  EXPECT_EQ(win->Mode(), RunMode::Idle);
-  EXPECT_TRUE(PumpUntil([&] { return win->Acquisition()->Finished(); }, kWaitMs));
+  EXPECT_EQ(win->Session().Mode(), RunMode::Idle);
+  EXPECT_TRUE(PumpUntil([&] { return win->Session().Acquisition()->Finished(); }, kWaitMs));
 }
 
 }  // namespace

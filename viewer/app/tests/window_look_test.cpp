@@ -201,12 +201,12 @@ TEST(WindowLook, StatisticsShrinkToStayReadableAndGrowBack) {
     return w <= values->GetSize().x;
   };
   // Figures of a panel at rest wrapped out of sight at the template's font.
-  win->UpdateStatistics(201, 59.5f, 152.0f, 169, 169, 133, 133);
+  win->Session().ShowStatistics(201, 59.5f, 152.0f, 169, 169, 133, 133);
   EXPECT_TRUE(fits());
   // The widest a 16-bit panel's figures get: as small as a caption may be, where needed.
-  win->UpdateStatistics(1234567, 120.5f, -12345.25f, 32767, 32767, -32768, -32768);
+  win->Session().ShowStatistics(1234567, 120.5f, -12345.25f, 32767, 32767, -32768, -32768);
   EXPECT_TRUE(fits() || values->GetFont().GetFractionalPointSize() == kSmallestCaptionPoints);
-  win->UpdateStatistics(1, 1.0f, 1.0f, 1, 1, 1, 1);
+  win->Session().ShowStatistics(1, 1.0f, 1.0f, 1, 1, 1, 1);
   EXPECT_TRUE(fits());
   EXPECT_EQ(values->GetFont().GetFractionalPointSize(), normal);
 }

@@ -41,7 +41,7 @@ constexpr int32_t kFrameHeight = 128;
 constexpr int kRounds = 40;
 
 // One live source with a 64 x 128 frame shaped like a touched panel: a slope and a bump.
-class BenchSource : public pelorin::LiveMeshSources {
+class BenchSource : public pelorin::MeshSources {
  public:
   BenchSource() : cells_(static_cast<size_t>(kFrameWidth * kFrameHeight)) {
     for (int32_t x = 0; x < kFrameWidth; ++x) {
@@ -52,12 +52,13 @@ class BenchSource : public pelorin::LiveMeshSources {
       }
     }
   }
+  pelorin::SourceKind Kind() const override { return pelorin::SourceKind::Live; }
   int32_t Count() const override { return 1; }
   bool Visible(int32_t) const override { return true; }
   int32_t Width(int32_t) const override { return kFrameWidth; }
   int32_t Height(int32_t) const override { return kFrameHeight; }
   int32_t SourceTypeOf(int32_t) const override { return 3; }
-  bool CurrentFrame(int32_t, MeshFrame& frame) const override {
+  bool Frame(int32_t, MeshFrame& frame) const override {
     frame.width = kFrameWidth;
     frame.height = kFrameHeight;
     frame.cells = cells_.data();
@@ -126,8 +127,8 @@ int main(int argc, char** argv) {
     frame->Show();
     BenchSource source;
     NoSnrPlot snr;
-    map->SizeLiveMesh(source, snr);
-    map->RebuildLive(source);
+    map->SizeMesh(source, &snr);
+    map->Rebuild(source);
 
     // The context can be made current once the window is on the screen: a bounded wait.
     bool ready = false;

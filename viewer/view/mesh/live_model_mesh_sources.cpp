@@ -12,7 +12,7 @@ LiveModelMeshSources::LiveModelMeshSources(std::vector<LiveMeshModel> models) {
   for (const LiveMeshModel& m : models_) frames_.push_back(m.model->CurrentFrame());
 }
 
-bool LiveModelMeshSources::CurrentFrame(int32_t m, MeshFrame& frame) const {
+bool LiveModelMeshSources::Frame(int32_t m, MeshFrame& frame) const {
   const LiveMeshModel& source = At(m);
   const LiveFrame* f = frames_[static_cast<size_t>(m)].get();
   if (f == nullptr) return false;

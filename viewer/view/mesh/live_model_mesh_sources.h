@@ -23,16 +23,18 @@ struct LiveMeshModel {
 // is made, and holds it: a whole rebuild reads the same complete frames, never the
 // worker's buffers, and a frame published meanwhile waits for the next rebuild. Make one
 // per rebuild. Width and Height are the layout fixed at Start.
-class LiveModelMeshSources final : public LiveMeshSources {
+class LiveModelMeshSources final : public MeshSources {
  public:
   explicit LiveModelMeshSources(std::vector<LiveMeshModel> models);
 
+  SourceKind Kind() const override { return SourceKind::Live; }
   int32_t Count() const override { return static_cast<int32_t>(models_.size()); }
   bool Visible(int32_t m) const override { return At(m).model->GetVisible(); }
   int32_t Width(int32_t m) const override { return At(m).model->Width(); }
   int32_t Height(int32_t m) const override { return At(m).model->Height(); }
   int32_t SourceTypeOf(int32_t m) const override { return At(m).model->GetSourceType(); }
-  bool CurrentFrame(int32_t m, MeshFrame& frame) const override;
+  // The model's frame published last, as it was when this adapter was made.
+  bool Frame(int32_t m, MeshFrame& frame) const override;
 
  private:
   const LiveMeshModel& At(int32_t m) const { return models_.at(static_cast<size_t>(m)); }

@@ -1,5 +1,7 @@
 #include "view/mesh/recording_mesh_sources.h"
 
+#include "data/source_type.h"
+
 namespace pelorin {
 
 MeshFrame MeshFrameOf(const FrameRecord& record, int32_t rangeMin, int32_t rangeMax,
@@ -16,9 +18,14 @@ MeshFrame MeshFrameOf(const FrameRecord& record, int32_t rangeMin, int32_t range
   return frame;
 }
 
-bool RecordingMeshSources::FrameAt(int32_t m, int32_t index, MeshFrame& frame) const {
+int32_t RecordingMeshSources::SourceTypeOf(int32_t m) const {
   const PlayerModel* model = set_.GetModel(m);
-  const FrameRecord* record = model != nullptr ? model->Frame(index) : nullptr;
+  return model != nullptr ? model->GetSourceType() : kSourceNone;
+}
+
+bool RecordingMeshSources::Frame(int32_t m, MeshFrame& frame) const {
+  const PlayerModel* model = set_.GetModel(m);
+  const FrameRecord* record = model != nullptr ? model->Frame(frameIndex_) : nullptr;
   if (record == nullptr) return false;
   frame = MeshFrameOf(*record, model->GetRangeMin(), model->GetRangeMax(), model->HasMaskedCells());
   return true;

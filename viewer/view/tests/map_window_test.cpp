@@ -32,16 +32,17 @@ struct Rgb {
 };
 
 // One live source whose current frame is `cells` (width x height).
-class OneSource : public LiveMeshSources {
+class OneSource : public MeshSources {
  public:
   OneSource(int32_t w, int32_t h, int32_t value, int32_t lo, int32_t hi)
       : w_(w), h_(h), lo_(lo), hi_(hi), cells_(static_cast<size_t>(w * h), value) {}
+  SourceKind Kind() const override { return SourceKind::Live; }
   int32_t Count() const override { return 1; }
   bool Visible(int32_t) const override { return true; }
   int32_t Width(int32_t) const override { return w_; }
   int32_t Height(int32_t) const override { return h_; }
   int32_t SourceTypeOf(int32_t) const override { return 3; }
-  bool CurrentFrame(int32_t, MeshFrame& frame) const override {
+  bool Frame(int32_t, MeshFrame& frame) const override {
     frame.width = w_;
     frame.height = h_;
     frame.cells = cells_.data();
@@ -120,9 +121,9 @@ class MapWindowTest : public testing::Test {
   void LoadFlatFrame(int32_t value, DrawStyle style) {
     OneSource source(16, 32, value, 0, 250);
     NoSnrPlot snr;
-    map_->SizeLiveMesh(source, snr);
+    map_->SizeMesh(source, &snr);
     map_->SetDrawStyle(style);
-    map_->RebuildLive(source);
+    map_->Rebuild(source);
     map_->SetAverageValue(static_cast<float>(value));
   }
 
@@ -215,8 +216,8 @@ TEST_F(MapWindowTest, EachEdgeOnceDrawsTheTrianglesOutlines) {
   map_->SetDrawStyle(DrawStyle::Style2);
   for (const bool secondPass : {false, true}) {
     data_.showSecondPass = secondPass;
-    map_->SizeLiveMesh(source, snr);
-    map_->RebuildLive(source);
+    map_->SizeMesh(source, &snr);
+    map_->Rebuild(source);
     Render();
     const std::vector<unsigned char> edges = pixels_;
     map_->Mesh().SetGrids({});  // arrays without their grids: the triangles in line mode

@@ -34,8 +34,10 @@ class Panel {
   }
   // Every cell of the next frame read holds `value` (0 .. 255).
   void Fill(int value) {
-    const std::vector<uint8_t> block = MakeBlock(drive_, sense_, [value](int, int) { return value; });
-    for (uint32_t region : {0x51000000u, 0x52000000u, kRawRegion}) dev_.chips[0].blocks[region] = block;
+    const std::vector<uint8_t> block =
+        MakeBlock(drive_, sense_, [value](int, int) { return value; });
+    for (uint32_t region : {0x51000000u, 0x52000000u, kRawRegion})
+      dev_.chips[0].blocks[region] = block;
   }
   // A model laid out for this panel, with the display range 0 .. 255.
   std::unique_ptr<InstantModel> Model(const char* maskDrives = "") {
@@ -83,19 +85,19 @@ TEST(LiveModelMeshSources, TwoModelsLieOneAfterTheOtherAndHiddenOnesAreLeftOut) 
     EXPECT_EQ(sources.Width(0), 3);
     EXPECT_EQ(sources.Height(1), 5);
     EXPECT_EQ(sources.SourceTypeOf(0), kSourceRawData);
-    EXPECT_EQ(SizeMesh(sources, map, map), 18u * 2 * 3 + 18u * 1 * 4);
-    RebuildLiveMesh(sources, map, DrawStyle::Style1);
+    EXPECT_EQ(SizeMesh(sources, map, &map), 18u * 2 * 3 + 18u * 1 * 4);
+    RebuildMesh(sources, map, DrawStyle::Style1);
   }
-  EXPECT_FLOAT_EQ(Z(map.mesh, 0), 10.0f);           // 60 / 6
+  EXPECT_FLOAT_EQ(Z(map.mesh, 0), 10.0f);  // 60 / 6
   EXPECT_FLOAT_EQ(Z(map.mesh, 6 * 6 - 1), 10.0f);
-  EXPECT_FLOAT_EQ(Z(map.mesh, 6 * 6), 20.0f);       // the second model right after
-  EXPECT_FLOAT_EQ(map.mesh.averageValue, 60.0f);    // model 0's frame average
+  EXPECT_FLOAT_EQ(Z(map.mesh, 6 * 6), 20.0f);     // the second model right after
+  EXPECT_FLOAT_EQ(map.mesh.averageValue, 60.0f);  // model 0's frame average
   EXPECT_EQ(map.invalidations, 1);
 
   first->SetVisible(false);
   const LiveModelMeshSources sources({{first.get(), false}, {second.get(), false}});
-  EXPECT_EQ(SizeMesh(sources, map, map), 18u * 4);
-  RebuildLiveMesh(sources, map, DrawStyle::Style1);
+  EXPECT_EQ(SizeMesh(sources, map, &map), 18u * 4);
+  RebuildMesh(sources, map, DrawStyle::Style1);
   EXPECT_FLOAT_EQ(Z(map.mesh, 0), 20.0f);
   // The map's average follows model 0 also while it is hidden.
   EXPECT_FLOAT_EQ(map.mesh.averageValue, 60.0f);
@@ -106,10 +108,10 @@ TEST(LiveModelMeshSources, BeforeTheFirstFrameNothingIsBuilt) {
   auto model = a.Model();
   const LiveModelMeshSources sources({{model.get(), false}});
   MeshFrame frame;
-  EXPECT_FALSE(sources.CurrentFrame(0, frame));
+  EXPECT_FALSE(sources.Frame(0, frame));
   Map map;
-  EXPECT_EQ(SizeMesh(sources, map, map), 18u * 4);
-  RebuildLiveMesh(sources, map, DrawStyle::Style1);
+  EXPECT_EQ(SizeMesh(sources, map, &map), 18u * 4);
+  RebuildMesh(sources, map, DrawStyle::Style1);
   for (const float f : map.mesh.Vertices()) ASSERT_EQ(f, 0.0f);
   EXPECT_EQ(map.mesh.averageValue, 0.0f);
   EXPECT_EQ(map.invalidations, 1);
@@ -128,10 +130,10 @@ TEST(LiveModelMeshSources, KeepsTheFramesItTookWhileNewerOnesArrive) {
   ASSERT_TRUE(model->ReadFrame());  // the frame taken is no longer the model's
 
   MeshFrame frame;
-  ASSERT_TRUE(taken.CurrentFrame(0, frame));
+  ASSERT_TRUE(taken.Frame(0, frame));
   EXPECT_EQ(frame.cells[3], 30);
   const LiveModelMeshSources fresh({{model.get(), false}});
-  ASSERT_TRUE(fresh.CurrentFrame(0, frame));
+  ASSERT_TRUE(fresh.Frame(0, frame));
   EXPECT_EQ(frame.cells[3], 200);
 }
 
@@ -145,11 +147,11 @@ TEST(LiveModelMeshSources, MaskedCellsSitAtTheMaskLevelWhenAsked) {
   for (const bool level : {false, true}) {
     const LiveModelMeshSources sources({{model.get(), level}});
     MeshFrame frame;
-    ASSERT_TRUE(sources.CurrentFrame(0, frame));
+    ASSERT_TRUE(sources.Frame(0, frame));
     EXPECT_EQ(frame.maskLevelOn, level);
     EXPECT_EQ(frame.rangeMax, 255);
-    SizeMesh(sources, map, map);
-    RebuildLiveMesh(sources, map, DrawStyle::Style2);
+    SizeMesh(sources, map, &map);
+    RebuildMesh(sources, map, DrawStyle::Style2);
     // Vertex 1 is P00 = cell (0, 0); vertex 2 is P10 = cell (1, 0), masked.
     EXPECT_FLOAT_EQ(Z(map.mesh, 1), HeightOf(100, 0, 255));
     EXPECT_FLOAT_EQ(Z(map.mesh, 2), level ? RefLevel(frame.average, 0, 255) : 0.0f);
@@ -168,7 +170,7 @@ TEST(LiveModelMeshSources, RebuildsDuringAcquisitionSeeWholeFrames) {
   map.mesh.rangeMax = 255;
   {
     const LiveModelMeshSources sources({{model.get(), false}});
-    SizeMesh(sources, map, map);
+    SizeMesh(sources, map, &map);
   }
   std::atomic<bool> done{false};
   std::thread worker([&] {
@@ -184,8 +186,8 @@ TEST(LiveModelMeshSources, RebuildsDuringAcquisitionSeeWholeFrames) {
     finished = done.load();  // one more rebuild after the worker's last frame
     const LiveModelMeshSources sources({{model.get(), false}});
     MeshFrame frame;
-    if (!sources.CurrentFrame(0, frame)) continue;
-    RebuildLiveMesh(sources, map, DrawStyle::Style2);
+    if (!sources.Frame(0, frame)) continue;
+    RebuildMesh(sources, map, DrawStyle::Style2);
     ++built;
     const float first = Z(map.mesh, 0);
     for (int32_t v = 0; v < map.mesh.VertexCount(); ++v) {

@@ -39,11 +39,11 @@ TEST(RecordingMeshSources, PlaysTheRecordedFramesIntoTheMap) {
   RecordingSet set;
   AddSource(set, 3, 2, 2).SetHasMaskedCells(true);
   AddSource(set, 2, 4, 2);
-  const RecordingMeshSources sources(set);
+  const RecordingMeshSources sources(set, 1);
   CountingMap map;
   ASSERT_EQ(SizeMesh(sources, map), 18u * 2 + 18u * 3);
 
-  RebuildPlaybackMesh(sources, 1, map, DrawStyle::Style2);
+  RebuildMesh(sources, map, DrawStyle::Style2);
   const auto v = map.mesh.Vertices();
   // Source 0, square 0, P00 is the masked cell: at the level of average 31.
   EXPECT_FLOAT_EQ(v[3 * 1 + 2], RefLevel(31.0f, 0, 100));
@@ -58,11 +58,11 @@ TEST(RecordingMeshSources, HiddenSourcesAndMissingFramesAreLeftOut) {
   RecordingSet set;
   AddSource(set, 2, 2, 1);
   AddSource(set, 2, 2, 3);
-  const RecordingMeshSources sources(set);
   MeshFrame frame;
-  EXPECT_FALSE(sources.FrameAt(0, 1, frame));
-  EXPECT_FALSE(sources.FrameAt(0, -1, frame));
-  ASSERT_TRUE(sources.FrameAt(1, 2, frame));
+  EXPECT_FALSE(RecordingMeshSources(set, 1).Frame(0, frame));
+  EXPECT_FALSE(RecordingMeshSources(set, -1).Frame(0, frame));
+  const RecordingMeshSources sources(set, 2);
+  ASSERT_TRUE(sources.Frame(1, frame));
   EXPECT_EQ(frame.cells[3], 70);
   EXPECT_EQ(frame.mask[0], 0);
   EXPECT_EQ(frame.mask[1], 1);
@@ -70,7 +70,7 @@ TEST(RecordingMeshSources, HiddenSourcesAndMissingFramesAreLeftOut) {
   set.SetVisible(0, false);
   CountingMap map;
   EXPECT_EQ(SizeMesh(sources, map), 18u);
-  RebuildPlaybackMesh(sources, 2, map, DrawStyle::Style1);
+  RebuildMesh(sources, map, DrawStyle::Style1);
   EXPECT_FLOAT_EQ(map.mesh.Vertices()[2], 11.0f);  // 70 / 6
 }
 

@@ -46,9 +46,9 @@ TEST(SharedMapMesh, ACopyHoldsTheMeshAndTheFrameValues) {
   SharedMapMesh shared;
   SharedTarget target(shared);
   const auto set = Recording(3, 3, 2);
-  const RecordingMeshSources sources(*set);
+  const RecordingMeshSources sources(*set, 1);
   SizeMesh(sources, target);
-  shared.Change([&](MapMesh&) { RebuildPlaybackMesh(sources, 1, target, DrawStyle::Style1); });
+  shared.Change([&](MapMesh&) { RebuildMesh(sources, target, DrawStyle::Style1); });
   shared.SetMaxLabel(77);
   shared.SetMinLabel(-3);
 
@@ -80,18 +80,16 @@ TEST(SharedMapMesh, PaintCopiesNeverMixTwoBuildsOrLayouts) {
   constexpr int kSteps = 400;
   const auto small = Recording(4, 5, 8);
   const auto large = Recording(16, 32, 8);
-  const RecordingMeshSources smallSources(*small);
-  const RecordingMeshSources largeSources(*large);
   SharedMapMesh shared;
   SharedTarget target(shared);
 
   std::atomic<bool> done{false};
   std::thread player([&] {
     for (int step = 0; step < kSteps; ++step) {
-      const RecordingMeshSources& sources = (step / 8) % 2 == 0 ? smallSources : largeSources;
+      const RecordingMeshSources sources((step / 8) % 2 == 0 ? *small : *large, step % 8);
       shared.Change([&](MapMesh& mesh) {
         if (step % 8 == 0) mesh.Allocate(MeshFloatCount(sources.Width(0), sources.Height(0)));
-        RebuildPlaybackMesh(sources, step % 8, target, DrawStyle::Style1);
+        RebuildMesh(sources, target, DrawStyle::Style1);
       });
     }
     done = true;

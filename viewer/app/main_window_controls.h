@@ -1,25 +1,24 @@
-// The main window's view controls: the window's side of ViewControlHost, and the routes
-// of the controls' events (sliders, check boxes, source buttons, keys, wheel) to the
-// rules of ViewController or to the models.
+// The main window's view controls: the rules of ViewController over the session and the
+// map page, and the routes of the keys and the mouse wheel to them.
 #pragma once
 
 #include "view/view_controller.h"
 
-class wxCommandEvent;
 class wxKeyEvent;
 class wxMouseEvent;
 
 namespace pelorin {
 
 class CPelorinDlg;
+class ViewerSession;
 
-class MainWindowViewControls : public ViewControlHost {
+class MainWindowControls : public ViewControlHost {
  public:
-  explicit MainWindowViewControls(CPelorinDlg& dlg);
+  MainWindowControls(CPelorinDlg& dlg, ViewerSession& session);
 
-  // Binds the window's controls; the map window's once it exists.
-  void BindControls();
-  void BindMapWindow();
+  // The keys and the wheel of the window; the map page's and the map's once they exist.
+  void BindKeysAndWheel();
+  void BindMapWheel();
 
   ViewController& Controller() { return controller_; }
 
@@ -41,13 +40,11 @@ class MainWindowViewControls : public ViewControlHost {
   void SetFullScreen(bool on) override;
 
  private:
-  void OnCheckBox(wxCommandEvent& event);
-  void OnHideSource(int index, bool hidden);
   void OnCharHook(wxKeyEvent& event);
   void OnWheel(wxMouseEvent& event);
-  void OnFilterButton();
 
   CPelorinDlg& dlg_;
+  ViewerSession& session_;
   ViewController controller_;
   MapOrientation noMap_;  // what the keys turn before the map page exists
 };

@@ -1,4 +1,4 @@
-#include "app/status_line.h"
+#include "data/session/status_line.h"
 
 #include <filesystem>
 

@@ -1,12 +1,13 @@
-// The player's window-free pieces: the stop flag the worker paces itself on, its thread,
-// and the step buttons a position allows.
+// The player's small pieces: the stop flag the worker paces itself on, and the step
+// buttons a position allows.
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
 
-#include "app/player_control.h"
+#include "data/playback/player_buttons.h"
+#include "data/playback/player_stop_flag.h"
 
 namespace pelorin {
 namespace {
@@ -17,11 +18,10 @@ using std::chrono::minutes;
 TEST(PlayerStopFlag, SettingItEndsAWaitAtOnce) {
   PlayerStopFlag flag(false);
   std::atomic<bool> stoppedSeen{false};
-  PlaybackThread worker;
   // A wait of ten minutes ends only if Set wakes it; the test's time-out catches a miss.
-  worker.Start([&] { stoppedSeen = flag.WaitFor(minutes(10)); });
-  flag = true;
-  worker.Join();
+  std::thread worker([&] { stoppedSeen = flag.WaitFor(minutes(10)); });
+  flag.Set(true);
+  worker.join();
   EXPECT_TRUE(stoppedSeen);
   EXPECT_TRUE(flag.Get());
 }
@@ -29,21 +29,9 @@ TEST(PlayerStopFlag, SettingItEndsAWaitAtOnce) {
 TEST(PlayerStopFlag, AWaitWithoutStopRunsOutAndSaysSo) {
   PlayerStopFlag flag(false);
   EXPECT_FALSE(flag.WaitFor(milliseconds(0)));
-  EXPECT_FALSE(static_cast<bool>(flag));
+  EXPECT_FALSE(flag.Get());
   flag.Set(true);
   EXPECT_TRUE(flag.WaitFor(minutes(10)));  // already set: no wait at all
-}
-
-TEST(PlaybackThread, StartJoinsTheRunBeforeAndTheDestructorTheLast) {
-  std::atomic<int> runs{0};
-  {
-    PlaybackThread worker;
-    EXPECT_FALSE(worker.Joinable());
-    worker.Start([&] { ++runs; });
-    worker.Start([&] { ++runs; });
-    EXPECT_TRUE(worker.Joinable());
-  }
-  EXPECT_EQ(runs, 2);
 }
 
 TEST(StepButtonsAt, OnlyStepsWithinTheLoadedFrames) {
