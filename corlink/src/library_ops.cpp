@@ -13,6 +13,7 @@
 #include "discovery/discovery.h"
 #include "hid/device_lock.h"
 #include "library_state.h"
+#include "log_sink.h"
 
 namespace corlink {
 
@@ -43,8 +44,7 @@ int OpenDevice(int32_t declare) {
   std::snprintf(st.device_path, kPathSize, "%s", found.path.c_str());
   st.device_type = ClassifyCopy(found.path, found.devices);
   if (declare != 0 && declare != st.device_type) {
-    std::printf("ERROR: open device type not match. declare: %d, opened: %d\n", declare,
-                st.device_type);
+    Log("ERROR: open device type not match. declare: %d, opened: %d\n", declare, st.device_type);
     ::close(found.fd);
     hid::ReleaseClosed();
     errno = ENODEV;
@@ -89,8 +89,7 @@ void SetChipIndex(int index) {
       st.device_type = master ? DEV_Z3_USB : DEV_USB_Z7SLAVE;
       if (!master) st.z7_slave_index = static_cast<uint8_t>(index);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

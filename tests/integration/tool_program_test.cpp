@@ -20,6 +20,7 @@
 
 #include "corlink.h"
 #include "panelsim/served_panel.h"
+#include "support/log_capture.h"
 
 extern char** environ;
 
@@ -294,10 +295,10 @@ TEST_F(CorlinkProgram, OneProgramAtATimeOnAPanel) {
       RunCorlink({"flash", (dir_ / "image.bin").string(), "--address", "0x3000"}, [&](pid_t pid) {
         if (tried || panel.server()->firmware().State().update_frames < 3) return;
         tried = true;
-        testing::internal::CaptureStdout();
+        corlink::test::CaptureLog();
         second = IO_OpenDevice(0);
         second_errno = errno;
-        said = testing::internal::GetCapturedStdout();
+        said = corlink::test::CapturedLog();
         if (second >= 0) close(second);
         EXPECT_NE(said.find("is in use by process " + std::to_string(pid) + " (corlink)"),
                   std::string::npos)
@@ -310,10 +311,10 @@ TEST_F(CorlinkProgram, OneProgramAtATimeOnAPanel) {
   EXPECT_EQ(panel.server()->firmware().PeekMemory(0, 0x3000, static_cast<int>(image.size())),
             image);
 
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   const int a = IO_OpenDevice(0);
   const int b = IO_OpenDevice(0);  // again, without closing the first
-  testing::internal::GetCapturedStdout();
+  corlink::test::CapturedLog();
   ASSERT_GE(a, 0);
   ASSERT_GE(b, 0);
   EXPECT_NE(a, b);

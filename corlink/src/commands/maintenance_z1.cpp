@@ -5,6 +5,7 @@
 
 #include "commands/maintenance.h"
 #include "corlink.h"
+#include "log_sink.h"
 #include "transport/crc.h"
 #include "transport/z1_protocol.h"
 
@@ -54,10 +55,10 @@ size_t ReceiveOnce(const Z1Link& link, uint8_t command, uint8_t* r) {
 Z1Step AckTailVerdict(const uint8_t* r, uint8_t t0, uint8_t t1, const char* correct,
                       const char* unknown) {
   if (r[2] == t0 && r[3] == t1) {
-    std::printf("%s", correct);
+    Log("%s", correct);
     return {Z1Next::kDone, CORLINK_OK};
   }
-  std::printf("%s", unknown);
+  Log("%s", unknown);
   return {Z1Next::kDone, CORLINK_ERR_FAILED};
 }
 
@@ -65,12 +66,12 @@ Z1Step AckTailVerdict(const uint8_t* r, uint8_t t0, uint8_t t1, const char* corr
 // says what to do: try again after a wrong length, give up after a wrong CRC.
 bool CrcAnswerOk(const uint8_t* r, size_t len, size_t want, Z1Step* step) {
   if (len != want) {
-    std::printf("Wrong response format!\n");
+    Log("Wrong response format!\n");
     *step = {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     return false;
   }
   if (!TailCrcOk(r, len)) {
-    std::printf("CRC check failed!\n");
+    Log("CRC check failed!\n");
     *step = {Z1Next::kDone, CORLINK_ERR_FAILED};
     return false;
   }
@@ -84,7 +85,7 @@ int Reset(int fd) {
     const size_t len = ReceiveOnce(link, kCmdReset, r);
     if (IsAck4(r, len))
       return AckTailVerdict(r, 0xFF, 0xFF, "reset ack correctly!\n", "reset ack unknown format!\n");
-    std::printf("x");
+    Log("x");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
 }
@@ -95,14 +96,14 @@ int Recalibrate(int fd) {
     uint8_t r[transport::kZ1MaxResponse];
     const size_t len = ReceiveOnce(link, kCmdRecalibrate, r);
     if (len != 4) {
-      std::printf("Z1 calibration byte cnt error!\n");
+      Log("Z1 calibration byte cnt error!\n");
       return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     }
     if (IsAck4(r, len)) {
       return AckTailVerdict(r, 'Z', '1', "Z1 calibration ack correctly!\n",
                             "Z1 calibration ack unknown format!\n");
     }
-    if (r[0] == 0x00 && r[1] == 0x40) std::printf("Z1 calibration NACK/RETRY!!\n");
+    if (r[0] == 0x00 && r[1] == 0x40) Log("Z1 calibration NACK/RETRY!!\n");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
 }
@@ -114,18 +115,18 @@ int WaitReady(int fd) {
     const size_t len = ReceiveOnce(link, kCmdWaitReady, r);
     if (len != 6) return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     if (r[0] != 0x00 || r[1] != 0x80) {
-      std::printf("Wrong response format! line %d\n", 884);
+      Log("Wrong response format! line %d\n", 884);
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
     if (r[2] == 0xFF && r[3] == 0xFF && r[4] == 0xFF && r[5] == 0xFF) {
-      std::printf("\nupdate rom success!\n");
+      Log("\nupdate rom success!\n");
       return {Z1Next::kDone, CORLINK_OK};
     }
     if (r[2] == 0xFF && r[3] == 0xFF && r[4] == 0xDE && r[5] == 0xAD) {
-      std::printf("\nupdate rom failed!\n");
+      Log("\nupdate rom failed!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    std::printf("\nUnknown report\n");
+    Log("\nUnknown report\n");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
 }
@@ -138,7 +139,7 @@ struct AckLoop {
   int attempt = 0;
 
   Z1Step Retry() {
-    std::printf("R%d", attempt);
+    Log("R%d", attempt);
     return {Z1Next::kRetry, refused ? CORLINK_ERR_RETRIES : CORLINK_ERR_FAILED};
   }
 };
@@ -169,7 +170,7 @@ int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
       return loop.Retry();
     }
     if (id != 0xFFFF) {
-      std::printf("The ack of 0x83 cmd is 0x%x not 0xffff! Maybe file length too large?\n", id);
+      Log("The ack of 0x83 cmd is 0x%x not 0xffff! Maybe file length too large?\n", id);
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
     if (acked) return {Z1Next::kDone, CORLINK_OK};
@@ -202,8 +203,7 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
       return loop.Retry();
     }
     if (id != frame_id) {
-      std::printf(
-          "Error.. Not supported. Z1 requires an data frame id that is not current transmitting "
+      Log("Error.. Not supported. Z1 requires an data frame id that is not current transmitting "
           "id!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
@@ -228,18 +228,18 @@ int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* ou
       return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (r[0] == 0x00 && r[1] == 0x40) {
-        std::printf("Setting cmd failed with NACK\n");
+        Log("Setting cmd failed with NACK\n");
         return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
       }
-      std::printf("Setting cmd failed with strange NACK packet\n");
+      Log("Setting cmd failed with strange NACK packet\n");
       return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
     if (len != 6) {
-      std::printf("Wrong response format!");
+      Log("Wrong response format!");
       return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
     if (!TailCrcOk(r, len)) {
-      std::printf("CRC error!!\n");
+      Log("CRC error!!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
     *out =

@@ -8,6 +8,7 @@
 #include "corlink.h"
 #include "device_type.h"
 #include "library_state.h"
+#include "log_sink.h"
 #include "transport/crc.h"
 #include "transport/report_carrier.h"
 #include "transport/timing.h"
@@ -37,16 +38,21 @@ template <Variant V>
 struct Carrier {
   static int Timeout() { return V == Variant::kHidOverI2c ? kHidOverI2cTimeoutMs : kUsbTimeoutMs; }
   static unsigned Delay() {
-    const RetryFamily f = V == Variant::kUsb ? kRetryZ3Usb : V == Variant::kHidOverI2c ? kRetryHidOverI2c : kRetryZ7Tunnel;
+    const RetryFamily f = V == Variant::kUsb          ? kRetryZ3Usb
+                          : V == Variant::kHidOverI2c ? kRetryHidOverI2c
+                                                      : kRetryZ7Tunnel;
     return State().retry[f].delay_ms;
   }
-  static uint8_t* Buffer() { return V == Variant::kHidOverI2c ? transport::HidOverI2cBuffer() : transport::Z3Buffer(); }
+  static uint8_t* Buffer() {
+    return V == Variant::kHidOverI2c ? transport::HidOverI2cBuffer() : transport::Z3Buffer();
+  }
 
   static bool Build(uint8_t command, const uint8_t* payload, size_t n) {
     switch (V) {
       case Variant::kUsb: return transport::Z3Build(command, payload, n) != 0;
       case Variant::kHidOverI2c: return transport::HidOverI2cBuild(command, payload, n) != 0;
-      case Variant::kTunnel: return transport::Z7Build(State().z7_slave_index, command, payload, n) != 0;
+      case Variant::kTunnel:
+        return transport::Z7Build(State().z7_slave_index, command, payload, n) != 0;
     }
     return false;
   }
@@ -72,8 +78,8 @@ struct Carrier {
     return CORLINK_ERR_FAILED;
   }
   // Build, then write and read the status, up to three attempts while the status is -2.
-  static int Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n, int read_timeout_ms,
-                      uint16_t* value = nullptr) {
+  static int Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n,
+                      int read_timeout_ms, uint16_t* value = nullptr) {
     if (!Build(command, payload, n)) return CORLINK_ERR_FAILED;
     if (V == Variant::kTunnel) {
       if (!transport::Z7Write(fd)) return CORLINK_ERR_FAILED;
@@ -192,7 +198,7 @@ int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* ou
   }
   const bool fits = V == Variant::kTunnel ? C::DataSize() == 16 : a[1] >= 23;
   if (!fits) {
-    std::printf("invalid 0x88 return length");
+    Log("invalid 0x88 return length");
     return CORLINK_ERR_FAILED;
   }
   std::memcpy(out, a + (V == Variant::kTunnel ? 12 : 8), 16);
@@ -207,7 +213,7 @@ int TunnelPowerMode(int fd, int32_t* mode) {
   const int result = C::Exchange(fd, kCmdPowerMode, payload, sizeof payload, C::Timeout());
   if (result != CORLINK_OK) return result;
   if (C::DataSize() > 2) {
-    std::printf("invalid 0x90 return length");
+    Log("invalid 0x90 return length");
     return CORLINK_ERR_FAILED;
   }
   const uint8_t* a = C::Buffer();

@@ -6,6 +6,7 @@
 #include "corlink.h"
 #include "device_type.h"
 #include "library_state.h"
+#include "log_sink.h"
 #include "transport/feature_channel.h"
 #include "transport/z1_protocol.h"
 #include "transport/z2_channel.h"
@@ -37,11 +38,12 @@ int Z3SetMode(int32_t type, int fd, uint16_t mode) {
     case DEV_Z3_USB_BRG:
       return transport::Z3Exchange(fd, kSetMode, payload, sizeof payload, kModeTiming, nullptr);
     case DEV_Z3_HID_OVER_I2C:
-      return transport::HidOverI2cExchange(fd, kSetMode, payload, sizeof payload, kHidOverI2cModeTiming, nullptr);
+      return transport::HidOverI2cExchange(fd, kSetMode, payload, sizeof payload,
+                                           kHidOverI2cModeTiming, nullptr);
     case DEV_USB_Z7SLAVE:
-      return transport::Z7Exchange(fd, State().z7_slave_index, kSetMode, payload, sizeof payload, nullptr);
-    default:
-      return CORLINK_ERR_FAILED;
+      return transport::Z7Exchange(fd, State().z7_slave_index, kSetMode, payload, sizeof payload,
+                                   nullptr);
+    default: return CORLINK_ERR_FAILED;
   }
 }
 
@@ -74,7 +76,7 @@ int Z1SetMode(int32_t type, int fd, uint8_t mode) {
     uint16_t id = 0;
     bool acked = transport::Z1ReadAck(link, transport::kZ1ModeAckId, &id);
     if (id != transport::kZ1ModeAckId) {
-      std::printf("The ack of 0x85 cmd is 0x%x not 0x5a31!\n", id);
+      Log("The ack of 0x85 cmd is 0x%x not 0x5a31!\n", id);
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
     return acked ? Z1Step{Z1Next::kDone, 0} : Z1Step{Z1Next::kRetry, CORLINK_ERR_RETRIES};
@@ -86,19 +88,14 @@ int SetRawMode(int32_t type, int fd, int mode) {
     case NOT_SET:
     case DEV_Z2_I2C:
     case DEV_Z2_USB_BRG:
-    case DEV_USB_Z6SLAVE:
-      return Z1SetMode(type, fd, static_cast<uint8_t>(mode));
-    case DEV_USB_BRG_EP1:
-      return Ep1SetMode(fd, mode);
+    case DEV_USB_Z6SLAVE: return Z1SetMode(type, fd, static_cast<uint8_t>(mode));
+    case DEV_USB_BRG_EP1: return Ep1SetMode(fd, mode);
     case DEV_Z3_USB:
     case DEV_Z3_USB_BRG:
     case DEV_Z3_HID_OVER_I2C:
-    case DEV_USB_Z7SLAVE:
-      return Z3SetMode(type, fd, static_cast<uint16_t>(mode));
-    case DEV_Z2_USB:
-      return Z2SetMode(fd, static_cast<uint8_t>(mode));
-    default:
-      return CORLINK_ERR_FAILED;
+    case DEV_USB_Z7SLAVE: return Z3SetMode(type, fd, static_cast<uint16_t>(mode));
+    case DEV_Z2_USB: return Z2SetMode(fd, static_cast<uint8_t>(mode));
+    default: return CORLINK_ERR_FAILED;
   }
 }
 

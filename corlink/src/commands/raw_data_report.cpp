@@ -7,6 +7,7 @@
 #include "device_type.h"
 #include "hid/hid_port.h"
 #include "library_state.h"
+#include "log_sink.h"
 #include "transport/feature_channel.h"
 #include "transport/timing.h"
 #include "transport/z2_channel.h"
@@ -29,13 +30,15 @@ constexpr transport::Z3Timing kHidOverI2cModeTiming{20, 20, 3};
 bool SendModeWord(int32_t type, int fd, uint16_t word) {
   const uint8_t payload[2] = {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)};
   if (type == DEV_Z3_HID_OVER_I2C)
-    return transport::HidOverI2cExchange(fd, kSetMode, payload, sizeof payload, kHidOverI2cModeTiming, nullptr) == 0;
+    return transport::HidOverI2cExchange(fd, kSetMode, payload, sizeof payload,
+                                         kHidOverI2cModeTiming, nullptr) == 0;
   return transport::Z3Exchange(fd, kSetMode, payload, sizeof payload, kModeTiming, nullptr) == 0;
 }
 
 // The pair of words of one switch; the second follows only when the first was taken.
 bool SendWordPair(int32_t type, int fd, bool enable) {
-  if (enable) return SendModeWord(type, fd, kModeReportOn) && SendModeWord(type, fd, kModeReportOnRaw);
+  if (enable)
+    return SendModeWord(type, fd, kModeReportOn) && SendModeWord(type, fd, kModeReportOnRaw);
   if (!SendModeWord(type, fd, kModeReportOff)) return false;
   transport::SleepMs(kBetweenWordsMs);
   return SendModeWord(type, fd, kModeReportOffRaw);
@@ -123,22 +126,16 @@ bool ReportToOS(int32_t type, int fd, bool enable, bool skip_confirm, const char
   switch (type) {
     case NOT_SET:
     case DEV_Z2_I2C:
-    case DEV_Z2_USB_BRG:
-      return FeatureReport(fd, enable, skip_confirm);
+    case DEV_Z2_USB_BRG: return FeatureReport(fd, enable, skip_confirm);
     case DEV_Z3_USB:
-    case DEV_USB_Z7SLAVE:
-      return Z3UsbReport(fd, enable);
+    case DEV_USB_Z7SLAVE: return Z3UsbReport(fd, enable);
     case DEV_Z3_USB_BRG:
-    case DEV_Z3_HID_OVER_I2C:
-      return Z3TriedReport(type, fd, enable);
-    case DEV_Z2_USB:
-      return Z2Report(fd, enable ? '1' : '0', 0);
+    case DEV_Z3_HID_OVER_I2C: return Z3TriedReport(type, fd, enable);
+    case DEV_Z2_USB: return Z2Report(fd, enable ? '1' : '0', 0);
     case DEV_USB_Z6SLAVE:
       if (TakesPlainZ(device_path)) return Z2Report(fd, enable ? '1' : '0', 0);
       return enable ? Z2Report(fd, 0x00, '1') : Z2Report(fd, 0xA5, '0');
-    default:
-      std::printf("Not support, type = %s", DeviceTypeName(type));
-      return false;
+    default: Log("Not support, type = %s", DeviceTypeName(type)); return false;
   }
 }
 

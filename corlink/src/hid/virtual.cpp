@@ -34,6 +34,7 @@
 
 #include "hid/hid_port.h"
 #include "hub/usb_names.h"
+#include "log_sink.h"
 
 namespace corlink::hid {
 
@@ -163,8 +164,7 @@ int ReceiveEvent(int fd, uhid_event* ev, SteadyClock::time_point deadline) {
       return -1;
     }
     if (n > 0) {
-      std::printf("corlink: emulated device sent a %zd-byte message, not a uhid event; ignored\n",
-                  n);
+      Log("corlink: emulated device sent a %zd-byte message, not a uhid event; ignored\n", n);
       continue;
     }
     if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
@@ -263,7 +263,8 @@ int AwaitReply(FdState* st, uint32_t type, uint32_t id, uhid_event* ev) {
       continue;
     }
     if (ev->type != type) continue;
-    uint32_t got = type == UHID_GET_REPORT_REPLY ? ev->u.get_report_reply.id : ev->u.set_report_reply.id;
+    uint32_t got =
+        type == UHID_GET_REPORT_REPLY ? ev->u.get_report_reply.id : ev->u.set_report_reply.id;
     if (got == id) return 1;  // earlier, abandoned requests answer with other ids
   }
 }
@@ -371,7 +372,8 @@ void VirtualEnumerate(std::vector<RawDevice>& out) {
   std::vector<std::string> nodes;
   while (dirent* e = readdir(d)) {
     std::string name = e->d_name;
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".sock") == 0) nodes.push_back(dir + "/" + name);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".sock") == 0)
+      nodes.push_back(dir + "/" + name);
   }
   closedir(d);
   std::sort(nodes.begin(), nodes.end());
@@ -401,18 +403,11 @@ int VirtualOpen(const std::string& node, OpenError* err) {
       switch (errno) {
         case ENOENT:
         case ECONNREFUSED:
-        case ENOTDIR:
-          *err = OpenError::NotFound;
-          break;
+        case ENOTDIR: *err = OpenError::NotFound; break;
         case EACCES:
-        case EPERM:
-          *err = OpenError::Access;
-          break;
-        case EAGAIN:
-          *err = OpenError::Busy;
-          break;
-        default:
-          *err = OpenError::Other;
+        case EPERM: *err = OpenError::Access; break;
+        case EAGAIN: *err = OpenError::Busy; break;
+        default: *err = OpenError::Other;
       }
     }
     return -1;
@@ -443,7 +438,9 @@ void HintDescriptor(int fd, const struct stat& st) {
   t_hint.st = st;
 }
 
-VirtualTimeouts GetVirtualTimeouts() { return {g_feature_timeout_ms.load(), g_announce_timeout_ms.load()}; }
+VirtualTimeouts GetVirtualTimeouts() {
+  return {g_feature_timeout_ms.load(), g_announce_timeout_ms.load()};
+}
 
 void SetVirtualTimeouts(const VirtualTimeouts& t) {
   g_feature_timeout_ms = t.feature_ms;
@@ -451,8 +448,8 @@ void SetVirtualTimeouts(const VirtualTimeouts& t) {
 }
 
 const Backend& VirtualBackend() {
-  static const Backend backend{"virtual",         VirtualEnumerate,  VirtualOpen,       VirtualWrite,
-                               VirtualRead,       VirtualSetFeature, VirtualGetFeature, VirtualCancel};
+  static const Backend backend{"virtual",   VirtualEnumerate,  VirtualOpen,       VirtualWrite,
+                               VirtualRead, VirtualSetFeature, VirtualGetFeature, VirtualCancel};
   return backend;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "corlink.h"
+#include "log_sink.h"
 #include "transport/crc.h"
 #include "transport/z2_channel.h"
 #include "transport/z3_protocol.h"
@@ -34,15 +35,16 @@ int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t
   Z1ReadPayload(address, payload);
   Z1LoopPolicy policy{CORLINK_ERR_RETRIES};
   return RunZ1Loop(policy, [&](bool later) -> Z1Step {
-    Z1Exchange ex = Z1SendAndReceive(link, kReadMemory, payload, sizeof payload, later, buffer, &len);
+    Z1Exchange ex =
+        Z1SendAndReceive(link, kReadMemory, payload, sizeof payload, later, buffer, &len);
     *count = static_cast<uint32_t>(len);
     if (ex == Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (Z1IsNack(buffer, len)) {
-        std::printf("NACK/RETRY!!\n");
+        Log("NACK/RETRY!!\n");
         return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
       }
-      std::printf("Ack unknown format!\n");
+      Log("Ack unknown format!\n");
       return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
     if (len == 14) {
@@ -51,10 +53,10 @@ int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t
         *count = 12;
         return {Z1Next::kDone, 0};
       }
-      std::printf("CRC check failed!\n");
+      Log("CRC check failed!\n");
       return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
-    std::printf("Wrong response format!\n");
+    Log("Wrong response format!\n");
     return {Z1Next::kRetry, CORLINK_ERR_FAILED};
   });
 }

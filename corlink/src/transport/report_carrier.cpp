@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hid/hid_port.h"
+#include "log_sink.h"
 #include "transport/timing.h"
 
 namespace corlink::transport {
@@ -18,22 +19,17 @@ ReportFamily g_z2_report{ReportFamilyId::kZ2Report, false, 0};
 
 void PrintWriteTimeout(const ReportFamily& f, int err, const uint8_t* buf) {
   if (f.id == ReportFamilyId::kZ2Report) {
-    std::printf("<IO_Err(W)=%x>, cmd=%02X\n", err, buf[1]);
+    Log("<IO_Err(W)=%x>, cmd=%02X\n", err, buf[1]);
   } else {
-    std::printf("<IO_Err(W)=%x> SleepEx timeout\n", err);
+    Log("<IO_Err(W)=%x> SleepEx timeout\n", err);
   }
 }
 
 void PrintReadTimeout(const ReportFamily& f, int err) {
   switch (f.id) {
-    case ReportFamilyId::kZ7Tunnel:
-      std::printf("<IO_Err(r)=%d>  SleepEx timeout\n", err);
-      break;
-    case ReportFamilyId::kZ2Report:
-      std::printf("<IO_Err(r)=0x%04X(%d)>\n", err, err);
-      break;
-    default:
-      std::printf("<IO_Err(r)=0x%04X(%d)> SleepEx timeout\n", err, err);
+    case ReportFamilyId::kZ7Tunnel: Log("<IO_Err(r)=%d>  SleepEx timeout\n", err); break;
+    case ReportFamilyId::kZ2Report: Log("<IO_Err(r)=0x%04X(%d)>\n", err, err); break;
+    default: Log("<IO_Err(r)=0x%04X(%d)> SleepEx timeout\n", err, err);
   }
 }
 
@@ -58,20 +54,22 @@ bool ReportWrite(ReportFamily& family, int fd, const uint8_t* buf, size_t size, 
     PrintWriteTimeout(family, err, buf);
     hid::Cancel(fd);
   } else if (err != 0) {
-    std::printf("w");
+    Log("w");
   } else {
-    std::printf(" sth wrong...");
+    Log(" sth wrong...");
   }
   family.pending = false;
   family.transferred = 0;
   return false;
 }
 
-bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int timeout_ms, bool after_write) {
+bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int timeout_ms,
+                bool after_write) {
   family.pending = true;
   errno = 0;
   int wait = WireTimeout(timeout_ms);
-  int r = after_write ? hid::ReadReportAfterWrite(fd, buf, size, wait) : hid::ReadReport(fd, buf, size, wait);
+  int r = after_write ? hid::ReadReportAfterWrite(fd, buf, size, wait)
+                      : hid::ReadReport(fd, buf, size, wait);
   int err = errno;
   family.pending = false;
   if (r > 0 && static_cast<size_t>(r) >= size) {
@@ -85,7 +83,7 @@ bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int tim
     hid::Cancel(fd);
   } else {
     // A report shorter than the family's size is as broken as one that never came.
-    std::printf("<CMD_ERR(R)=%x>\n", r > 0 ? EMSGSIZE : err);
+    Log("<CMD_ERR(R)=%x>\n", r > 0 ? EMSGSIZE : err);
   }
   return false;
 }

@@ -6,6 +6,7 @@
 
 #include "corlink.h"
 #include "library_state.h"
+#include "log_sink.h"
 #include "transport/crc.h"
 #include "transport/log.h"
 #include "transport/report_carrier.h"
@@ -33,7 +34,7 @@ uint8_t Crc8(const uint8_t* buf, size_t from, size_t to) {
 }
 
 void PrintMismatch(uint8_t predict, uint8_t receive) {
-  std::printf("crc mismatch: predict = %02x, receive = %02x\n", predict, receive);
+  Log("crc mismatch: predict = %02x, receive = %02x\n", predict, receive);
 }
 
 // Checks the CRC-8 in byte 3 of a 64-byte answer over bytes 4..L-1. An answer claiming
@@ -107,9 +108,12 @@ int Z3StatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write)
 
 }  // namespace
 
-int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value) { return Z3StatusRead(fd, read_timeout_ms, value, false); }
+int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
+  return Z3StatusRead(fd, read_timeout_ms, value, false);
+}
 
-int Z3Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing, uint16_t* value) {
+int Z3Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing,
+               uint16_t* value) {
   if (Z3Build(command, payload, n) == 0) return CORLINK_ERR_FAILED;
   return RunAttempts(
       timing, Retry(kRetryZ3Usb).delay_ms, [&] { return Z3Write(fd, timing.write_ms); },
@@ -141,7 +145,8 @@ namespace {
 
 int HidOverI2cStatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write) {
   for (int i = 0; i < 2; ++i) {
-    bool ok = ReportRead(HidOverI2cFamily(), fd, g_hoi, kHidOverI2cReportSize, read_timeout_ms, after_write);
+    bool ok = ReportRead(HidOverI2cFamily(), fd, g_hoi, kHidOverI2cReportSize, read_timeout_ms,
+                         after_write);
     if (ok) DumpPacketShort("R: ", g_hoi, kHidOverI2cReportSize);
     if (ok && g_hoi[0] == 0x0A) {
       uint8_t predict = Crc8(g_hoi, 2, kHidOverI2cReportSize);
@@ -166,11 +171,12 @@ int HidOverI2cReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
   return HidOverI2cStatusRead(fd, read_timeout_ms, value, false);
 }
 
-int HidOverI2cExchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing,
-                       uint16_t* value) {
+int HidOverI2cExchange(int fd, uint8_t command, const uint8_t* payload, size_t n,
+                       const Z3Timing& timing, uint16_t* value) {
   if (HidOverI2cBuild(command, payload, n) == 0) return CORLINK_ERR_FAILED;
   return RunAttempts(
-      timing, Retry(kRetryHidOverI2c).delay_ms, [&] { return HidOverI2cWrite(fd, timing.write_ms); },
+      timing, Retry(kRetryHidOverI2c).delay_ms,
+      [&] { return HidOverI2cWrite(fd, timing.write_ms); },
       [&] { return HidOverI2cStatusRead(fd, timing.read_ms, value, true); });
 }
 
@@ -211,13 +217,14 @@ int Z7StatusRead(int fd, uint16_t* value, bool after_write) {
     if (i > 0) SleepMs(Retry(kRetryZ7Tunnel).delay_ms);
     bool ok = ReportRead(Z7TunnelFamily(), fd, g_z3, kZ3ReportSize, kZ7TimeoutMs, after_write);
     if (ok) DumpPacketShort("R: ", g_z3, kZ3ReportSize);
-    if (!ok || g_z3[0] != 0x0A) continue;  // a failed read, or not an answer (our own id 09 included)
+    if (!ok || g_z3[0] != 0x0A)
+      continue;  // a failed read, or not an answer (our own id 09 included)
     if (!AnswerCrcOk(g_z3)) return CORLINK_ERR_RETRIES;
     size_t len = static_cast<size_t>(g_z3[1]) + 1;
     if (len < 12) {
       // The master answered for itself: the slave never saw the command.
       if (IsAck(g_z3 + 4)) {
-        std::printf("slave cmd ack length error\n");
+        Log("slave cmd ack length error\n");
         return CORLINK_ERR_FAILED;
       }
       if (IsRefusal(g_z3 + 4)) return CORLINK_ERR_FAILED;
@@ -237,7 +244,8 @@ int Z7StatusRead(int fd, uint16_t* value, bool after_write) {
       if (value) *value = static_cast<uint16_t>(g_z3[10] | g_z3[11] << 8);
       return 0;
     }
-    if (IsRefusal(g_z3 + 8)) return (g_z3[10] == 0x00 && g_z3[11] == 0x01) ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
+    if (IsRefusal(g_z3 + 8))
+      return (g_z3[10] == 0x00 && g_z3[11] == 0x01) ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
   }
   return CORLINK_ERR_RETRIES;
 }
@@ -246,7 +254,8 @@ int Z7StatusRead(int fd, uint16_t* value, bool after_write) {
 
 int Z7ReadStatus(int fd, uint16_t* value) { return Z7StatusRead(fd, value, false); }
 
-int Z7Exchange(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n, uint16_t* value) {
+int Z7Exchange(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n,
+               uint16_t* value) {
   if (Z7Build(slave, command, payload, n) == 0) return CORLINK_ERR_FAILED;
   if (!Z7Write(fd)) return CORLINK_ERR_FAILED;
   return Z7StatusRead(fd, value, true);
