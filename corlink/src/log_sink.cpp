@@ -5,12 +5,6 @@
 #include <cstdio>
 #include <string>
 
-// Defined by a program that wants the diagnostics (corlink/host/corlink_log_hook.h). Weak
-// and undefined here: it resolves to null when no program provides it, and it is not one
-// of the symbols the library defines.
-extern "C" __attribute__((weak, visibility("default"))) void corlink_log_hook(const char* text,
-                                                                              size_t length);
-
 namespace corlink {
 
 namespace {
@@ -24,7 +18,6 @@ void WriteToStdout(const char* text, size_t length) {
 
 LogSink CurrentSink() {
   if (LogSink sink = g_sink.load(std::memory_order_acquire)) return sink;
-  if (corlink_log_hook != nullptr) return corlink_log_hook;
   return WriteToStdout;
 }
 

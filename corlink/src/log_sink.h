@@ -1,8 +1,7 @@
 // The library's one way out for diagnostics. Every message goes to the current sink as
-// one complete text; the default sink writes it to standard output and flushes. A program
-// linking the shared library picks its own sink by defining corlink_log_hook (see
-// corlink/host/corlink_log_hook.h); code linking the library's objects directly (the tests)
-// calls SetLogSink.
+// one complete text; the default sink writes it to standard output and flushes, which is
+// what hosts of the C interface get. Programs linking the library's static form (the
+// corlink tool) and the tests install their own sink.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +10,8 @@ namespace corlink {
 
 using LogSink = void (*)(const char* text, size_t length);
 
-// Installs sink for every later diagnostic; nullptr goes back to the program's hook, or to
-// standard output when there is none. Safe to call while another thread logs.
+// Installs sink for every later diagnostic; nullptr goes back to standard output. Safe to
+// call while another thread logs.
 void SetLogSink(LogSink sink);
 
 // Formats like printf and hands the whole text to the sink.

@@ -341,5 +341,32 @@ TEST(LibraryState, SettingsAreStoredAsSixteenBits) {
   test::ResetLibrary();
 }
 
+TEST_F(Discovery, ListNamesEveryRecognisedDeviceOncePathDiscoveryWouldOpen) {
+  // Two panels of one type, a Z3 bridge with a collection per pair, a feature-only Z2
+  // bridge the table finds by its fourth collection, and a device of nobody's.
+  AddDevice("/dev/hidraw1", 0x6b3e, 0x3a06, test::VendorPair(0x0A, 0x09, 63));
+  AddDevice("/dev/hidraw2", 0x1234, 0x0001, test::FeatureOnly());
+  AddDevice("/dev/hidraw3", 0x6b3e, 0x3a06, test::VendorPair(0x0A, 0x09, 63));
+  AddDevice("/dev/hidraw4", 0x6b3e, 0x3a07,
+            test::Concat({test::VendorPair(0x35, 0x53, 63), test::VendorPair(0x0A, 0x09, 63)}));
+  AddFeatureDevice("/dev/hidraw5", 0x6b3e, 0x3a02);
+  const struct {
+    std::string path;
+    int32_t type;
+  } expected[] = {
+      {"/dev/hidraw1#vid_6b3e&pid_3a06", DEV_Z3_USB},
+      {"/dev/hidraw3#vid_6b3e&pid_3a06", DEV_Z3_USB},
+      {"/dev/hidraw4#vid_6b3e&pid_3a07&col01", DEV_Z3_USB_BRG},
+      {"/dev/hidraw5#vid_6b3e&pid_3a02&col04", DEV_Z2_USB_BRG},
+  };
+  const std::vector<ListedDevice> listed = ListDevices();
+  ASSERT_EQ(listed.size(), std::size(expected));
+  for (size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(listed[i].path, expected[i].path) << i;
+    EXPECT_EQ(listed[i].type, expected[i].type) << i;
+  }
+  EXPECT_TRUE(machine_.opened.empty()) << "listing opens nothing";
+}
+
 }  // namespace
 }  // namespace corlink

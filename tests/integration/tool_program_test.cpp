@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -251,6 +252,29 @@ TEST_F(CorlinkProgram, ExitCodesForABadArgumentAndForNoDevice) {
   const Ran none = RunCorlink({"info"});
   EXPECT_EQ(none.exit, 1) << none.err;
   EXPECT_FALSE(none.err.empty());
+}
+
+// Every panel is listed, also two of one type (the second names its own socket), and each
+// line's path opens that panel with --device.
+TEST_F(CorlinkProgram, ListShowsEveryPanelAlsoTwoOfOneType) {
+  panelsim::ServedPanel panel(dir_ / "devices");
+  std::string error;
+  ASSERT_TRUE(panel.Start(panelsim::ServedPanel::SmallCascade(), &error)) << error;
+  panelsim::ServerConfig cfg = panelsim::ServedPanel::SmallCascade();
+  cfg.folder = panel.folder().string();
+  cfg.name = "panelsim-second";
+  const std::unique_ptr<panelsim::Server> second = panelsim::Server::Start(cfg, &error);
+  ASSERT_NE(second, nullptr) << error;
+  const Ran ran = RunCorlink({"list"});
+  EXPECT_EQ(ran.exit, 0) << ran.err;
+  for (const std::string& socket : {panel.server()->SocketPath(), second->SocketPath()}) {
+    const std::string line = "DEV_Z3_USB\t" + socket + "#vid_6b3e&pid_3a06\n";
+    EXPECT_NE(ran.out.find(line), std::string::npos) << ran.out;
+  }
+  const Ran info =
+      RunCorlink({"--json", "--device", second->SocketPath() + "#vid_6b3e&pid_3a06", "info"});
+  EXPECT_EQ(info.exit, 0) << info.err;
+  EXPECT_NE(info.out.find(second->SocketPath()), std::string::npos) << info.out;
 }
 
 // A raw image of n bytes and the file that holds it.

@@ -1,7 +1,9 @@
 // `corlink`: the maintenance commands of the Corlink library from a shell.
 //
-// The library's diagnostics go to standard error here (corlink_log_hook), so that what the
-// tool prints on standard output (the JSON document above all) stays clean.
+// The program links the library's static form: it installs the library's log sink, so that
+// the library's diagnostics go to standard error and what the tool prints on standard
+// output (the JSON document above all) stays clean, and it lists every device discovery
+// finds. The C interface offers neither.
 //
 // SIGINT and SIGTERM ask the running command to stop: a flash ends after the frame under
 // way, and the tool exits 130. A second signal ends the process at once.
@@ -16,7 +18,8 @@
 #include <vector>
 
 #include "cli.h"
-#include "corlink_log_hook.h"
+#include "discovery/discovery.h"
+#include "log_sink.h"
 
 namespace {
 
@@ -36,9 +39,7 @@ void CatchStopSignals() {
   sigaction(SIGTERM, &sa, nullptr);
 }
 
-}  // namespace
-
-extern "C" void corlink_log_hook(const char* text, size_t length) {
+void ToStandardError(const char* text, size_t length) {
   while (length > 0) {
     const ssize_t w = ::write(STDERR_FILENO, text, length);
     if (w < 0 && errno == EINTR) continue;
@@ -48,11 +49,21 @@ extern "C" void corlink_log_hook(const char* text, size_t length) {
   }
 }
 
+std::vector<corlink_tool::FoundDevice> DiscoveredDevices() {
+  std::vector<corlink_tool::FoundDevice> found;
+  for (corlink::ListedDevice& d : corlink::ListDevices())
+    found.push_back({std::move(d.path), d.type});
+  return found;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  corlink::SetLogSink(ToStandardError);
   CatchStopSignals();
   corlink_tool::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
-                                [] { return g_interrupted != 0; }};
+                                [] { return g_interrupted != 0; }, DiscoveredDevices};
   const int code = corlink_tool::RunTool(args, console);
   std::cout.flush();
   return code;
