@@ -9,6 +9,7 @@
 #include "corlink.h"
 #include "export_guard.h"
 #include "hub/hub_list.h"
+#include "library_state.h"
 #include "log_sink.h"
 
 using corlink::Guarded;

@@ -2,10 +2,12 @@
 // button mode, block CRC and the pass-through commands. Each looks up the maintenance
 // table of the current device type's family; a type without a table, or a family without
 // the command, gets the export's failure value.
+#include "commands/family.h"
 #include "commands/maintenance.h"
 #include "commands/raw_data.h"
 #include "corlink.h"
 #include "export_guard.h"
+#include "library_state.h"
 #include "log_sink.h"
 #include "transport/feature_channel.h"
 #include "transport/log.h"
@@ -13,16 +15,22 @@
 using corlink::Guarded;
 using corlink::Log;
 using corlink::State;
+using corlink::commands::Family;
+using corlink::commands::FamilyFor;
 using corlink::commands::MaintenanceTable;
-using corlink::commands::MaintenanceTableFor;
 
 namespace {
+
+const MaintenanceTable* TableOfCurrentType() {
+  const Family* family = FamilyFor(State().device_type);
+  return family ? family->maintenance : nullptr;
+}
 
 // Calls the command the current family's table has in `entry`, or returns failure.
 template <class R, class Entry, class... Args>
 R Dispatch(Entry MaintenanceTable::*entry, R failure, int handle, Args... args) {
   return Guarded(failure, [&] {
-    const MaintenanceTable* table = MaintenanceTableFor(State().device_type);
+    const MaintenanceTable* table = TableOfCurrentType();
     if (table == nullptr || table->*entry == nullptr) return failure;
     return static_cast<R>((table->*entry)(handle, args...));
   });
@@ -36,7 +44,7 @@ extern "C" {
 
 bool IO_CmdRead(int handle, uint8_t command, uint8_t* buffer, uint8_t* count) {
   if (buffer == nullptr || count == nullptr) return false;
-  if (MaintenanceTableFor(State().device_type) == nullptr) {
+  if (TableOfCurrentType() == nullptr) {
     Log("Not support, type = %s\n", corlink::DeviceTypeName(State().device_type));
     return false;
   }
@@ -50,7 +58,8 @@ bool IO_CmdWrite(int handle, const uint8_t* packet) {
 
 int IO_I2cInterfaceTest(int handle) {
   return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&]() -> int {
-    if (State().device_type != corlink::DEV_Z2_USB_BRG) {
+    const Family* family = FamilyFor(State().device_type);
+    if (family == nullptr || !family->interface_test) {
       Log("Not Z2_USB_BRG device\n");
       return CORLINK_ERR_RETRIES;
     }
@@ -82,7 +91,9 @@ int IO_WaitReady(int handle) {
 }
 
 void IO_GetUpdateFwUnit(uint32_t* unit_address, uint8_t* unit_length) {
-  const auto unit = corlink::commands::FirmwareUnitOf(State().device_type);
+  const Family* family = FamilyFor(State().device_type);
+  const corlink::commands::FirmwareUnit unit =
+      family ? family->firmware : corlink::commands::FirmwareUnit{0xFFFFFFFFu, 255};
   if (unit_address) *unit_address = unit.address;
   if (unit_length) *unit_length = unit.length;
 }
@@ -100,7 +111,7 @@ int IO_UpdateFwData(int handle, const uint8_t* data, uint8_t length, uint16_t fr
 
 int IO_UpdateFwDataFinish_Z5(int handle) {
   // Families without a finish command have nothing to finish, unless the device is unknown.
-  const MaintenanceTable* table = MaintenanceTableFor(State().device_type);
+  const MaintenanceTable* table = TableOfCurrentType();
   if (table == nullptr || table->update_finish == nullptr)
     return State().device_type == corlink::UNKNOWN ? CORLINK_ERR_FAILED : CORLINK_OK;
   return Dispatch<int>(&MaintenanceTable::update_finish, CORLINK_ERR_FAILED, handle);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/family.h"
 #include "device_type.h"
 #include "discovery/discovery.h"
 #include "hid/device_lock.h"
@@ -77,20 +78,8 @@ int32_t GetDeviceTypeByPath(char* path) {
 
 void SetChipIndex(int index) {
   LibraryState& st = State();
-  const bool master = index == 0 || index == 1;
-  switch (st.device_type) {
-    case DEV_Z2_USB:
-    case DEV_USB_Z6SLAVE:
-      st.device_type = master ? DEV_Z2_USB : DEV_USB_Z6SLAVE;
-      if (!master) st.z6_slave_index = static_cast<uint8_t>(index);
-      break;
-    case DEV_Z3_USB:
-    case DEV_USB_Z7SLAVE:
-      st.device_type = master ? DEV_Z3_USB : DEV_USB_Z7SLAVE;
-      if (!master) st.z7_slave_index = static_cast<uint8_t>(index);
-      break;
-    default: break;
-  }
+  const commands::Family* family = commands::FamilyFor(st.device_type);
+  if (family && family->select_chip) family->select_chip(st, index);
 }
 
 void GetDevicePath(char* out) {

@@ -6,6 +6,7 @@
 #include "commands/maintenance.h"
 #include "corlink.h"
 #include "log_sink.h"
+#include "transport/bytes.h"
 #include "transport/crc.h"
 #include "transport/z1_protocol.h"
 
@@ -13,26 +14,15 @@ namespace corlink::commands {
 
 namespace {
 
+using transport::Be32;
+using transport::PutBe32;
 using transport::RunZ1Loop;
 using transport::Z1Link;
-using transport::Z1LinkFor;
 using transport::Z1LoopPolicy;
 using transport::Z1Next;
 using transport::Z1Step;
 
 constexpr size_t kZ1FrameBytes = 12;
-
-void PutBe32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v >> 24);
-  p[1] = static_cast<uint8_t>(v >> 16);
-  p[2] = static_cast<uint8_t>(v >> 8);
-  p[3] = static_cast<uint8_t>(v);
-}
-
-uint32_t Be32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
 
 // True when the n bytes before the last two carry that CRC (big-endian).
 bool TailCrcOk(const uint8_t* r, size_t len) {
@@ -78,8 +68,7 @@ bool CrcAnswerOk(const uint8_t* r, size_t len, size_t want, Z1Step* step) {
   return true;
 }
 
-int Reset(int fd) {
-  const Z1Link link = Z1LinkFor(fd);
+int Reset(const Z1Link& link) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     const size_t len = ReceiveOnce(link, kCmdReset, r);
@@ -90,8 +79,7 @@ int Reset(int fd) {
   });
 }
 
-int Recalibrate(int fd) {
-  const Z1Link link = Z1LinkFor(fd);
+int Recalibrate(const Z1Link& link) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     const size_t len = ReceiveOnce(link, kCmdRecalibrate, r);
@@ -108,8 +96,7 @@ int Recalibrate(int fd) {
   });
 }
 
-int WaitReady(int fd) {
-  const Z1Link link = Z1LinkFor(fd);
+int WaitReady(const Z1Link& link) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     const size_t len = ReceiveOnce(link, kCmdWaitReady, r);
@@ -144,8 +131,7 @@ struct AckLoop {
   }
 };
 
-int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
-  const Z1Link link = Z1LinkFor(fd);
+int UpdateInfo(const Z1Link& link, uint32_t address, uint32_t length, uint8_t /*flag*/) {
   uint8_t payload[8];
   PutBe32(payload, address);
   payload[4] = static_cast<uint8_t>(length >> 8);
@@ -179,9 +165,8 @@ int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
   });
 }
 
-int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
+int UpdateData(const Z1Link& link, const uint8_t* data, uint8_t length, uint16_t frame_id) {
   if (length < kZ1FrameBytes) return CORLINK_ERR_FAILED;
-  const Z1Link link = Z1LinkFor(fd);
   uint8_t payload[kZ1FrameBytes + 2];
   std::memcpy(payload, data, kZ1FrameBytes);
   transport::AppendCrcBigEndian(payload, kZ1FrameBytes);
@@ -212,8 +197,7 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
   });
 }
 
-int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* out) {
-  const Z1Link link = Z1LinkFor(fd);
+int Memory(const Z1Link& link, uint32_t address, uint32_t word2, uint32_t word3, int32_t* out) {
   uint8_t payload[14];
   PutBe32(payload, address);
   PutBe32(payload + 4, word2);
@@ -242,15 +226,12 @@ int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* ou
       Log("CRC error!!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    *out =
-        static_cast<int32_t>(static_cast<uint32_t>(r[0]) | static_cast<uint32_t>(r[1]) << 8 |
-                             static_cast<uint32_t>(r[2]) << 16 | static_cast<uint32_t>(r[3]) << 24);
+    *out = static_cast<int32_t>(transport::Le32(r));
     return {Z1Next::kDone, CORLINK_OK};
   });
 }
 
-int PowerMode(int fd, int32_t* mode) {
-  const Z1Link link = Z1LinkFor(fd);
+int PowerMode(const Z1Link& link, int32_t* mode) {
   uint8_t payload[3] = {static_cast<uint8_t>(*mode)};
   transport::AppendCrcBigEndian(payload, 1);
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
@@ -267,8 +248,7 @@ int PowerMode(int fd, int32_t* mode) {
   });
 }
 
-int ButtonMode(int fd, int32_t* status) {
-  const Z1Link link = Z1LinkFor(fd);
+int ButtonMode(const Z1Link& link, int32_t* status) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     Z1Step step{};
@@ -278,34 +258,64 @@ int ButtonMode(int fd, int32_t* status) {
   });
 }
 
-bool CmdRead(int fd, uint8_t command, uint8_t* buffer, uint8_t* count) {
+bool CmdRead(const Z1Link& link, uint8_t command, uint8_t* buffer, uint8_t* count) {
   size_t len = 0;
-  const bool ok = transport::Z1Receive(Z1LinkFor(fd), command, buffer, &len);
+  const bool ok = transport::Z1Receive(link, command, buffer, &len);
   *count = static_cast<uint8_t>(len);
   return ok;
 }
 
-bool CmdWrite(int fd, const uint8_t* packet) {
-  return transport::Z1Send(Z1LinkFor(fd), packet[0], packet + 2, packet[1]);
+bool CmdWrite(const Z1Link& link, const uint8_t* packet) {
+  return transport::Z1Send(link, packet[0], packet + 2, packet[1]);
+}
+
+// The same commands on the feature channel or through the Z6 tunnel.
+template <bool kTunnel>
+Z1Link LinkOf(int fd) {
+  return kTunnel ? transport::Z6SlaveLink(fd) : transport::FeatureLink(fd);
+}
+
+template <bool kTunnel>
+MaintenanceTable MakeTable() {
+  return MaintenanceTable{
+      .reset = [](int fd) { return Reset(LinkOf<kTunnel>(fd)); },
+      .recalibrate = [](int fd) { return Recalibrate(LinkOf<kTunnel>(fd)); },
+      .wait_ready = [](int fd) { return WaitReady(LinkOf<kTunnel>(fd)); },
+      .update_info =
+          [](int fd, uint32_t address, uint32_t length, uint8_t flag) {
+            return UpdateInfo(LinkOf<kTunnel>(fd), address, length, flag);
+          },
+      .update_data =
+          [](int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
+            return UpdateData(LinkOf<kTunnel>(fd), data, length, frame_id);
+          },
+      .update_finish = nullptr,
+      .block_crc = nullptr,
+      .memory =
+          [](int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* out) {
+            return Memory(LinkOf<kTunnel>(fd), address, word2, word3, out);
+          },
+      .power_mode = [](int fd, int32_t* mode) { return PowerMode(LinkOf<kTunnel>(fd), mode); },
+      .button_mode = [](int fd,
+                        int32_t* status) { return ButtonMode(LinkOf<kTunnel>(fd), status); },
+      .cmd_read =
+          [](int fd, uint8_t command, uint8_t* buffer, uint8_t* count) {
+            return CmdRead(LinkOf<kTunnel>(fd), command, buffer, count);
+          },
+      .cmd_write = [](int fd,
+                      const uint8_t* packet) { return CmdWrite(LinkOf<kTunnel>(fd), packet); },
+  };
 }
 
 }  // namespace
 
 const MaintenanceTable& Z1MaintenanceTable() {
-  static const MaintenanceTable table{
-      .reset = Reset,
-      .recalibrate = Recalibrate,
-      .wait_ready = WaitReady,
-      .update_info = UpdateInfo,
-      .update_data = UpdateData,
-      .update_finish = nullptr,
-      .block_crc = nullptr,
-      .memory = Memory,
-      .power_mode = PowerMode,
-      .button_mode = ButtonMode,
-      .cmd_read = CmdRead,
-      .cmd_write = CmdWrite,
-  };
+  static const MaintenanceTable table = MakeTable<false>();
+  return table;
+}
+
+const MaintenanceTable& Z6MaintenanceTable() {
+  static const MaintenanceTable table = MakeTable<true>();
   return table;
 }
 

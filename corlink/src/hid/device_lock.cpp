@@ -13,10 +13,12 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "hid/virtual.h"
 #include "log_sink.h"
+#include "retry.h"
 
 namespace corlink::hid {
 
@@ -172,12 +174,16 @@ bool HandOver(int socket_fd, int lock_fd) {
 // An emulated panel's previous host may have just closed its connection, and the emulator
 // not yet seen it go (nor dropped the lock with it): a held lock is tried again for a
 // moment before the panel counts as in use.
+// Real time even in tests: the wait is for another process.
 int FlockSoon(int fd) {
-  for (int tries = 0;; ++tries) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
-    if (errno != EWOULDBLOCK || tries == 50) return -1;
-    ::usleep(10 * 1000);
-  }
+  const RetryRule rule{51, 10, false, [](unsigned ms) { ::usleep(ms * 1000); }};
+  return Retry(rule,
+               [&](int) -> std::optional<int> {
+                 if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+                 if (errno != EWOULDBLOCK) return -1;
+                 return std::nullopt;
+               })
+      .value_or(-1);
 }
 
 }  // namespace

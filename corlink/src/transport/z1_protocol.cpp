@@ -11,12 +11,6 @@
 
 namespace corlink::transport {
 
-Z1Link Z1LinkFor(int fd) {
-  const LibraryState& s = State();
-  if (s.device_type == DEV_USB_Z6SLAVE) return {fd, true, s.z6_slave_index};
-  return {fd, false, 0};
-}
-
 bool Z1Send(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n) {
   if (link.z6_slave) return Z2SlaveWrite(link.fd, link.slave_index, command, payload, n);
   return FeatureWrite(link.fd, command, payload, n);
@@ -82,9 +76,5 @@ Z1Exchange Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* 
   if (later) SleepMs(50);
   return Z1Receive(link, 0, out, len) ? Z1Exchange::kAnswered : Z1Exchange::kReadFailed;
 }
-
-uint16_t Z1RetryCount() { return State().retry[kRetryFeature].count; }
-
-void Z1RetrySleep() { SleepMs(State().retry[kRetryFeature].delay_ms); }
 
 }  // namespace corlink::transport
