@@ -15,14 +15,14 @@
 using corlink::Guarded;
 using corlink::Log;
 using corlink::State;
+using corlink::commands::CurrentFamily;
 using corlink::commands::Family;
-using corlink::commands::FamilyFor;
 using corlink::commands::MaintenanceTable;
 
 namespace {
 
 const MaintenanceTable* TableOfCurrentType() {
-  const Family* family = FamilyFor(State().device_type);
+  const Family* family = CurrentFamily();
   return family ? family->maintenance : nullptr;
 }
 
@@ -58,7 +58,7 @@ bool IO_CmdWrite(int handle, const uint8_t* packet) {
 
 int IO_I2cInterfaceTest(int handle) {
   return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&]() -> int {
-    const Family* family = FamilyFor(State().device_type);
+    const Family* family = CurrentFamily();
     if (family == nullptr || !family->interface_test) {
       Log("Not Z2_USB_BRG device\n");
       return CORLINK_ERR_RETRIES;
@@ -91,7 +91,7 @@ int IO_WaitReady(int handle) {
 }
 
 void IO_GetUpdateFwUnit(uint32_t* unit_address, uint8_t* unit_length) {
-  const Family* family = FamilyFor(State().device_type);
+  const Family* family = CurrentFamily();
   const corlink::commands::FirmwareUnit unit =
       family ? family->firmware : corlink::commands::FirmwareUnit{0xFFFFFFFFu, 255};
   if (unit_address) *unit_address = unit.address;

@@ -78,7 +78,7 @@ int32_t GetDeviceTypeByPath(char* path) {
 
 void SetChipIndex(int index) {
   LibraryState& st = State();
-  const commands::Family* family = commands::FamilyFor(st.device_type);
+  const commands::Family* family = commands::CurrentFamily();
   if (family && family->select_chip) family->select_chip(st, index);
 }
 

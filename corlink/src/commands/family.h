@@ -17,24 +17,26 @@ struct Family {
   const char* name;
 
   // Raw data (see raw_data.h for the results).
-  int (*set_raw_mode)(int fd, int mode);
-  bool (*report_to_os)(int fd, bool enable, bool skip_confirm, const char* device_path);
-  int (*read_data)(int fd, uint32_t address, uint8_t* buffer, uint32_t* count);
-  int (*burst_read)(int fd, uint32_t address, uint32_t length, uint8_t* buffer, uint32_t* count);
+  int (*set_raw_mode)(int fd, int mode) = nullptr;
+  bool (*report_to_os)(int fd, bool enable, bool skip_confirm, const char* device_path) = nullptr;
+  int (*read_data)(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) = nullptr;
+  int (*burst_read)(int fd, uint32_t address, uint32_t length, uint8_t* buffer,
+                    uint32_t* count) = nullptr;
 
   // IO_SetChipIndex: index 0 or 1 selects the master, any other that slave; the family
   // sets the device type and slave index that follow. Empty: the index changes nothing.
-  void (*select_chip)(LibraryState& state, int index);
+  void (*select_chip)(LibraryState& state, int index) = nullptr;
 
-  const MaintenanceTable* maintenance;
-  FirmwareUnit firmware;
+  const MaintenanceTable* maintenance = nullptr;
+  FirmwareUnit firmware{};
 
-  bool bridge_controls;  // the bridge reports of IO_*_ForBridge are taken
-  bool interface_test;   // IO_I2cInterfaceTest is served
+  bool bridge_controls = false;  // the bridge reports of IO_*_ForBridge are taken
+  bool interface_test = false;   // IO_I2cInterfaceTest is served
 };
 
 // The family of a device type; nullptr for a type the library has no commands for.
 const Family* FamilyFor(int32_t type);
+inline const Family* CurrentFamily() { return FamilyFor(State().device_type); }
 
 // The families, each described in its own file.
 const Family& Z1FeatureFamily();   // Z1 chips on the feature channel

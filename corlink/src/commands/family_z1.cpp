@@ -115,12 +115,8 @@ const Family& Z1FeatureFamily() {
       .set_raw_mode = FeatureSetRawMode,
       .report_to_os = FeatureReportToOS,
       .read_data = FeatureReadData,
-      .burst_read = nullptr,
-      .select_chip = nullptr,
       .maintenance = &Z1MaintenanceTable(),
       .firmware = kZ1Unit,
-      .bridge_controls = false,
-      .interface_test = false,
   };
   return family;
 }
@@ -140,14 +136,10 @@ const Family& Ep1BridgeFamily() {
   static const Family family{
       .name = "EP1 bridge",
       .set_raw_mode = Ep1SetRawMode,
-      .report_to_os = nullptr,
       .read_data = Ep1ReadData,
-      .burst_read = nullptr,
-      .select_chip = nullptr,
       .maintenance = &Z1MaintenanceTable(),
       .firmware = kZ1Unit,
       .bridge_controls = true,
-      .interface_test = false,
   };
   return family;
 }

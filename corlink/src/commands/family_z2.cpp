@@ -67,12 +67,9 @@ const Family& Z2LetterFamily() {
       .set_raw_mode = LetterSetRawMode,
       .report_to_os = LetterReportToOS,
       .read_data = transport::Z2ReadMemory,
-      .burst_read = nullptr,
       .select_chip = SelectZ2Chip,
       .maintenance = &Z2MaintenanceTable(),
       .firmware = kZ2Unit,
-      .bridge_controls = false,
-      .interface_test = false,
   };
   return family;
 }
@@ -83,12 +80,9 @@ const Family& Z6SlaveFamily() {
       .set_raw_mode = SlaveSetRawMode,
       .report_to_os = SlaveReportToOS,
       .read_data = SlaveReadData,
-      .burst_read = nullptr,
       .select_chip = SelectZ2Chip,
       .maintenance = &Z6MaintenanceTable(),
       .firmware = {0x3000, 12},
-      .bridge_controls = false,
-      .interface_test = false,
   };
   return family;
 }

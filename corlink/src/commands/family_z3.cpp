@@ -115,11 +115,8 @@ constexpr Family Describe(const char* name, const MaintenanceTable* maintenance)
       .report_to_os = UsbReportToOS,
       .read_data = ReadData<C>,
       .burst_read = BurstRead<C>,
-      .select_chip = nullptr,
       .maintenance = maintenance,
       .firmware = kZ3Unit,
-      .bridge_controls = false,
-      .interface_test = false,
   };
 }
 

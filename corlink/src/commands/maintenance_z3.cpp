@@ -70,17 +70,12 @@ int UpdateData(const Z3Link& link, const uint8_t* data, uint8_t length, uint16_t
   uint8_t payload[kMaxFrame];
   const size_t n = ReverseWords(data, length, payload);
   const transport::Z3Request request = transport::Z3Build(link, kCmdUpdateData, payload, n);
-  if (!request.built()) return CORLINK_ERR_FAILED;
   // The chip names the frame it took; another id means it is not in step yet. One that
   // never names this frame has not taken it: the update must not go on as if it had.
-  // Every attempt waits for the status, whatever it says, until the frame is named.
-  const auto named = [frame_id](const Z3Answer& a) {
-    return a.acknowledged() && a.Result() == frame_id;
-  };
-  const Z3Answer answer =
-      transport::Z3Exchange(link, request, {Timeout(link), Timeout(link), 0, kWriteTries}, named);
-  if (named(answer)) return CORLINK_OK;
-  return answer.acknowledged() ? CORLINK_ERR_RETRIES : answer.result;
+  const Z3Answer answer = transport::Z3ExchangeUntil(
+      link, request, {Timeout(link), Timeout(link), 0, kWriteTries}, frame_id);
+  if (answer.acknowledged()) return answer.Result() == frame_id ? CORLINK_OK : CORLINK_ERR_RETRIES;
+  return answer.result;
 }
 
 int Finish(const Z3Link& link) {

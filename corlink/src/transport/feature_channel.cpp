@@ -20,7 +20,8 @@ bool GetStatus(int fd, uint8_t opcode, uint8_t* report) {
     std::memset(report, 0, kFeatureReportSize);
     return false;
   }
-  if (static_cast<size_t>(n) < kFeatureReportSize) std::memset(report + n, 0, kFeatureReportSize - n);
+  if (static_cast<size_t>(n) < kFeatureReportSize)
+    std::memset(report + n, 0, kFeatureReportSize - n);
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "transport/log.h"
 
 #include <cstdio>
+#include <string>
 
 #include "library_state.h"
 #include "log_sink.h"
@@ -9,27 +10,16 @@ namespace corlink::transport {
 
 namespace {
 
-// "W: " plus three characters per byte, "..." and the line end fit a 64-byte report.
-constexpr size_t kDumpMaxBytes = 64;
-
+// One message per packet: the prefix, "%02x " per byte shown, "..." when cut short.
 void Dump(const char* prefix, const uint8_t* data, size_t len, size_t shown) {
-  char line[8 + kDumpMaxBytes * 3 + 8];
-  size_t at = static_cast<size_t>(std::snprintf(line, sizeof line, "%s", prefix));
-  if (at >= sizeof line) at = sizeof line - 1;
+  std::string line(prefix);
+  char hex[4];
   for (size_t i = 0; i < shown; ++i) {
-    // A longer packet than any carrier uses is dumped in pieces rather than cut short.
-    if (at + 4 > sizeof line - 5) {
-      LogText(line, at);
-      at = 0;
-    }
-    at += static_cast<size_t>(std::snprintf(line + at, sizeof line - at, "%02x ", data[i]));
+    std::snprintf(hex, sizeof hex, "%02x ", data[i]);
+    line += hex;
   }
-  if (shown < len) {
-    std::snprintf(line + at, sizeof line - at, "...");
-    at += 3;
-  }
-  line[at++] = '\n';
-  LogText(line, at);
+  line += shown < len ? "...\n" : "\n";
+  LogText(line.data(), line.size());
 }
 
 }  // namespace

@@ -29,40 +29,15 @@ struct CarrierRules {
   uint8_t data_at;        // first data byte of an answer
 };
 
-constexpr CarrierRules kUsbRules{ReportFamilyId::kZ3Usb,
-                                 kZ3ReportSize,
-                                 kZ3ReportSize - 4,
-                                 kRetryZ3Usb,
-                                 3000,
-                                 3,
-                                 kZ3Attempts,
-                                 6,
-                                 8};
-constexpr CarrierRules kHidOverI2cRules{ReportFamilyId::kHidOverI2c,
-                                        kHidOverI2cReportSize,
-                                        kHidOverI2cReportSize - 4,
-                                        kRetryHidOverI2c,
-                                        200,
-                                        3,
-                                        kZ3Attempts,
-                                        4,
-                                        6};
-// The tunnel's every write is itself up to five tries, and one exchange is one round.
-constexpr CarrierRules kZ7Rules{ReportFamilyId::kZ7Tunnel,
-                                kZ3ReportSize,
-                                kZ3ReportSize - 8,
-                                kRetryZ7Tunnel,
-                                kZ7TimeoutMs,
-                                5,
-                                1,
-                                10,
-                                12};
+// By Z3Carrier. The tunnel's every write is itself up to five tries, and one exchange is
+// one round.
+constexpr CarrierRules kRules[] = {
+    {ReportFamilyId::kZ3Usb, 64, 60, kRetryZ3Usb, 3000, 3, kZ3Attempts, 6, 8},
+    {ReportFamilyId::kHidOverI2c, 58, 54, kRetryHidOverI2c, 200, 3, kZ3Attempts, 4, 6},
+    {ReportFamilyId::kZ7Tunnel, 64, 56, kRetryZ7Tunnel, kZ7TimeoutMs, 5, 1, 10, 12},
+};
 
-const CarrierRules& RulesOf(Z3Carrier c) {
-  return c == Z3Carrier::kUsb          ? kUsbRules
-         : c == Z3Carrier::kHidOverI2c ? kHidOverI2cRules
-                                       : kZ7Rules;
-}
+const CarrierRules& RulesOf(Z3Carrier c) { return kRules[static_cast<size_t>(c)]; }
 
 bool IsAck(const uint8_t* status) { return status[0] == 0xEF && status[1] == 0xBE; }
 bool IsRefusal(const uint8_t* status) { return status[0] == 0xAD && status[1] == 0xDE; }
@@ -236,14 +211,44 @@ Z3Answer Z3ReadStatus(const Z3Link& link, int read_ms, bool after_write) {
   return answer;
 }
 
-RetryRule Z3Rounds(const Z3Link& link, const Z3Timing& timing) {
+namespace {
+
+// The one exchange loop of the Z3 carriers: rounds of write + status read until an answer
+// is accepted, the carrier's rest between rounds.
+template <class Accept>
+Z3Answer ExchangeLoop(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
+                      Accept&& accept) {
+  Z3Answer last;
+  bool written = false;
   const CarrierRules& rules = RulesOf(link.carrier);
-  return FixedTries(timing.attempts > 0 ? timing.attempts : rules.exchange_attempts, rules.retry);
+  const int rounds = timing.attempts > 0 ? timing.attempts : rules.exchange_attempts;
+  const std::optional<Z3Answer> decided = Retry(
+      FixedTries(request.built() ? rounds : 0, rules.retry), [&](int) -> std::optional<Z3Answer> {
+        if (!Z3Write(link, request, timing.write_ms)) return std::nullopt;
+        written = true;
+        if (timing.pause_before_status_ms > 0)
+          SleepMs(static_cast<unsigned>(timing.pause_before_status_ms));
+        last = Z3ReadStatus(link, timing.read_ms, true);
+        if (accept(last)) return last;
+        return std::nullopt;
+      });
+  if (decided) return *decided;
+  if (!written) last.result = RunOutResult(false);
+  return last;
 }
 
+}  // namespace
+
 Z3Answer Z3Exchange(const Z3Link& link, const Z3Request& request, const Z3Timing& timing) {
-  return Z3Exchange(link, request, timing,
-                    [](const Z3Answer& a) { return a.result != CORLINK_ERR_RETRIES; });
+  return ExchangeLoop(link, request, timing,
+                      [](const Z3Answer& a) { return a.result != CORLINK_ERR_RETRIES; });
+}
+
+Z3Answer Z3ExchangeUntil(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
+                         uint16_t result) {
+  return ExchangeLoop(link, request, timing, [result](const Z3Answer& a) {
+    return a.acknowledged() && a.Result() == result;
+  });
 }
 
 Z3Answer Z3Exchange(const Z3Link& link, uint8_t command, const uint8_t* payload, size_t n,

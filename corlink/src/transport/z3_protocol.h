@@ -22,12 +22,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 
 #include "corlink.h"
-#include "retry.h"
-#include "transport/timing.h"
 
 namespace corlink::transport {
 
@@ -93,47 +90,18 @@ bool Z3Send(const Z3Link& link, const Z3Request& request, int write_ms);
 // Reads until an answer decides (2 reads; the tunnel its retry count) and judges it.
 Z3Answer Z3ReadStatus(const Z3Link& link, int read_ms, bool after_write = false);
 
-// The exchange: up to timing.attempts of write + status read until an answer is accepted,
-// by default any but -2. Running out gives the last answer read, or -1 when no write went
-// out (so -2 when the chip was reached and never decided).
-template <class Accept>
-Z3Answer Z3Exchange(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
-                    Accept&& accept);
+// The exchange: up to timing.attempts of write + status read while the status is -2.
+// Running out gives -2 when a write went out, else -1.
 Z3Answer Z3Exchange(const Z3Link& link, const Z3Request& request, const Z3Timing& timing);
 Z3Answer Z3Exchange(const Z3Link& link, uint8_t command, const uint8_t* payload, size_t n,
                     const Z3Timing& timing);
+// The same, going on until the chip acknowledges with this result (whatever it says
+// before); running out gives the last answer read.
+Z3Answer Z3ExchangeUntil(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
+                         uint16_t result);
 
 // The carrier's usual time-out for data and maintenance (3000 ms, HID-over-I2C 200 ms).
 int Z3Timeout(Z3Carrier carrier);
-
-// --- The exchange loop ------------------------------------------------------------------
-
-// The rounds an exchange with this timing may take, and the rest between them.
-RetryRule Z3Rounds(const Z3Link& link, const Z3Timing& timing);
-
-template <class Accept>
-Z3Answer Z3Exchange(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
-                    Accept&& accept) {
-  Z3Answer last;
-  if (!request.built()) {
-    last.result = RunOutResult(false);
-    return last;
-  }
-  bool written = false;
-  const std::optional<Z3Answer> decided =
-      Retry(Z3Rounds(link, timing), [&](int) -> std::optional<Z3Answer> {
-        if (!Z3Write(link, request, timing.write_ms)) return std::nullopt;
-        written = true;
-        if (timing.pause_before_status_ms > 0)
-          SleepMs(static_cast<unsigned>(timing.pause_before_status_ms));
-        last = Z3ReadStatus(link, timing.read_ms, true);
-        if (accept(last)) return last;
-        return std::nullopt;
-      });
-  if (decided) return *decided;
-  if (!written) last.result = RunOutResult(false);
-  return last;
-}
 
 // The payload of the memory read 0x86: address and byte count, little-endian.
 void Z3ReadPayload(uint32_t address, uint16_t count, uint8_t payload[6]);
