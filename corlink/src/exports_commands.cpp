@@ -4,7 +4,6 @@
 // the command, gets the export's failure value.
 #include "commands/family.h"
 #include "commands/maintenance.h"
-#include "commands/raw_data.h"
 #include "corlink.h"
 #include "export_guard.h"
 #include "library_state.h"
@@ -67,7 +66,7 @@ int IO_I2cInterfaceTest(int handle) {
     report[0] = corlink::transport::kFeatureReportId;
     report[1] = kOpInterfaceTest;
     corlink::transport::DumpPacket("W: ", report, 2);
-    if (!corlink::commands::FeatureGetOpcode(handle, kOpInterfaceTest, report)) {
+    if (!corlink::transport::FeatureGetOpcode(handle, kOpInterfaceTest, report)) {
       Log("Hid GetFeature Fail\n");
       return CORLINK_ERR_FAILED;
     }

@@ -9,7 +9,6 @@
 #include "commands/family.h"
 #include "commands/raw_data.h"
 #include "corlink.h"
-#include "hid/hid_port.h"
 #include "log_sink.h"
 #include "transport/feature_channel.h"
 #include "transport/memory_read.h"
@@ -19,6 +18,8 @@ namespace corlink::commands {
 
 namespace {
 
+using transport::FeatureGetOpcode;
+using transport::FeatureSetOpcode;
 using transport::Z1Link;
 using transport::Z1Next;
 using transport::Z1Step;
@@ -74,25 +75,6 @@ int Ep1ReadData(int fd, uint32_t /*address*/, uint8_t* buffer, uint32_t* count) 
 constexpr FirmwareUnit kZ1Unit{0x3000, 12};
 
 }  // namespace
-
-bool FeatureSetOpcode(int fd, uint8_t opcode) {
-  uint8_t report[transport::kFeatureReportSize] = {};
-  report[0] = transport::kFeatureReportId;
-  report[1] = opcode;
-  return hid::SetFeature(fd, report, sizeof report) == 1;
-}
-
-bool FeatureGetOpcode(int fd, uint8_t opcode, uint8_t* report) {
-  std::memset(report, 0, transport::kFeatureReportSize);
-  report[0] = transport::kFeatureReportId;
-  report[1] = opcode;
-  int n = hid::GetFeature(fd, report, transport::kFeatureReportSize);
-  if (n <= 0) {
-    std::memset(report, 0, transport::kFeatureReportSize);
-    return false;
-  }
-  return true;
-}
 
 int Z1SetMode(const Z1Link& link, uint8_t mode) {
   // No tries allowed means the mode was never set: that is no success.

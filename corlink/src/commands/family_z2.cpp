@@ -18,6 +18,19 @@ constexpr uint8_t kZ2SetMode = 'x';
 constexpr uint8_t kZ2ReportToOs = 'Z';
 constexpr FirmwareUnit kZ2Unit{0x4000, 16};
 
+bool Z2ReportLetter(int fd, uint8_t byte2, uint8_t byte3) {
+  transport::Z2Report report = transport::Z2Letter(kZ2ReportToOs);
+  report[2] = byte2;
+  report[3] = byte3;
+  return transport::Z2Command(fd, report) == 0;
+}
+
+void SelectZ2Chip(LibraryState& state, int index) {
+  const bool master = index == 0 || index == 1;
+  state.device_type = master ? DEV_Z2_USB : DEV_USB_Z6SLAVE;
+  if (!master) state.z6_slave_index = static_cast<uint8_t>(index);
+}
+
 int LetterSetRawMode(int fd, int mode) {
   transport::Z2Report report = transport::Z2Letter(kZ2SetMode);
   report[2] = static_cast<uint8_t>(mode);
@@ -47,19 +60,6 @@ bool SlaveReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* dev
 }
 
 }  // namespace
-
-bool Z2ReportLetter(int fd, uint8_t byte2, uint8_t byte3) {
-  transport::Z2Report report = transport::Z2Letter(kZ2ReportToOs);
-  report[2] = byte2;
-  report[3] = byte3;
-  return transport::Z2Command(fd, report) == 0;
-}
-
-void SelectZ2Chip(LibraryState& state, int index) {
-  const bool master = index == 0 || index == 1;
-  state.device_type = master ? DEV_Z2_USB : DEV_USB_Z6SLAVE;
-  if (!master) state.z6_slave_index = static_cast<uint8_t>(index);
-}
 
 const Family& Z2LetterFamily() {
   static const Family family{

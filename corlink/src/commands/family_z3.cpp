@@ -36,11 +36,7 @@ constexpr int kReportTries = 6;
 constexpr unsigned kBetweenWordsMs = 100;  // the chip settles after the first mode word
 constexpr unsigned kAfterSwitchMs = 500;   // and after the whole switch
 constexpr FirmwareUnit kZ3Unit{0x3000, 52};
-
-template <Z3Carrier C>
-Z3Link LinkOf(int fd) {
-  return {fd, C, C == Z3Carrier::kZ7Tunnel ? State().z7_slave_index : uint8_t{0}};
-}
+constexpr size_t kReadDataMax = 52;  // largest block one answer gives
 
 // The mode command is short-lived: 20 ms for the write and the status reads; HID-over-I2C
 // chips need 3 ms to act on the mode before they report status. (The tunnel keeps its own
@@ -51,76 +47,6 @@ int SendMode(const Z3Link& link, uint16_t word) {
   const int pause = link.carrier == Z3Carrier::kHidOverI2c ? 3 : 0;
   return transport::Z3Exchange(link, kSetMode, payload, sizeof payload, {20, 20, pause}).result;
 }
-
-template <Z3Carrier C>
-int SetRawMode(int fd, int mode) {
-  return SendMode(LinkOf<C>(fd), static_cast<uint16_t>(mode));
-}
-
-template <Z3Carrier C>
-int ReadData(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
-  return transport::Z3ReadMemory(LinkOf<C>(fd), address, buffer, count);
-}
-
-template <Z3Carrier C>
-int BurstRead(int fd, uint32_t address, uint32_t length, uint8_t* buffer, uint32_t* count) {
-  return Z3BurstRead(LinkOf<C>(fd), address, length, buffer, count);
-}
-
-// The USB chip (and a Z7 slave's master: only the master reports to the OS) takes both
-// words of a switch, the second also when the first was refused.
-bool UsbReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*device_path*/) {
-  const Z3Link master{fd, Z3Carrier::kUsb};
-  bool first;
-  bool second;
-  if (enable) {
-    first = SendMode(master, kModeReportOn) == 0;
-    second = SendMode(master, kModeReportOnRaw) == 0;
-  } else {
-    first = SendMode(master, kModeReportOff) == 0;
-    transport::SleepMs(kBetweenWordsMs);
-    second = SendMode(master, kModeReportOffRaw) == 0;
-  }
-  if (first && second) transport::SleepMs(kAfterSwitchMs);
-  return first && second;
-}
-
-// The pair of words of one switch; the second follows only when the first was taken.
-bool SendWordPair(const Z3Link& link, bool enable) {
-  if (enable) return SendMode(link, kModeReportOn) == 0 && SendMode(link, kModeReportOnRaw) == 0;
-  if (SendMode(link, kModeReportOff) != 0) return false;
-  transport::SleepMs(kBetweenWordsMs);
-  return SendMode(link, kModeReportOffRaw) == 0;
-}
-
-// Z3 bridge and HID-over-I2C: up to six tries of the pair; the bridge brackets the switch
-// with its own words and rests after every failed try, HID-over-I2C only between tries.
-template <Z3Carrier C, bool kBridge>
-bool TriedReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*device_path*/) {
-  const Z3Link link = LinkOf<C>(fd);
-  RetryRule rule = FixedTries(kReportTries, kBridge ? kRetryZ3Usb : kRetryHidOverI2c);
-  rule.rest_after_last = kBridge;
-  if (kBridge && !enable) (void)SendMode(link, kModeBridgeOff);
-  const bool ok = RetryUntil(rule, [&](int) { return SendWordPair(link, enable); });
-  if (kBridge && enable) (void)SendMode(link, kModeBridgeOn);
-  if (ok) transport::SleepMs(kAfterSwitchMs);
-  return ok;
-}
-
-template <Z3Carrier C>
-constexpr Family Describe(const char* name, const MaintenanceTable* maintenance) {
-  return Family{
-      .name = name,
-      .set_raw_mode = SetRawMode<C>,
-      .report_to_os = UsbReportToOS,
-      .read_data = ReadData<C>,
-      .burst_read = BurstRead<C>,
-      .maintenance = maintenance,
-      .firmware = kZ3Unit,
-  };
-}
-
-}  // namespace
 
 int Z3BurstRead(const Z3Link& link, uint32_t address, uint32_t length, uint8_t* buffer,
                 uint32_t* count) {
@@ -156,6 +82,76 @@ void SelectZ3Chip(LibraryState& state, int index) {
   state.device_type = master ? DEV_Z3_USB : DEV_USB_Z7SLAVE;
   if (!master) state.z7_slave_index = static_cast<uint8_t>(index);
 }
+
+template <Z3Carrier C>
+int SetRawMode(int fd, int mode) {
+  return SendMode(transport::SelectedLink(C, fd), static_cast<uint16_t>(mode));
+}
+
+template <Z3Carrier C>
+int ReadData(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
+  return transport::Z3ReadMemory(transport::SelectedLink(C, fd), address, buffer, count);
+}
+
+template <Z3Carrier C>
+int BurstRead(int fd, uint32_t address, uint32_t length, uint8_t* buffer, uint32_t* count) {
+  return Z3BurstRead(transport::SelectedLink(C, fd), address, length, buffer, count);
+}
+
+// The USB chip (and a Z7 slave's master: only the master reports to the OS) takes both
+// words of a switch, the second also when the first was refused.
+bool UsbReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*device_path*/) {
+  const Z3Link master{fd, Z3Carrier::kUsb};
+  bool first;
+  bool second;
+  if (enable) {
+    first = SendMode(master, kModeReportOn) == 0;
+    second = SendMode(master, kModeReportOnRaw) == 0;
+  } else {
+    first = SendMode(master, kModeReportOff) == 0;
+    transport::SleepMs(kBetweenWordsMs);
+    second = SendMode(master, kModeReportOffRaw) == 0;
+  }
+  if (first && second) transport::SleepMs(kAfterSwitchMs);
+  return first && second;
+}
+
+// The pair of words of one switch; the second follows only when the first was taken.
+bool SendWordPair(const Z3Link& link, bool enable) {
+  if (enable) return SendMode(link, kModeReportOn) == 0 && SendMode(link, kModeReportOnRaw) == 0;
+  if (SendMode(link, kModeReportOff) != 0) return false;
+  transport::SleepMs(kBetweenWordsMs);
+  return SendMode(link, kModeReportOffRaw) == 0;
+}
+
+// Z3 bridge and HID-over-I2C: up to six tries of the pair; the bridge brackets the switch
+// with its own words and rests after every failed try, HID-over-I2C only between tries.
+template <Z3Carrier C, bool kBridge>
+bool TriedReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*device_path*/) {
+  const Z3Link link = transport::SelectedLink(C, fd);
+  RetryRule rule = FixedTries(kReportTries, kBridge ? kRetryZ3Usb : kRetryHidOverI2c);
+  rule.rest_after_last = kBridge;
+  if (kBridge && !enable) (void)SendMode(link, kModeBridgeOff);
+  const bool ok = RetryUntil(rule, [&](int) { return SendWordPair(link, enable); });
+  if (kBridge && enable) (void)SendMode(link, kModeBridgeOn);
+  if (ok) transport::SleepMs(kAfterSwitchMs);
+  return ok;
+}
+
+template <Z3Carrier C>
+constexpr Family Describe(const char* name, const MaintenanceTable* maintenance) {
+  return Family{
+      .name = name,
+      .set_raw_mode = SetRawMode<C>,
+      .report_to_os = UsbReportToOS,
+      .read_data = ReadData<C>,
+      .burst_read = BurstRead<C>,
+      .maintenance = maintenance,
+      .firmware = kZ3Unit,
+  };
+}
+
+}  // namespace
 
 const Family& Z3UsbFamily() {
   static const Family family = [] {

@@ -127,7 +127,7 @@ struct AckLoop {
 
   Z1Step Retry() {
     Log("R%d", attempt);
-    return {Z1Next::kRetry, refused ? CORLINK_ERR_RETRIES : CORLINK_ERR_FAILED};
+    return {Z1Next::kRetry, RunOutResult(refused)};
   }
 };
 
@@ -275,35 +275,25 @@ Z1Link LinkOf(int fd) {
   return kTunnel ? transport::Z6SlaveLink(fd) : transport::FeatureLink(fd);
 }
 
+// A table entry: the command on the link of its family.
+template <bool kTunnel, auto Command>
+constexpr auto kOn = [](int fd, auto... args) { return Command(LinkOf<kTunnel>(fd), args...); };
+
 template <bool kTunnel>
 MaintenanceTable MakeTable() {
   return MaintenanceTable{
-      .reset = [](int fd) { return Reset(LinkOf<kTunnel>(fd)); },
-      .recalibrate = [](int fd) { return Recalibrate(LinkOf<kTunnel>(fd)); },
-      .wait_ready = [](int fd) { return WaitReady(LinkOf<kTunnel>(fd)); },
-      .update_info =
-          [](int fd, uint32_t address, uint32_t length, uint8_t flag) {
-            return UpdateInfo(LinkOf<kTunnel>(fd), address, length, flag);
-          },
-      .update_data =
-          [](int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
-            return UpdateData(LinkOf<kTunnel>(fd), data, length, frame_id);
-          },
+      .reset = kOn<kTunnel, Reset>,
+      .recalibrate = kOn<kTunnel, Recalibrate>,
+      .wait_ready = kOn<kTunnel, WaitReady>,
+      .update_info = kOn<kTunnel, UpdateInfo>,
+      .update_data = kOn<kTunnel, UpdateData>,
       .update_finish = nullptr,
       .block_crc = nullptr,
-      .memory =
-          [](int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* out) {
-            return Memory(LinkOf<kTunnel>(fd), address, word2, word3, out);
-          },
-      .power_mode = [](int fd, int32_t* mode) { return PowerMode(LinkOf<kTunnel>(fd), mode); },
-      .button_mode = [](int fd,
-                        int32_t* status) { return ButtonMode(LinkOf<kTunnel>(fd), status); },
-      .cmd_read =
-          [](int fd, uint8_t command, uint8_t* buffer, uint8_t* count) {
-            return CmdRead(LinkOf<kTunnel>(fd), command, buffer, count);
-          },
-      .cmd_write = [](int fd,
-                      const uint8_t* packet) { return CmdWrite(LinkOf<kTunnel>(fd), packet); },
+      .memory = kOn<kTunnel, Memory>,
+      .power_mode = kOn<kTunnel, PowerMode>,
+      .button_mode = kOn<kTunnel, ButtonMode>,
+      .cmd_read = kOn<kTunnel, CmdRead>,
+      .cmd_write = kOn<kTunnel, CmdWrite>,
   };
 }
 

@@ -117,7 +117,6 @@ int Memory(const Z3Link& link, uint32_t address, uint32_t word2, uint32_t word3,
   return CORLINK_OK;
 }
 
-// Only a Z7 slave has a power mode the host may set.
 int TunnelPowerMode(const Z3Link& link, int32_t* mode) {
   uint8_t payload[2];
   PutLe16(payload, static_cast<uint32_t>(*mode));
@@ -177,39 +176,30 @@ bool CmdWrite(const Z3Link& link, const uint8_t* packet) {
   });
 }
 
-template <Z3Carrier C>
-Z3Link LinkOf(int fd) {
-  return {fd, C, C == Z3Carrier::kZ7Tunnel ? State().z7_slave_index : uint8_t{0}};
-}
+// A table entry: the command on the carrier's link to the selected chip.
+template <Z3Carrier C, auto Command>
+constexpr auto kOn =
+    [](int fd, auto... args) { return Command(transport::SelectedLink(C, fd), args...); };
 
 template <Z3Carrier C>
 MaintenanceTable MakeTable() {
-  return MaintenanceTable{
-      .reset = [](int fd) { return Reset(LinkOf<C>(fd)); },
-      .recalibrate = [](int fd) { return Recalibrate(LinkOf<C>(fd)); },
-      .wait_ready = [](int fd) { return WaitReady(LinkOf<C>(fd)); },
-      .update_info = [](int fd, uint32_t address, uint32_t length,
-                        uint8_t flag) { return UpdateInfo(LinkOf<C>(fd), address, length, flag); },
-      .update_data =
-          [](int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
-            return UpdateData(LinkOf<C>(fd), data, length, frame_id);
-          },
-      .update_finish = [](int fd) { return Finish(LinkOf<C>(fd)); },
-      .block_crc =
-          [](int fd, uint32_t address, uint32_t length, uint16_t parameter, uint32_t* crc) {
-            return BlockCrc(LinkOf<C>(fd), address, length, parameter, crc);
-          },
-      .memory = [](int fd, uint32_t address, uint32_t word2, uint32_t word3,
-                   int32_t* out) { return Memory(LinkOf<C>(fd), address, word2, word3, out); },
-      .power_mode =
-          C == Z3Carrier::kZ7Tunnel
-              ? +[](int fd, int32_t* mode) { return TunnelPowerMode(LinkOf<C>(fd), mode); }
-              : nullptr,
+  MaintenanceTable table{
+      .reset = kOn<C, Reset>,
+      .recalibrate = kOn<C, Recalibrate>,
+      .wait_ready = kOn<C, WaitReady>,
+      .update_info = kOn<C, UpdateInfo>,
+      .update_data = kOn<C, UpdateData>,
+      .update_finish = kOn<C, Finish>,
+      .block_crc = kOn<C, BlockCrc>,
+      .memory = kOn<C, Memory>,
+      .power_mode = nullptr,
       .button_mode = nullptr,
-      .cmd_read = [](int fd, uint8_t command, uint8_t* buffer,
-                     uint8_t* count) { return CmdRead(LinkOf<C>(fd), command, buffer, count); },
-      .cmd_write = [](int fd, const uint8_t* packet) { return CmdWrite(LinkOf<C>(fd), packet); },
+      .cmd_read = kOn<C, CmdRead>,
+      .cmd_write = kOn<C, CmdWrite>,
   };
+  // Only a Z7 slave has a power mode the host may set.
+  if (C == Z3Carrier::kZ7Tunnel) table.power_mode = kOn<C, TunnelPowerMode>;
+  return table;
 }
 
 }  // namespace

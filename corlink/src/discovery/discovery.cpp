@@ -2,11 +2,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 #include "device_type.h"
 #include "discovery/custom_list.h"
@@ -198,34 +198,18 @@ Discovered DiscoverAndOpen(int32_t declare) {
 }
 
 std::vector<ListedDevice> ListDevices() {
-  std::vector<hid::DeviceInfo> devices = CurrentDiscoveryPort().enumerate();
-  const Rows rows = RowsInForce();
+  const std::vector<hid::DeviceInfo> devices = CurrentDiscoveryPort().enumerate();
   std::vector<ListedDevice> listed;
-  auto listed_node = [&](const std::string& node) {
-    for (const ListedDevice& l : listed)
-      if (hid::NodeOfPath(l.path) == node) return true;
-    return false;
-  };
-  // A device's paths come one after another; the first that its layout names wins, else
-  // the first a row matches (rows in their order, as discovery tries them).
-  for (size_t first = 0; first < devices.size();) {
-    size_t end = first;
-    while (end < devices.size() && devices[end].node == devices[first].node) ++end;
-    if (devices[first].path.size() < kMaxPath && !listed_node(devices[first].node)) {
-      std::optional<ListedDevice> pick;
-      for (size_t i = first; i < end && !pick; ++i) {
-        const int32_t type = ProbeLayout(devices[i], devices);
-        if (type != UNKNOWN) pick = ListedDevice{devices[i].path, type};
-      }
-      for (size_t r = 0; r < rows.count && !pick; ++r) {
-        for (size_t i = first; i < end && !pick; ++i) {
-          if (PathMatches(rows.rows[r], devices[i].path.c_str()))
-            pick = ListedDevice{devices[i].path, rows.rows[r].device_type};
-        }
-      }
-      if (pick) listed.push_back(std::move(*pick));
-    }
-    first = end;
+  std::vector<std::string> nodes;
+  for (const hid::DeviceInfo& d : devices) {
+    if (d.path.size() >= kMaxPath) continue;
+    if (std::find(nodes.begin(), nodes.end(), d.node) != nodes.end()) continue;
+    std::vector<char> path(d.path.begin(), d.path.end());
+    path.push_back('\0');
+    const int32_t type = ClassifyPath(path.data(), devices);
+    if (type == UNKNOWN) continue;
+    nodes.push_back(d.node);
+    listed.push_back({d.path, type});
   }
   return listed;
 }

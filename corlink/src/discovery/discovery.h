@@ -48,9 +48,8 @@ struct Discovered {
 // Runs both passes with the declared-type filter and opens what they choose.
 Discovered DiscoverAndOpen(int32_t declare);
 
-// Every device discovery recognises, one path per device (the path discovery would open:
-// one whose report layout names the type, else the first a row in force matches), in
-// enumeration order. Nothing is opened.
+// Every device discovery recognises, with the first of its paths that a report layout or
+// a row in force names, in enumeration order. Nothing is opened.
 struct ListedDevice {
   std::string path;
   int32_t type;

@@ -131,6 +131,10 @@ uint8_t DataSize(Z3Carrier c, const uint8_t* a) {
 
 int Z3Timeout(Z3Carrier carrier) { return RulesOf(carrier).timeout_ms; }
 
+Z3Link SelectedLink(Z3Carrier carrier, int fd) {
+  return {fd, carrier, carrier == Z3Carrier::kZ7Tunnel ? State().z7_slave_index : uint8_t{0}};
+}
+
 Z3Request Z3Build(const Z3Link& link, uint8_t command, const uint8_t* payload, size_t n) {
   Z3Request r;
   if (n > RulesOf(link.carrier).max_payload) return r;

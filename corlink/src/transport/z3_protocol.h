@@ -49,6 +49,10 @@ struct Z3Timing {
   int attempts = 0;                // 0: the carrier's own (3, the tunnel 1)
 };
 
+// The link to the chip the library has selected on this carrier (through the tunnel, the
+// Z7 slave IO_SetChipIndex chose).
+Z3Link SelectedLink(Z3Carrier carrier, int fd);
+
 // A built packet: every try of an exchange writes it again as it is.
 struct Z3Request {
   std::array<uint8_t, kZ3ReportSize> bytes{};
