@@ -169,14 +169,22 @@ void ClearCancel() {
 
 using Clock = std::chrono::steady_clock;
 
+Clock::time_point Deadline(int timeout_ms) {
+  return Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+}
+
+// Whole milliseconds until the deadline, 0 once it passed.
+int MsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return static_cast<int>(std::max<long long>(left.count(), 0));
+}
+
 // Waits until fd is ready for events, the time-out passes or a cancel arrives.
 // Returns 1 when ready, 0 on time-out or cancel, -1 on error or hang-up.
 int Wait(int fd, short events, int timeout_ms) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  const auto deadline = Deadline(timeout_ms);
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const int wait_ms = static_cast<int>(std::max<long long>(left.count(), 0));
+    const int wait_ms = MsLeft(deadline);
     pollfd fds[2] = {{fd, events, 0}, {CancelFd(), POLLIN, 0}};
     const int n = Sys().poll(fds, CancelFd() >= 0 ? 2 : 1, wait_ms);
     if (n < 0) {
@@ -197,11 +205,9 @@ int Wait(int fd, short events, int timeout_ms) {
 int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
   if (data == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  const auto deadline = Deadline(timeout_ms);
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const int ready = Wait(fd, POLLOUT, static_cast<int>(std::max<long long>(left.count(), 0)));
+    const int ready = Wait(fd, POLLOUT, MsLeft(deadline));
     if (ready <= 0) return ready;
     const ssize_t n = Sys().write(fd, data, len);
     if (n == static_cast<ssize_t>(len)) return 1;
@@ -214,11 +220,9 @@ int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
 int Read(int fd, uint8_t* buf, size_t len, int timeout_ms) {
   if (buf == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  const auto deadline = Deadline(timeout_ms);
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const int ready = Wait(fd, POLLIN, static_cast<int>(std::max<long long>(left.count(), 0)));
+    const int ready = Wait(fd, POLLIN, MsLeft(deadline));
     if (ready <= 0) return ready;
     const ssize_t n = Sys().read(fd, buf, len);
     if (n > 0) return static_cast<int>(n);
