@@ -1,7 +1,7 @@
 // The library's one way out for diagnostics. Every message goes to the current sink as
 // one complete text; the default sink writes it to standard output and flushes, which is
-// what hosts of the C interface get. Programs linking the library's static form (the
-// corlink tool) and the tests install their own sink.
+// what hosts of the C interface get. This project's programs install their own sink
+// through corlink/host/corlink_host.h, the tests with SetLogSink.
 #pragma once
 
 #include <cstddef>

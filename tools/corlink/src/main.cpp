@@ -1,9 +1,9 @@
 // `corlink`: the maintenance commands of the Corlink library from a shell.
 //
-// The program links the library's static form: it installs the library's log sink, so that
-// the library's diagnostics go to standard error and what the tool prints on standard
-// output (the JSON document above all) stays clean, and it lists every device discovery
-// finds. The C interface offers neither.
+// The library hands the program its log sink and device list (corlink_host.h): the
+// library's diagnostics go to standard error, so that what the tool prints on standard
+// output (the JSON document above all) stays clean, and `list` shows every device
+// discovery finds. The C interface offers neither.
 //
 // SIGINT and SIGTERM ask the running command to stop: a flash ends after the frame under
 // way, and the tool exits 130. A second signal ends the process at once.
@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "cli.h"
-#include "discovery/discovery.h"
-#include "log_sink.h"
+#include "corlink_host.h"
 
 namespace {
 
+const CorlinkHostApi* g_host = nullptr;  // set at library load
 volatile std::sig_atomic_t g_interrupted = 0;
 
 void OnStopSignal(int sig) {
@@ -51,19 +51,29 @@ void ToStandardError(const char* text, size_t length) {
 
 std::vector<corlink_tool::FoundDevice> DiscoveredDevices() {
   std::vector<corlink_tool::FoundDevice> found;
-  for (corlink::ListedDevice& d : corlink::ListDevices())
-    found.push_back({std::move(d.path), d.type});
+  g_host->list_devices(
+      [](const char* path, int type, void* list) {
+        static_cast<std::vector<corlink_tool::FoundDevice>*>(list)->push_back({path, type});
+      },
+      &found);
   return found;
 }
 
 }  // namespace
 
+extern "C" void corlink_host_attach(const CorlinkHostApi* api) { g_host = api; }
+
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  corlink::SetLogSink(ToStandardError);
   CatchStopSignals();
   corlink_tool::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
-                                [] { return g_interrupted != 0; }, DiscoveredDevices};
+                                [] { return g_interrupted != 0; }};
+  // A library that hands over nothing still works, with its messages on standard output
+  // and one device per type in `list`.
+  if (g_host != nullptr) {
+    g_host->set_log_sink(ToStandardError);
+    console.devices = DiscoveredDevices;
+  }
   const int code = corlink_tool::RunTool(args, console);
   std::cout.flush();
   return code;
