@@ -269,6 +269,23 @@ int AwaitReply(FdState* st, uint32_t type, uint32_t id, uhid_event* ev) {
   }
 }
 
+// Sends a feature request (ev carries everything but the id) and waits for its reply; the
+// reply's error code, when there is one, becomes errno. 1 with the reply in *ev, or -1.
+int FeatureRequest(FdState* st, uhid_event* ev, uint32_t reply_type) {
+  BeginRequest(st);
+  const uint32_t id = g_next_request_id++;
+  const bool set = ev->type == UHID_SET_REPORT;
+  (set ? ev->u.set_report.id : ev->u.get_report.id) = id;
+  if (SendEvent(st->fd, *ev, DeadlineIn(g_feature_timeout_ms.load())) <= 0) return -1;
+  if (AwaitReply(st, reply_type, id, ev) <= 0) return -1;
+  const uint16_t err = set ? ev->u.set_report_reply.err : ev->u.get_report_reply.err;
+  if (err != 0) {
+    errno = err;
+    return -1;
+  }
+  return 1;
+}
+
 int VirtualSetFeature(int fd, const uint8_t* data, size_t len) {
   FdState* st = StateOf(fd, false);
   if (!st) return -1;
@@ -276,25 +293,14 @@ int VirtualSetFeature(int fd, const uint8_t* data, size_t len) {
     errno = EINVAL;
     return -1;
   }
-  BeginRequest(st);
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
-  uint32_t id = g_next_request_id++;
   ev.type = UHID_SET_REPORT;
-  ev.u.set_report.id = id;
   ev.u.set_report.rnum = data[0];
   ev.u.set_report.rtype = UHID_FEATURE_REPORT;
   ev.u.set_report.size = static_cast<uint16_t>(len);
   std::memcpy(ev.u.set_report.data, data, len);
-  int r = SendEvent(fd, ev, DeadlineIn(g_feature_timeout_ms.load()));
-  if (r <= 0) return -1;
-  r = AwaitReply(st, UHID_SET_REPORT_REPLY, id, &ev);
-  if (r <= 0) return -1;
-  if (ev.u.set_report_reply.err != 0) {
-    errno = ev.u.set_report_reply.err;
-    return -1;
-  }
-  return 1;
+  return FeatureRequest(st, &ev, UHID_SET_REPORT_REPLY);
 }
 
 int VirtualGetFeature(int fd, uint8_t* buf, size_t len) {
@@ -304,22 +310,12 @@ int VirtualGetFeature(int fd, uint8_t* buf, size_t len) {
     errno = EINVAL;
     return -1;
   }
-  BeginRequest(st);
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
-  uint32_t id = g_next_request_id++;
   ev.type = UHID_GET_REPORT;
-  ev.u.get_report.id = id;
   ev.u.get_report.rnum = buf[0];
   ev.u.get_report.rtype = UHID_FEATURE_REPORT;
-  int r = SendEvent(fd, ev, DeadlineIn(g_feature_timeout_ms.load()));
-  if (r <= 0) return -1;
-  r = AwaitReply(st, UHID_GET_REPORT_REPLY, id, &ev);
-  if (r <= 0) return -1;
-  if (ev.u.get_report_reply.err != 0) {
-    errno = ev.u.get_report_reply.err;
-    return -1;
-  }
+  if (FeatureRequest(st, &ev, UHID_GET_REPORT_REPLY) <= 0) return -1;
   size_t size = std::min<size_t>(ev.u.get_report_reply.size, UHID_DATA_MAX);
   if (size == 0) {
     errno = EIO;
