@@ -1,7 +1,7 @@
 // Hands the project's programs the library's log sink and device list (see
 // corlink/host/corlink_host.h). The program's corlink_host_attach is referenced weakly: it
 // is null in every other host, and it is no symbol the library defines.
-#include "../host/corlink_host.h"
+#include "corlink_host.h"
 
 #include "discovery/discovery.h"
 #include "log_sink.h"
