@@ -17,8 +17,8 @@ void ProgressPrinter::Show(const std::string& phase, size_t done, size_t total) 
     constexpr int kWidth = 40;
     const int filled = percent * kWidth / 100;
     out_ << "\r" << phase << " [" << std::string(static_cast<size_t>(filled), '#')
-         << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << percent << "% "
-         << done << "/" << total << " bytes" << std::flush;
+         << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << percent << "% " << done << "/" << total
+         << " bytes" << std::flush;
     drawn_ = true;
     return;
   }
