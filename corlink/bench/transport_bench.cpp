@@ -79,7 +79,8 @@ void BM_BareEcho(benchmark::State& state) {
   const uint8_t request[10] = {0x09, 0x09, 0x86, 0x43, 0x00, 0x00, 0x00, 0x50, 0x34, 0x00};
   std::memcpy(out.u.output.data, request, sizeof request);
   for (auto _ : state) {
-    if (send(fd, &out, sizeof out, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof out)) state.SkipWithError("send");
+    if (send(fd, &out, sizeof out, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof out))
+      state.SkipWithError("send");
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, 3000) != 1 || recv(fd, &in, sizeof in, 0) != static_cast<ssize_t>(sizeof in))
       state.SkipWithError("no echo");
@@ -94,7 +95,8 @@ void BM_Z3ReadExchange(benchmark::State& state) {
   uint8_t buf[t::kMemoryReadMax];
   uint32_t count = 0;
   for (auto _ : state) {
-    if (t::Z3ReadMemory(fd, 0x50000000, buf, &count) != 0) state.SkipWithError("exchange failed");
+    if (t::Z3ReadMemory({fd, t::Z3Carrier::kUsb}, 0x50000000, buf, &count) != 0)
+      state.SkipWithError("exchange failed");
     benchmark::DoNotOptimize(buf[0]);
   }
 }
@@ -121,8 +123,8 @@ int main(int argc, char** argv) {
   auto echo = reporter.ns.find("BM_BareEcho/real_time");
   auto z3 = reporter.ns.find("BM_Z3ReadExchange/real_time");
   if (echo != reporter.ns.end() && z3 != reporter.ns.end() && echo->second > 0)
-    std::printf("Z3 read exchange / bare echo: %.2fx (%.1f us vs %.1f us)\n", z3->second / echo->second,
-                z3->second / 1000.0, echo->second / 1000.0);
+    std::printf("Z3 read exchange / bare echo: %.2fx (%.1f us vs %.1f us)\n",
+                z3->second / echo->second, z3->second / 1000.0, echo->second / 1000.0);
   benchmark::Shutdown();
   return 0;
 }

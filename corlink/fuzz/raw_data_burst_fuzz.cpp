@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "commands/raw_data.h"
+#include "corlink.h"
 #include "device_type.h"
 #include "library_state.h"
 #include "transport/crc.h"
@@ -25,8 +25,8 @@ namespace {
 
 void NoSleep(unsigned) {}
 
-constexpr int32_t kTypes[] = {corlink::DEV_Z3_USB, corlink::DEV_Z3_USB_BRG, corlink::DEV_Z3_HID_OVER_I2C,
-                              corlink::DEV_USB_Z7SLAVE};
+constexpr int32_t kTypes[] = {corlink::DEV_Z3_USB, corlink::DEV_Z3_USB_BRG,
+                              corlink::DEV_Z3_HID_OVER_I2C, corlink::DEV_USB_Z7SLAVE};
 constexpr size_t kMaxAnswers = 16;
 
 uint8_t Crc8(const uint8_t* p, size_t from, size_t to) {
@@ -89,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> buffer(length + 1, 0xA5);
   uint32_t count = 0xFFFFFFFF;
   corlink::State().z7_slave_index = 5;
-  const int r = corlink::commands::BurstReadData(type, sv[0], 0x52000000, length, buffer.data(), &count);
+  corlink::State().device_type = type;
+  const int r = IO_BurstReadData(sv[0], 0x52000000, length, buffer.data(), &count);
   if (count > length) std::abort();
   if (r == 0 && count != length) std::abort();
   if (buffer[length] != 0xA5) std::abort();

@@ -21,6 +21,7 @@
 #include "hid/virtual.h"
 #include "library_state.h"
 #include "support/scripted_peer.h"
+#include "support/z3_links.h"
 #include "transport/crc.h"
 #include "transport/feature_channel.h"
 #include "transport/memory_read.h"
@@ -71,7 +72,8 @@ class Script {
     size_t len = std::min<size_t>(static_cast<size_t>(a[1]) + 1, a.size());
     if (a.size() >= 12 && a[2] == 0xB0) {
       size_t inner = static_cast<size_t>(a[4] | a[5] << 8);
-      if (4 + inner <= a.size() && inner > 4) a[7] = static_cast<uint8_t>(t::Crc16(a.data() + 8, inner - 4));
+      if (4 + inner <= a.size() && inner > 4)
+        a[7] = static_cast<uint8_t>(t::Crc16(a.data() + 8, inner - 4));
     }
     a[3] = len > 4 ? static_cast<uint8_t>(t::Crc16(a.data() + 4, len - 4)) : 0;
   }
@@ -112,39 +114,17 @@ void RunOperation(uint8_t op, int fd, const uint8_t* arg) {
       (void)t::FeatureWrite(fd, 0x85, payload, arg[0] % 16);
       break;
     }
-    case 1:
-      (void)t::Z1ReadMemory({fd, false, 0}, arg[0] & 1 ? address : 0, buf, &count);
-      break;
-    case 2:
-      (void)t::Z1ReadAck({fd, (arg[0] & 1) != 0, 2}, t::kZ1ModeAckId, &value);
-      break;
-    case 3:
-      (void)t::Z1ReadMemory({fd, true, 2}, address, buf, &count);
-      break;
-    case 4:
-      (void)t::Z2ReadMemory(fd, arg[0] & 1 ? address : 0, buf, &count);
-      break;
-    case 5:
-      (void)t::Z2Command(fd, t::Z2ClearReport('x'));
-      break;
-    case 6:
-      (void)t::Z3ReadMemory(fd, address, buf, &count);
-      break;
-    case 7:
-      (void)t::Z3Exchange(fd, 0x85, arg, 2, {20, 20}, &value);
-      break;
-    case 8:
-      (void)t::HidOverI2cReadMemory(fd, address, buf, &count);
-      break;
-    case 9:
-      (void)t::HidOverI2cExchange(fd, 0x85, arg, 2, {20, 20, 3}, &value);
-      break;
-    case 10:
-      (void)t::Z7ReadMemory(fd, 2, address, buf, &count);
-      break;
-    default:
-      (void)t::Z7Exchange(fd, 2, 0x85, arg, 2, &value);
-      break;
+    case 1: (void)t::Z1ReadMemory({fd, false, 0}, arg[0] & 1 ? address : 0, buf, &count); break;
+    case 2: (void)t::Z1ReadAck({fd, (arg[0] & 1) != 0, 2}, t::kZ1ModeAckId, &value); break;
+    case 3: (void)t::Z1ReadMemory({fd, true, 2}, address, buf, &count); break;
+    case 4: (void)t::Z2ReadMemory(fd, arg[0] & 1 ? address : 0, buf, &count); break;
+    case 5: (void)t::Z2Command(fd, t::Z2Letter('x')); break;
+    case 6: (void)t::Z3ReadMemory(t::Usb(fd), address, buf, &count); break;
+    case 7: (void)t::Exchange(t::Usb(fd), 0x85, arg, 2, {20, 20}, &value); break;
+    case 8: (void)t::Z3ReadMemory(t::Hoi(fd), address, buf, &count); break;
+    case 9: (void)t::Exchange(t::Hoi(fd), 0x85, arg, 2, {20, 20, 3}, &value); break;
+    case 10: (void)t::Z3ReadMemory(t::Z7(fd, 2), address, buf, &count); break;
+    default: (void)t::Exchange(t::Z7(fd, 2), 0x85, arg, 2, {}, &value); break;
   }
 }
 

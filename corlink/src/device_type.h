@@ -31,10 +31,10 @@ inline constexpr int kDeviceTypeCount = 15;
 // so that a corrupted type can never index past the table.
 inline const char* DeviceTypeName(int32_t type) {
   static const char* const kNames[kDeviceTypeCount] = {
-      "NOT_SET",        "UNKNOWN",    "DEV_Z2_I2C",          "DEV_Z3_I2C",
-      "DEV_Z2_USB_BRG", "DEV_Z2_I2C_MASTER", "DEV_Z3_USB_BRG", "DEV_Z3_I2C_MASTER",
-      "DEV_Z2_USB",     "DEV_Z3_USB", "DEV_SPI",             "DEV_Z3_HID_OVER_I2C",
-      "DEV_USB_Z6SLAVE", "DEV_USB_Z7SLAVE", "DEV_USB_BRG_EP1"};
+      "NOT_SET",         "UNKNOWN",           "DEV_Z2_I2C",     "DEV_Z3_I2C",
+      "DEV_Z2_USB_BRG",  "DEV_Z2_I2C_MASTER", "DEV_Z3_USB_BRG", "DEV_Z3_I2C_MASTER",
+      "DEV_Z2_USB",      "DEV_Z3_USB",        "DEV_SPI",        "DEV_Z3_HID_OVER_I2C",
+      "DEV_USB_Z6SLAVE", "DEV_USB_Z7SLAVE",   "DEV_USB_BRG_EP1"};
   return (type >= 0 && type < kDeviceTypeCount) ? kNames[type] : "UNKNOWN";
 }
 

@@ -2,6 +2,7 @@
 #include "corlink.h"
 #include "export_guard.h"
 #include "library_ops.h"
+#include "library_state.h"
 #include "transport/log.h"
 
 using corlink::Guarded;
@@ -28,7 +29,9 @@ void IO_SetChipIndex(int index) { corlink::SetChipIndex(index); }
 
 void IO_SetVerbose(int level) { corlink::transport::SetVerbose(level); }
 
-void IO_SetRetryValue(int count, int delay_ms) { corlink::transport::SetRetryValue(count, delay_ms); }
+void IO_SetRetryValue(int count, int delay_ms) {
+  corlink::transport::SetRetryValue(count, delay_ms);
+}
 
 void IO_GetDevicePath(char* out) { corlink::GetDevicePath(out); }
 

@@ -9,9 +9,12 @@
 #include "corlink.h"
 #include "export_guard.h"
 #include "hub/hub_list.h"
+#include "library_state.h"
+#include "log_sink.h"
 
 using corlink::Guarded;
 using corlink::GuardedVoid;
+using corlink::Log;
 using corlink::State;
 
 namespace {
@@ -58,15 +61,16 @@ int IO_ChgModeToZ1orZ5_ForBridge(int handle, bool toZ1) {
 int IO_ChgModeToAny_ForBridge(int handle, uint16_t product_id) {
   return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&]() -> int {
     if (!corlink::bridge::IsBridgeType(State().device_type)) return CORLINK_ERR_FAILED;
-    std::printf("New PID = %04X\n", product_id);
-    return corlink::bridge::SendBridgeReport(handle, corlink::bridge::ChangeToAnyReport(product_id));
+    Log("New PID = %04X\n", product_id);
+    return corlink::bridge::SendBridgeReport(handle,
+                                             corlink::bridge::ChangeToAnyReport(product_id));
   });
 }
 
 int IO_Reset_ForBridge(int handle) {
   return Guarded(static_cast<int>(CORLINK_ERR_FAILED), [&]() -> int {
     if (!corlink::bridge::IsBridgeType(State().device_type)) return CORLINK_ERR_FAILED;
-    std::printf("RST\n");
+    Log("RST\n");
     return corlink::bridge::SendBridgeReport(handle, corlink::bridge::ResetReport());
   });
 }
@@ -85,8 +89,10 @@ void IO_GetDeviceList_ForHub(CorlinkHubDevice* out, int count) {
     const std::vector<corlink::hub::HubSlot> listed = corlink::hub::Listed(count);
     // Records beyond the listed devices are handed back empty rather than left as they were.
     for (int i = 0; i < count; ++i) {
-      if (static_cast<size_t>(i) < listed.size()) FillRecord(&out[i], listed[static_cast<size_t>(i)]);
-      else EmptyRecord(&out[i]);
+      if (static_cast<size_t>(i) < listed.size())
+        FillRecord(&out[i], listed[static_cast<size_t>(i)]);
+      else
+        EmptyRecord(&out[i]);
     }
   });
 }

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "commands/family.h"
 #include "device_type.h"
 #include "discovery/discovery.h"
 #include "hid/device_lock.h"
 #include "library_state.h"
+#include "log_sink.h"
 
 namespace corlink {
 
@@ -43,8 +45,7 @@ int OpenDevice(int32_t declare) {
   std::snprintf(st.device_path, kPathSize, "%s", found.path.c_str());
   st.device_type = ClassifyCopy(found.path, found.devices);
   if (declare != 0 && declare != st.device_type) {
-    std::printf("ERROR: open device type not match. declare: %d, opened: %d\n", declare,
-                st.device_type);
+    Log("ERROR: open device type not match. declare: %d, opened: %d\n", declare, st.device_type);
     ::close(found.fd);
     hid::ReleaseClosed();
     errno = ENODEV;
@@ -77,21 +78,8 @@ int32_t GetDeviceTypeByPath(char* path) {
 
 void SetChipIndex(int index) {
   LibraryState& st = State();
-  const bool master = index == 0 || index == 1;
-  switch (st.device_type) {
-    case DEV_Z2_USB:
-    case DEV_USB_Z6SLAVE:
-      st.device_type = master ? DEV_Z2_USB : DEV_USB_Z6SLAVE;
-      if (!master) st.z6_slave_index = static_cast<uint8_t>(index);
-      break;
-    case DEV_Z3_USB:
-    case DEV_USB_Z7SLAVE:
-      st.device_type = master ? DEV_Z3_USB : DEV_USB_Z7SLAVE;
-      if (!master) st.z7_slave_index = static_cast<uint8_t>(index);
-      break;
-    default:
-      break;
-  }
+  const commands::Family* family = commands::CurrentFamily();
+  if (family && family->select_chip) family->select_chip(st, index);
 }
 
 void GetDevicePath(char* out) {

@@ -31,6 +31,8 @@ void ResetState() { g_state = MakeInitialState(); }
 
 int32_t ReinstallFlag() { return std::atomic_ref<int32_t>(g_state.reinstall_flag).load(); }
 
-void SetReinstallFlag(int32_t value) { std::atomic_ref<int32_t>(g_state.reinstall_flag).store(value); }
+void SetReinstallFlag(int32_t value) {
+  std::atomic_ref<int32_t>(g_state.reinstall_flag).store(value);
+}
 
 }  // namespace corlink

@@ -15,11 +15,11 @@ struct RetrySetting {
 };
 
 enum RetryFamily : int {
-  kRetryFeature = 0,    // FeatureChannel commands (types 0, 2, 4, 12, 14)
-  kRetryZ2Report = 1,   // Z2ReportChannel (types 8, 12)
-  kRetryZ7Tunnel = 2,   // Z7 slave tunnel (type 13)
-  kRetryHidOverI2c = 3, // HID-over-I2C (type 11)
-  kRetryZ3Usb = 4,      // Z3 USB (types 6, 9)
+  kRetryFeature = 0,     // FeatureChannel commands (types 0, 2, 4, 12, 14)
+  kRetryZ2Report = 1,    // Z2ReportChannel (types 8, 12)
+  kRetryZ7Tunnel = 2,    // Z7 slave tunnel (type 13)
+  kRetryHidOverI2c = 3,  // HID-over-I2C (type 11)
+  kRetryZ3Usb = 4,       // Z3 USB (types 6, 9)
   kRetryFamilyCount = 5,
 };
 

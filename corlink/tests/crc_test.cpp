@@ -30,21 +30,26 @@ TEST_F(CrcTest, TracesEveryByteAtVerboseLevelTwo) {
   uint16_t crc = Crc16(data, 2);
   char expected[200];
   std::snprintf(expected, sizeof expected,
-                "Generate CRC, input length = 2\nOLD: 0000, data: 01, NEW: 1021\nOLD: 1021, data: ff, NEW: %04x\n", crc);
+                "Generate CRC, input length = 2\nOLD: 0000, data: 01, NEW: 1021\nOLD: 1021, data: "
+                "ff, NEW: %04x\n",
+                crc);
   EXPECT_EQ(Output(), expected);
 }
 
 TEST_F(CrcTest, RequestVectors) {
   uint8_t z1[6];
   Z1ReadPayload(0x50000000, z1);
-  EXPECT_EQ(std::vector<uint8_t>(z1, z1 + 6), (std::vector<uint8_t>{0x50, 0x00, 0x00, 0x00, 0x75, 0x3B}));
+  EXPECT_EQ(std::vector<uint8_t>(z1, z1 + 6),
+            (std::vector<uint8_t>{0x50, 0x00, 0x00, 0x00, 0x75, 0x3B}));
 
   uint8_t payload[6];
   Z3ReadPayload(0x50000000, 52, payload);
-  ASSERT_EQ(Z3Build(0x86, payload, 6), 10u);
+  const Z3Request request = Z3Build({-1, Z3Carrier::kUsb}, 0x86, payload, 6);
+  ASSERT_EQ(request.length, 10u);
   const uint8_t expected[] = {0x09, 0x09, 0x86, 0x43, 0x00, 0x00, 0x00, 0x50, 0x34, 0x00};
-  EXPECT_EQ(std::vector<uint8_t>(Z3Buffer(), Z3Buffer() + 10), std::vector<uint8_t>(expected, expected + 10));
-  for (size_t i = 10; i < kZ3ReportSize; ++i) EXPECT_EQ(Z3Buffer()[i], 0) << i;
+  EXPECT_EQ(std::vector<uint8_t>(request.bytes.begin(), request.bytes.begin() + 10),
+            std::vector<uint8_t>(expected, expected + 10));
+  for (size_t i = 10; i < kZ3ReportSize; ++i) EXPECT_EQ(request.bytes[i], 0) << i;
 }
 
 TEST_F(CrcTest, ShortBufferIsLeftAlone) {

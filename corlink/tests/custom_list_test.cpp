@@ -5,13 +5,14 @@
 #include <string>
 
 #include "device_type.h"
+#include "support/log_capture.h"
 #include "test_support.h"
 
 namespace corlink {
 namespace {
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
+using corlink::test::CapturedLog;
+using corlink::test::CaptureLog;
 
 struct Parsed {
   CustomList list{};
@@ -20,9 +21,9 @@ struct Parsed {
 
 Parsed ParseText(const std::string& text) {
   Parsed p;
-  CaptureStdout();
+  CaptureLog();
   ParseCustomList(text.data(), text.size(), p.list);
-  p.out = GetCapturedStdout();
+  p.out = CapturedLog();
   return p;
 }
 
@@ -42,9 +43,12 @@ TEST(CustomList, SectionNamesPickTheirTypeFirstMatchWins) {
     const char* section;
     int32_t type;
   } cases[] = {
-      {"[Z3_HID_OVER_I2C]", DEV_Z3_HID_OVER_I2C}, {"[z2_usb_brg]", DEV_Z2_USB_BRG},
-      {"[my_z3_usb_brg_board]", DEV_Z3_USB_BRG},  {"[z2_usb]", DEV_Z2_USB},
-      {"[z3_i2c_master]", DEV_Z3_I2C_MASTER},     {"[spi]", DEV_SPI},
+      {"[Z3_HID_OVER_I2C]", DEV_Z3_HID_OVER_I2C},
+      {"[z2_usb_brg]", DEV_Z2_USB_BRG},
+      {"[my_z3_usb_brg_board]", DEV_Z3_USB_BRG},
+      {"[z2_usb]", DEV_Z2_USB},
+      {"[z3_i2c_master]", DEV_Z3_I2C_MASTER},
+      {"[spi]", DEV_SPI},
       {"[smbus i2c]", DEV_Z2_I2C},
   };
   for (const auto& c : cases) {
@@ -69,8 +73,8 @@ TEST(CustomList, RowsBeforeAnySectionTakeTheirTypeFromTheIds) {
       "vid_6b3e&pid_3a08\n"
       "vid_6b3e&pid_9999\n");
   ASSERT_EQ(p.list.count, 7);
-  const int32_t want[] = {DEV_Z2_I2C, DEV_Z2_USB_BRG, DEV_Z2_USB, DEV_Z3_USB_BRG,
-                          DEV_Z2_I2C_MASTER, DEV_SPI, UNKNOWN};
+  const int32_t want[] = {DEV_Z2_I2C,        DEV_Z2_USB_BRG, DEV_Z2_USB, DEV_Z3_USB_BRG,
+                          DEV_Z2_I2C_MASTER, DEV_SPI,        UNKNOWN};
   for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(p.list.entries[i].device_type, want[i]) << i;
     EXPECT_EQ(p.list.entries[i].collection, 4) << "no col on the line gives 4";
@@ -127,7 +131,8 @@ TEST(CustomList, LongPatternsAndLinesAreBounded) {
   EXPECT_EQ(std::string(p.list.entries[0].pattern), pattern.substr(0, 255));
 
   // A line longer than 1023 characters is read in pieces: the row after the cut counts.
-  const Parsed split = ParseText("[z3_usb]\n" + std::string(1023, ' ') + "vid_6b3e&pid_3a06 col02\n");
+  const Parsed split =
+      ParseText("[z3_usb]\n" + std::string(1023, ' ') + "vid_6b3e&pid_3a06 col02\n");
   ASSERT_EQ(split.list.count, 1);
   EXPECT_EQ(split.list.entries[0].collection, 2);
 }

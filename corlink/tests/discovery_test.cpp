@@ -14,13 +14,14 @@
 #include "device_type.h"
 #include "discovery/device_match.h"
 #include "hid/report_descriptor.h"
+#include "support/log_capture.h"
 #include "test_support.h"
 
 namespace corlink {
 namespace {
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
+using corlink::test::CapturedLog;
+using corlink::test::CaptureLog;
 
 // The scripted machine: its devices, what opening each path does, what was opened.
 struct FakeMachine {
@@ -37,7 +38,9 @@ int FakeOpen(const std::string& path, hid::OpenError* err) {
   const auto it = g_machine->open_errors.find(path);
   if (it != g_machine->open_errors.end()) {
     *err = it->second;
-    errno = it->second == hid::OpenError::Busy ? EBUSY : (it->second == hid::OpenError::Access ? EACCES : ENOENT);
+    errno = it->second == hid::OpenError::Busy
+                ? EBUSY
+                : (it->second == hid::OpenError::Access ? EACCES : ENOENT);
     return -1;
   }
   *err = hid::OpenError::None;
@@ -129,10 +132,9 @@ TEST_F(Discovery, EachLayoutIsRecognisedWithItsIds) {
 
 TEST_F(Discovery, BridgeLayoutNeedsBothPairsInOneCollectionInOrder) {
   // 0x35/0x53 then 0x0A/0x09 in one collection: a Z3 behind the bridge.
-  const test::Bytes both = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x3F,
-                            0x85, 0x35, 0x09, 0x02, 0x81, 0x02, 0x85, 0x0A, 0x09, 0x02, 0x81, 0x02,
-                            0x85, 0x53, 0x09, 0x03, 0x91, 0x02, 0x85, 0x09, 0x09, 0x03, 0x91, 0x02,
-                            0xC0};
+  const test::Bytes both = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x3F, 0x85,
+                            0x35, 0x09, 0x02, 0x81, 0x02, 0x85, 0x0A, 0x09, 0x02, 0x81, 0x02, 0x85,
+                            0x53, 0x09, 0x03, 0x91, 0x02, 0x85, 0x09, 0x09, 0x03, 0x91, 0x02, 0xC0};
   hid::ParsedDescriptor p = hid::ParseReportDescriptor(both.data(), both.size());
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(TypeByLayout(p.collections[0]), DEV_Z3_USB_BRG);
@@ -172,13 +174,14 @@ TEST_F(Discovery, DeclaredTypeSkipsOtherLayoutsWithoutOpening) {
 TEST_F(Discovery, CustomRowForAnotherTypeOpensThenReportsTheMismatch) {
   test::ScratchDir dir;
   // A Z2 USB panel with its touch collection first and the command collection second.
-  const test::Bytes touch = {0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x42,
-                             0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0xC0};
-  AddDevice("/dev/hidraw3", 0x6b3e, 0x3a04, test::Concat({touch, test::VendorPair(0x0A, 0x09, 18)}));
+  const test::Bytes touch = {0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x42, 0x15,
+                             0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0xC0};
+  AddDevice("/dev/hidraw3", 0x6b3e, 0x3a04,
+            test::Concat({touch, test::VendorPair(0x0A, 0x09, 18)}));
   dir.Write("qortouch.ini", "[z3_usb]\nvid_6b3e&pid_3a04 col02\n");
-  CaptureStdout();
+  CaptureLog();
   const int fd = IO_OpenDevice(DEV_Z3_USB);
-  const std::string out = GetCapturedStdout();
+  const std::string out = CapturedLog();
   EXPECT_EQ(fd, -1);
   EXPECT_EQ(machine_.opened, std::vector<std::string>{"/dev/hidraw3#vid_6b3e&pid_3a04&col02"});
   EXPECT_EQ(out, "ERROR: open device type not match. declare: 9, opened: 8\n");
@@ -215,10 +218,11 @@ TEST_F(Discovery, CustomListHidesTheBuiltInTable) {
   AddFeatureDevice("/dev/hidraw2", 0x6b3e, 0x3a02);
   dir.Write("qortouch.ini", "[z3_usb]\nvid_1111&pid_2222 col01\n");
   IO_SetVerbose(1);
-  CaptureStdout();
+  CaptureLog();
   EXPECT_EQ(IO_OpenDevice(0), -1);
-  const std::string out = GetCapturedStdout();
-  EXPECT_NE(out.find("DEVICE: search report id /dev/hidraw2#vid_6b3e&pid_3a02&col01\n"), std::string::npos);
+  const std::string out = CapturedLog();
+  EXPECT_NE(out.find("DEVICE: search report id /dev/hidraw2#vid_6b3e&pid_3a02&col01\n"),
+            std::string::npos);
   EXPECT_NE(out.find("DEVICE: try match vid_1111&pid_2222, col01\n"), std::string::npos);
   char path[] = "/dev/hidraw2#vid_6b3e&pid_3a02&col04";
   EXPECT_EQ(IO_GetDeviceTypeByPath(path), UNKNOWN);
@@ -240,10 +244,12 @@ TEST_F(Discovery, ClassifyingAPathByLayoutStoresTheIds) {
   char path[] = "/dev/hidraw5#vid_0abc&pid_0def";
   EXPECT_EQ(IO_GetDeviceTypeByPath(path), DEV_Z3_HID_OVER_I2C);
   char node[] = "/dev/hidraw5";
-  EXPECT_EQ(IO_GetDeviceTypeByPath(node), DEV_Z3_HID_OVER_I2C) << "a bare node of a one-collection device";
+  EXPECT_EQ(IO_GetDeviceTypeByPath(node), DEV_Z3_HID_OVER_I2C)
+      << "a bare node of a one-collection device";
   AddFeatureDevice("/dev/hidraw6", 0x6b3e, 0x3a06);
   char ambiguous[] = "/dev/hidraw6";
-  EXPECT_EQ(IO_GetDeviceTypeByPath(ambiguous), UNKNOWN) << "several collections: the node alone names none";
+  EXPECT_EQ(IO_GetDeviceTypeByPath(ambiguous), UNKNOWN)
+      << "several collections: the node alone names none";
   uint16_t vid = 0, pid = 0;
   IO_GetVidPiD(&vid, &pid);
   EXPECT_EQ(vid, 0x0abc);
@@ -253,28 +259,28 @@ TEST_F(Discovery, ClassifyingAPathByLayoutStoresTheIds) {
 TEST_F(Discovery, BusyAndDeniedDevicesAreReported) {
   AddFeatureDevice("/dev/hidraw2", 0x6b3e, 0x3a02);
   machine_.open_errors["/dev/hidraw2#vid_6b3e&pid_3a02&col04"] = hid::OpenError::Busy;
-  CaptureStdout();
+  CaptureLog();
   EXPECT_EQ(IO_OpenDevice(0), -1);
-  EXPECT_EQ(GetCapturedStdout(),
+  EXPECT_EQ(CapturedLog(),
             "DEVICE: CreateFile failed with ERROR_SHARING_VIOLATION, check qortouch.ini content "
             "or reintall driver is needed.\n");
 
   machine_.open_errors["/dev/hidraw2#vid_6b3e&pid_3a02&col04"] = hid::OpenError::Access;
-  CaptureStdout();
+  CaptureLog();
   EXPECT_EQ(IO_OpenDevice(0), -1);
-  EXPECT_EQ(GetCapturedStdout(), "DEVICE: CreateFile failed with error 0xd\n");
+  EXPECT_EQ(CapturedLog(), "DEVICE: CreateFile failed with error 0xd\n");
 
   machine_.open_errors["/dev/hidraw2#vid_6b3e&pid_3a02&col04"] = hid::OpenError::NotFound;
-  CaptureStdout();
+  CaptureLog();
   EXPECT_EQ(IO_OpenDevice(0), -1);
-  EXPECT_EQ(GetCapturedStdout(), "") << "a device gone meanwhile is not an error";
+  EXPECT_EQ(CapturedLog(), "") << "a device gone meanwhile is not an error";
 }
 
 TEST_F(Discovery, OverlongPathsAreSkippedWithAWarning) {
   AddDevice("/dev/" + std::string(600, 'x'), 0x6b3e, 0x3a06, test::VendorPair(0x0A, 0x09, 63));
-  CaptureStdout();
+  CaptureLog();
   EXPECT_EQ(IO_OpenDevice(0), -1);
-  EXPECT_EQ(GetCapturedStdout(), "warning: device request path > MAXPATH, please contact programmer\n");
+  EXPECT_EQ(CapturedLog(), "warning: device request path > MAXPATH, please contact programmer\n");
 }
 
 TEST_F(Discovery, OpenByPathSetsTheTypeEvenWhenTheOpenFails) {
@@ -333,6 +339,33 @@ TEST(LibraryState, SettingsAreStoredAsSixteenBits) {
   IO_GetVidPiD(nullptr, nullptr);  // tolerated
   IO_GetDevicePath(nullptr);
   test::ResetLibrary();
+}
+
+TEST_F(Discovery, ListNamesEveryRecognisedDeviceOncePathDiscoveryWouldOpen) {
+  // Two panels of one type, a Z3 bridge with a collection per pair, a feature-only Z2
+  // bridge the table finds by its fourth collection, and a device of nobody's.
+  AddDevice("/dev/hidraw1", 0x6b3e, 0x3a06, test::VendorPair(0x0A, 0x09, 63));
+  AddDevice("/dev/hidraw2", 0x1234, 0x0001, test::FeatureOnly());
+  AddDevice("/dev/hidraw3", 0x6b3e, 0x3a06, test::VendorPair(0x0A, 0x09, 63));
+  AddDevice("/dev/hidraw4", 0x6b3e, 0x3a07,
+            test::Concat({test::VendorPair(0x35, 0x53, 63), test::VendorPair(0x0A, 0x09, 63)}));
+  AddFeatureDevice("/dev/hidraw5", 0x6b3e, 0x3a02);
+  const struct {
+    std::string path;
+    int32_t type;
+  } expected[] = {
+      {"/dev/hidraw1#vid_6b3e&pid_3a06", DEV_Z3_USB},
+      {"/dev/hidraw3#vid_6b3e&pid_3a06", DEV_Z3_USB},
+      {"/dev/hidraw4#vid_6b3e&pid_3a07&col01", DEV_Z3_USB_BRG},
+      {"/dev/hidraw5#vid_6b3e&pid_3a02&col04", DEV_Z2_USB_BRG},
+  };
+  const std::vector<ListedDevice> listed = ListDevices();
+  ASSERT_EQ(listed.size(), std::size(expected));
+  for (size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(listed[i].path, expected[i].path) << i;
+    EXPECT_EQ(listed[i].type, expected[i].type) << i;
+  }
+  EXPECT_TRUE(machine_.opened.empty()) << "listing opens nothing";
 }
 
 }  // namespace

@@ -20,20 +20,21 @@
 #include "device_type.h"
 #include "hid/hid_port.h"
 #include "hid/hidraw.h"
+#include "support/log_capture.h"
 #include "test_support.h"
 
 namespace corlink::hid {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
+using corlink::test::CapturedLog;
+using corlink::test::CaptureLog;
 
 // What the fake kernel does for each node.
 struct FakeNode {
-  int open_errno = 0;           // non-zero: open fails with it
-  uint16_t vid = 0, pid = 0;    // HIDIOCGRAWINFO
-  test::Bytes descriptor;       // HIDIOCGRDESC
+  int open_errno = 0;         // non-zero: open fails with it
+  uint16_t vid = 0, pid = 0;  // HIDIOCGRAWINFO
+  test::Bytes descriptor;     // HIDIOCGRDESC
 };
 
 struct FakeKernel {
@@ -89,7 +90,8 @@ int FakeIoctl(int fd, unsigned long request, void* arg) {
   }
   if (request == HIDIOCGRDESC) {
     auto* d = static_cast<hidraw_report_descriptor*>(arg);
-    std::memcpy(d->value, node.descriptor.data(), std::min<size_t>(d->size, node.descriptor.size()));
+    std::memcpy(d->value, node.descriptor.data(),
+                std::min<size_t>(d->size, node.descriptor.size()));
     return 0;
   }
   const unsigned long len = _IOC_SIZE(request);
@@ -157,7 +159,8 @@ class Hidraw : public testing::Test {
     std::snprintf(id, sizeof id, "HID_ID=0003:%08X:%08X\n", vid, pid);
     std::ofstream(sys + "/uevent") << "DRIVER=hid-generic\n" << id << "HID_NAME=panel\n";
     std::ofstream(sys + "/report_descriptor", std::ios::binary)
-        .write(reinterpret_cast<const char*>(desc.data()), static_cast<std::streamsize>(desc.size()));
+        .write(reinterpret_cast<const char*>(desc.data()),
+               static_cast<std::streamsize>(desc.size()));
     std::ofstream(dev_dir_ + "/" + name) << "";
     FakeNode& n = kernel_.nodes[dev_dir_ + "/" + name];
     n.vid = vid;
@@ -226,10 +229,11 @@ TEST_F(Hidraw, BusyNodeSetsTheReinstallFlagDuringTheProbe) {
 
 TEST_F(Hidraw, DiscoveryExplainsBusyAndDeniedNodes) {
   AddNode("hidraw0", 0x6b3e, 0x3a06, test::VendorPair(0x0A, 0x09, 63)).open_errno = EACCES;
-  CaptureStdout();
+  CaptureLog();
   EXPECT_EQ(IO_OpenDevice(0), -1);
-  const std::string out = GetCapturedStdout();
-  EXPECT_NE(out.find("DEVICE: permission denied opening " + dev_dir_ + "/hidraw0"), std::string::npos);
+  const std::string out = CapturedLog();
+  EXPECT_NE(out.find("DEVICE: permission denied opening " + dev_dir_ + "/hidraw0"),
+            std::string::npos);
   EXPECT_NE(out.find("70-corlink.rules"), std::string::npos);
   EXPECT_EQ(IO_GetDeviceType(), UNKNOWN);
 

@@ -16,6 +16,7 @@
 #include "hub/hub_list.h"
 #include "hub/mode_change.h"
 #include "support/fake_sysfs.h"
+#include "support/log_capture.h"
 #include "test_support.h"
 
 namespace corlink {
@@ -49,10 +50,10 @@ class HubList : public testing::Test {
     helpers_ = sysfs_.root() + "/ChangeMode";  // any folder outside the tree's walk will do
     fs::create_directories(helpers_);
     hub::SetHubPlacesForTest({sysfs_.root(), helpers_});
-    testing::internal::CaptureStdout();  // the refresh names every USB parent it sees
+    corlink::test::CaptureLog();  // the refresh names every USB parent it sees
   }
   void TearDown() override {
-    testing::internal::GetCapturedStdout();
+    corlink::test::CapturedLog();
     hub::ResetForTest();
     test::ResetLibrary();
     g_devices = nullptr;
@@ -305,11 +306,11 @@ TEST_F(HubList, MissingHelperIsReportedOnStandardOutput) {
   sysfs_.AddRootHub(1, 4);
   AddZ5(1, "1-2");
   const fs::path cwd = fs::current_path();
-  testing::internal::GetCapturedStdout();  // restarted: only the refresh's lines count
-  testing::internal::CaptureStdout();
+  corlink::test::CapturedLog();  // restarted: only the refresh's lines count
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_Refresh_ForHub(), 0);
-  const std::string out = testing::internal::GetCapturedStdout();
-  testing::internal::CaptureStdout();
+  const std::string out = corlink::test::CapturedLog();
+  corlink::test::CaptureLog();
   EXPECT_NE(out.find("Could not run the ChgToZ1Mode program.\n"), std::string::npos) << out;
   EXPECT_EQ(fs::current_path(), cwd);
 }
@@ -322,13 +323,13 @@ TEST_F(HubList, HelperThatDoesNotFinishIsStoppedAndTheRefreshGoesOn) {
   sysfs_.AddRootHub(1, 4);
   const std::string z3 = AddZ3(0, "1-1");
   AddZ5(1, "1-2");
-  testing::internal::GetCapturedStdout();
-  testing::internal::CaptureStdout();
+  corlink::test::CapturedLog();
+  corlink::test::CaptureLog();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(IO_Refresh_ForHub(), 1);
   const auto took = std::chrono::steady_clock::now() - start;
-  const std::string out = testing::internal::GetCapturedStdout();
-  testing::internal::CaptureStdout();
+  const std::string out = corlink::test::CapturedLog();
+  corlink::test::CaptureLog();
   EXPECT_NE(out.find("The ChangeModeAny program did not finish within 200 ms; it was stopped.\n"),
             std::string::npos)
       << out;

@@ -11,6 +11,7 @@
 #include "corlink.h"
 #include "hub/hub_list.h"
 #include "support/fake_sysfs.h"
+#include "support/log_capture.h"
 #include "test_support.h"
 
 namespace corlink {
@@ -41,7 +42,7 @@ TEST(HubLock, QueriesAndSettingsDuringRefreshesSeeWholeLists) {
   }
   SetDiscoveryPortForTest(&kPort);
   hub::SetHubPlacesForTest({sysfs.root(), sysfs.root()});
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   ASSERT_EQ(IO_Refresh_ForHub(), kDevices);
 
   std::atomic<bool> done{false};
@@ -72,7 +73,7 @@ TEST(HubLock, QueriesAndSettingsDuringRefreshesSeeWholeLists) {
   }
   refresher.join();
   setter.join();
-  testing::internal::GetCapturedStdout();
+  corlink::test::CapturedLog();
   EXPECT_EQ(torn, 0);
   hub::ResetForTest();
   test::ResetLibrary();

@@ -82,7 +82,7 @@ TEST_F(Z2Test, Z6SlaveMemoryReadTravelsThroughTheTunnel) {
   });
   uint8_t buf[kMemoryReadMax];
   uint32_t count = 0;
-  ASSERT_EQ(Z1ReadMemory(Z1LinkFor(peer.host_fd()), 0x50000000, buf, &count), 0);
+  ASSERT_EQ(Z1ReadMemory(Z6SlaveLink(peer.host_fd()), 0x50000000, buf, &count), 0);
   EXPECT_EQ(count, 12u);
   ASSERT_TRUE(peer.WaitReceived(2, 1000));
   auto got = peer.Received();
@@ -129,7 +129,7 @@ TEST_F(Z2Test, ReadTimeOutPrintsItsMessageAndCancels) {
 
 TEST_F(Z2Test, WriteTimeOutPrintsTheCommandAndRetriesFiveTimes) {
   // Nobody reads the device end: the socket fills up and writes stop completing.
-  uint8_t* r = Z2ClearReport('x');
+  Z2Report r = Z2Letter('x');
   int written = 0;
   while (Z2WriteOnce(peer.host_fd(), r) && written < 10000) ++written;
   ASSERT_LT(written, 10000);

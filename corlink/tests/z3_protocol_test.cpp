@@ -8,6 +8,7 @@
 #include "hid/hid_port.h"
 #include "support/scripted_peer.h"
 #include "support/transport_fixture.h"
+#include "support/z3_links.h"
 #include "transport/log.h"
 #include "transport/memory_read.h"
 #include "transport/z3_protocol.h"
@@ -45,7 +46,8 @@ class Z3Test : public TransportTest {
     });
   }
   std::vector<uint8_t> Ack(uint16_t value, std::vector<uint8_t> data = {}) {
-    std::vector<uint8_t> body{0xEF, 0xBE, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    std::vector<uint8_t> body{0xEF, 0xBE, static_cast<uint8_t>(value),
+                              static_cast<uint8_t>(value >> 8)};
     body.insert(body.end(), data.begin(), data.end());
     return Z3Answer(0x86, body);
   }
@@ -57,7 +59,7 @@ TEST_F(Z3Test, ReadMemorySendsTheVectorAndReturnsTheData) {
   Script({{Ack(0, data)}});
   uint8_t buf[kMemoryReadMax];
   uint32_t count = 0;
-  ASSERT_EQ(Z3ReadMemory(peer.host_fd(), 0x50000000, buf, &count), 0);
+  ASSERT_EQ(Z3ReadMemory(Usb(peer.host_fd()), 0x50000000, buf, &count), 0);
   EXPECT_EQ(count, 52u);
   EXPECT_EQ(buf[51], 52);
   auto got = peer.Received();
@@ -72,7 +74,7 @@ TEST_F(Z3Test, AddressZeroSendsNothing) {
   peer.Start(nullptr);
   uint8_t buf[kMemoryReadMax];
   uint32_t count = 0;
-  EXPECT_EQ(Z3ReadMemory(peer.host_fd(), 0, buf, &count), -1);
+  EXPECT_EQ(Z3ReadMemory(Usb(peer.host_fd()), 0, buf, &count), -1);
   EXPECT_EQ(peer.ReceivedCount(), 0u);
 }
 
@@ -82,9 +84,10 @@ TEST_F(Z3Test, CrcMismatchEndsWithMinusTwoWithoutASecondRead) {
   Script({{bad, Ack(0, {9})}});
   uint16_t value = 0;
   Capture();
-  EXPECT_EQ(Z3Exchange(peer.host_fd(), 0x86, nullptr, 0, {3000, 3000, 0, 1}, &value), -2);
+  EXPECT_EQ(Exchange(Usb(peer.host_fd()), 0x86, nullptr, 0, {3000, 3000, 0, 1}, &value), -2);
   char line[80];
-  std::snprintf(line, sizeof line, "crc mismatch: predict = %02x, receive = %02x\n", bad[3] ^ 0xFF, bad[3]);
+  std::snprintf(line, sizeof line, "crc mismatch: predict = %02x, receive = %02x\n", bad[3] ^ 0xFF,
+                bad[3]);
   EXPECT_EQ(Output(), line);
   uint8_t next[64];
   ASSERT_EQ(hid::ReadReport(peer.host_fd(), next, sizeof next, 1000), 64);  // still unread
@@ -92,18 +95,18 @@ TEST_F(Z3Test, CrcMismatchEndsWithMinusTwoWithoutASecondRead) {
 }
 
 TEST_F(Z3Test, StatusWordsGiveResults) {
-  Script({{Ack(0x1234)},
-          {Z3Answer(0x85, {0xAD, 0xDE, 0x01})},
-          {Z3Answer(0x85, {0xAD, 0xDE, 0x02})}});
+  Script(
+      {{Ack(0x1234)}, {Z3Answer(0x85, {0xAD, 0xDE, 0x01})}, {Z3Answer(0x85, {0xAD, 0xDE, 0x02})}});
   uint16_t value = 0;
   const uint8_t mode[2] = {0x21, 0x01};
-  EXPECT_EQ(Z3Exchange(peer.host_fd(), 0x85, mode, 2, {20, 20}, &value), 0);
+  EXPECT_EQ(Exchange(Usb(peer.host_fd()), 0x85, mode, 2, {20, 20}, &value), 0);
   EXPECT_EQ(value, 0x1234);
-  EXPECT_EQ(Z3Exchange(peer.host_fd(), 0x85, mode, 2, {20, 20}, &value), -3);
-  EXPECT_EQ(Z3Exchange(peer.host_fd(), 0x85, mode, 2, {20, 20}, &value), -1);
+  EXPECT_EQ(Exchange(Usb(peer.host_fd()), 0x85, mode, 2, {20, 20}, &value), -3);
+  EXPECT_EQ(Exchange(Usb(peer.host_fd()), 0x85, mode, 2, {20, 20}, &value), -1);
   auto got = peer.Received();
-  EXPECT_EQ(std::vector<uint8_t>(got[0].data.begin(), got[0].data.begin() + 6),
-            Bytes({0x09, 0x05, 0x85, static_cast<int>(Z3PacketCrc(got[0].data.data(), 6)), 0x21, 0x01}));
+  EXPECT_EQ(
+      std::vector<uint8_t>(got[0].data.begin(), got[0].data.begin() + 6),
+      Bytes({0x09, 0x05, 0x85, static_cast<int>(Z3PacketCrc(got[0].data.data(), 6)), 0x21, 0x01}));
 }
 
 TEST_F(Z3Test, ForeignReportsAreSkippedWithinTheStatusRead) {
@@ -111,7 +114,7 @@ TEST_F(Z3Test, ForeignReportsAreSkippedWithinTheStatusRead) {
   touch[0] = 0x01;
   Script({{touch, Ack(5)}});
   uint16_t value = 0;
-  EXPECT_EQ(Z3Exchange(peer.host_fd(), 0x86, nullptr, 0, {3000, 3000}, &value), 0);
+  EXPECT_EQ(Exchange(Usb(peer.host_fd()), 0x86, nullptr, 0, {3000, 3000}, &value), 0);
   EXPECT_EQ(value, 5);
   EXPECT_EQ(RecordedSleeps(), std::vector<unsigned>{200});  // the retry delay between reads
 }
@@ -120,7 +123,7 @@ TEST_F(Z3Test, TimeOutPrintsItsMessageCancelsAndRetriesThreeTimes) {
   Script({{}, {}, {}});
   uint16_t value = 0;
   Capture();
-  EXPECT_EQ(Z3Exchange(peer.host_fd(), 0x85, nullptr, 0, {20, 20}, &value), -2);
+  EXPECT_EQ(Exchange(Usb(peer.host_fd()), 0x85, nullptr, 0, {20, 20}, &value), -2);
   std::string line = "<IO_Err(r)=0x006E(110)> SleepEx timeout\n";
   std::string expected;
   for (int i = 0; i < 6; ++i) expected += line;
@@ -135,7 +138,7 @@ TEST_F(Z3Test, VerboseDumpsShowSixteenBytes) {
   SetVerbose(1);
   uint16_t value = 0;
   Capture();
-  ASSERT_EQ(Z3Exchange(peer.host_fd(), 0x86, nullptr, 0, {3000, 3000}, &value), 0);
+  ASSERT_EQ(Exchange(Usb(peer.host_fd()), 0x86, nullptr, 0, {3000, 3000}, &value), 0);
   auto a = Ack(0, {0xAA});
   char expected[200];
   std::snprintf(expected, sizeof expected,
@@ -150,7 +153,7 @@ TEST_F(Z3Test, AnswerClaimingMoreThanTheReportIsAMismatch) {
   Script({{a}});
   uint16_t value = 0;
   Capture();
-  EXPECT_EQ(Z3Exchange(peer.host_fd(), 0x86, nullptr, 0, {3000, 3000, 0, 1}, &value), -2);
+  EXPECT_EQ(Exchange(Usb(peer.host_fd()), 0x86, nullptr, 0, {3000, 3000, 0, 1}, &value), -2);
   EXPECT_NE(Output().find("crc mismatch"), std::string::npos);
 }
 
@@ -164,7 +167,7 @@ TEST_F(Z3Test, HidOverI2cExchangeAndData) {
   Script({{HidOverI2cAnswer(body)}, {bad}, {HidOverI2cAnswer({0xAD, 0xDE, 0x01})}});
   uint8_t buf[kMemoryReadMax];
   uint32_t count = 0;
-  ASSERT_EQ(HidOverI2cReadMemory(peer.host_fd(), 0x50000000, buf, &count), 0);
+  ASSERT_EQ(Z3ReadMemory(Hoi(peer.host_fd()), 0x50000000, buf, &count), 0);
   EXPECT_EQ(count, 52u);
   EXPECT_EQ(buf[0], 100);
   EXPECT_EQ(buf[51], 151);
@@ -174,10 +177,10 @@ TEST_F(Z3Test, HidOverI2cExchangeAndData) {
   EXPECT_EQ(got[0].data[3], Z3PacketCrc(got[0].data.data(), 58));
   uint16_t value;
   Capture();
-  EXPECT_EQ(HidOverI2cExchange(peer.host_fd(), 0x86, nullptr, 0, {200, 200, 0, 1}, &value), -2);
+  EXPECT_EQ(Exchange(Hoi(peer.host_fd()), 0x86, nullptr, 0, {200, 200, 0, 1}, &value), -2);
   EXPECT_NE(Output().find("crc mismatch"), std::string::npos);
   RecordedSleeps().clear();
-  EXPECT_EQ(HidOverI2cExchange(peer.host_fd(), 0x85, nullptr, 0, {20, 20, 3}, &value), -3);
+  EXPECT_EQ(Exchange(Hoi(peer.host_fd()), 0x85, nullptr, 0, {20, 20, 3}, &value), -3);
   EXPECT_EQ(RecordedSleeps(), std::vector<unsigned>{3});
 }
 
@@ -189,7 +192,7 @@ TEST_F(Z3Test, Z7PacketCarriesTheInnerPacketWithBothCrcs) {
   Script({{Z7Answer(body)}});
   uint8_t buf[kMemoryReadMax];
   uint32_t count = 0;
-  ASSERT_EQ(Z7ReadMemory(peer.host_fd(), 3, 0x50000000, buf, &count), 0);
+  ASSERT_EQ(Z3ReadMemory(Z7(peer.host_fd(), 3), 0x50000000, buf, &count), 0);
   EXPECT_EQ(count, 52u);
   EXPECT_EQ(buf[51], 51);
   auto got = peer.Received();
@@ -206,7 +209,7 @@ TEST_F(Z3Test, Z7MasterAcknowledgementIsALengthError) {
   Script({{Z3Answer(0xB0, {0xEF, 0xBE, 0, 0})}});
   uint16_t value;
   Capture();
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), -1);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), -1);
   EXPECT_EQ(Output(), "slave cmd ack length error\n");
 }
 
@@ -227,15 +230,15 @@ TEST_F(Z3Test, Z7StatusRules) {
           {Z3Answer(0xB0, {0xAD, 0xDE})}});
   uint16_t value = 0;
   Capture();
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), -3);
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), -1);
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), -2);
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), -2);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), -3);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), -1);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), -2);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), -2);
   RecordedSleeps().clear();
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), 0);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), 0);
   EXPECT_EQ(value, 7);
   EXPECT_EQ(RecordedSleeps(), (std::vector<unsigned>{200, 200}));  // two skipped answers
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), -1);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), -1);
   Output();
 }
 
@@ -244,7 +247,7 @@ TEST_F(Z3Test, Z7ReadsRunOutAfterTheTunnelRetryCount) {
   SetRetryValue(2, 1);
   uint16_t value;
   Capture();
-  EXPECT_EQ(Z7Exchange(peer.host_fd(), 2, 0x85, nullptr, 0, &value), -2);
+  EXPECT_EQ(Exchange(Z7(peer.host_fd(), 2), 0x85, nullptr, 0, {}, &value), -2);
   EXPECT_EQ(Output(), "<IO_Err(r)=110>  SleepEx timeout\n<IO_Err(r)=110>  SleepEx timeout\n");
 }
 

@@ -20,6 +20,7 @@
 #include "hub/hub_list.h"
 #include "library_state.h"
 #include "panelsim/server.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -110,9 +111,9 @@ TEST_F(BridgeHubRig, ModeChangeReannouncesAndDiscoverySeesTheNewId) {
   EXPECT_EQ(IO_GetDeviceType(), CORLINK_DEV_Z2_USB_BRG);
   EXPECT_NE(OpenedPath().find("vid_6b3e&pid_3a02&col04"), std::string::npos) << OpenedPath();
 
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_ChgModeToAny_ForBridge(fd, 0x3a05), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "New PID = 3A05\n");
+  EXPECT_EQ(corlink::test::CapturedLog(), "New PID = 3A05\n");
   ASSERT_TRUE(Reannounced(sim, 2));
   ::close(fd);
   fd = IO_OpenDevice(0);
@@ -126,9 +127,9 @@ TEST_F(BridgeHubRig, ResetReannouncesWithTheSameIds) {
   panelsim::Server& sim = Serve(panelsim::DeviceType::Z2UsbBrg, "");
   const int fd = IO_OpenDevice(0);
   ASSERT_GE(fd, 0);
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_Reset_ForBridge(fd), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "RST\n");
+  EXPECT_EQ(corlink::test::CapturedLog(), "RST\n");
   ASSERT_TRUE(Reannounced(sim, 1));
   EXPECT_EQ(sim.firmware().State().bridge_resets, 1);
   // The old connection is gone, as after a replug.
@@ -160,9 +161,9 @@ TEST_F(BridgeHubRig, RefreshListsEmulatedDevicesAtTheirPorts) {
   panelsim::Server& z3 = Serve(panelsim::DeviceType::Z3Usb, "1-1.4");
   panelsim::Server& brg = Serve(panelsim::DeviceType::Z2UsbBrg, "1-2");
   Serve(panelsim::DeviceType::Z2Usb, "");  // no port: not on any hub
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   const int n = IO_Refresh_ForHub();
-  testing::internal::GetCapturedStdout();
+  corlink::test::CapturedLog();
   ASSERT_EQ(n, 2);
 
   CorlinkHubDevice rec;
@@ -181,14 +182,15 @@ TEST_F(BridgeHubRig, Z5ModeBridgeStartsTheHelperEachRefreshAndIsNotListed) {
   Serve(panelsim::DeviceType::Z2UsbBrg, "1-2", 0x3a02, "z5-one");
   Serve(panelsim::DeviceType::Z2UsbBrg, "1-3", 0x3a02, "z5-two");
   Serve(panelsim::DeviceType::Z3Usb, "1-1");
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_Refresh_ForHub(), 1);
-  EXPECT_EQ(HelperRuns(), (std::vector<std::string>{"./ChangeModeAny args=0", "./ChangeModeAny args=0"}));
+  EXPECT_EQ(HelperRuns(),
+            (std::vector<std::string>{"./ChangeModeAny args=0", "./ChangeModeAny args=0"}));
   EXPECT_EQ(fs::current_path(), fs::path(dir_));
 
   IO_SetAutoChangeToZ1_ForHub(0);
   EXPECT_EQ(IO_Refresh_ForHub(), 3);
-  testing::internal::GetCapturedStdout();
+  corlink::test::CapturedLog();
   EXPECT_EQ(HelperRuns().size(), 2u);
   CorlinkHubDevice rec;
   EXPECT_NE(std::string(IO_GetDeviceByPort_ForHub(&rec, 3, 0)->device_path).find("pid_3a02&col04"),

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "raw_data_rig.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ TEST_P(FeatureTypes, RawModeReadAndReportToOs) {
 
 INSTANTIATE_TEST_SUITE_P(Z1, FeatureTypes,
                          ::testing::Values(FeatureCase{DeviceType::NotSet, corlink::NOT_SET},
-                                           FeatureCase{DeviceType::Z2UsbBrg, corlink::DEV_Z2_USB_BRG},
+                                           FeatureCase{DeviceType::Z2UsbBrg,
+                                                       corlink::DEV_Z2_USB_BRG},
                                            FeatureCase{DeviceType::Z2I2c, corlink::DEV_Z2_I2C}));
 
 TEST(Z1Retries, NackIsRetriedAfterTheDelayUntilTheCountRunsOut) {
@@ -78,9 +80,9 @@ TEST(Z1Retries, NackIsRetriedAfterTheDelayUntilTheCountRunsOut) {
   rig.sim().faults().Add({FaultKind::Nack, 0x86, 0, -1});
   uint8_t buf[52];
   uint32_t n = 0;
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_ReadData(fd, kReady, buf, &n), -2);
-  std::string out = testing::internal::GetCapturedStdout();
+  std::string out = corlink::test::CapturedLog();
   EXPECT_EQ(Occurrences(out, "NACK/RETRY!!\n"), 5);
   EXPECT_EQ(rig.sim().CommandCount(0x86), 5);
   EXPECT_EQ(CountSleeps(200), 4);  // the retry delay between attempts
@@ -99,15 +101,15 @@ TEST(Z1Retries, BadAnswersEndWithTheLastAttemptsResult) {
   uint8_t buf[52];
   uint32_t n = 0;
   rig.sim().faults().Add({FaultKind::BadCrc, 0x86, 0, -1});
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_ReadData(fd, kReady, buf, &n), -1);
-  EXPECT_EQ(Occurrences(testing::internal::GetCapturedStdout(), "CRC check failed!\n"), 5);
+  EXPECT_EQ(Occurrences(corlink::test::CapturedLog(), "CRC check failed!\n"), 5);
 
   rig.sim().faults().Clear();
   rig.sim().faults().Add({FaultKind::WrongLength, 0x86, 0, 1});
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_ReadData(fd, kReady, buf, &n), 0);  // the second attempt is fine
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Wrong response format!\n"), std::string::npos);
+  EXPECT_NE(corlink::test::CapturedLog().find("Wrong response format!\n"), std::string::npos);
 }
 
 TEST(Z1Retries, RetryCountZeroSendsNothing) {
@@ -127,9 +129,9 @@ TEST(Z1Retries, SetModeRefusedUntilTheCountRunsOut) {
   int fd = rig.Open(DeviceType::Z2UsbBrg, corlink::DEV_Z2_USB_BRG);
   ASSERT_GE(fd, 0);
   rig.sim().faults().Add({FaultKind::Nack, 0x85, 0, -1});
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_SetRawMode(fd, 0x121), -2);
-  EXPECT_EQ(Occurrences(testing::internal::GetCapturedStdout(), "Z1 retry/ No ACK!\n"), 5);
+  EXPECT_EQ(Occurrences(corlink::test::CapturedLog(), "Z1 retry/ No ACK!\n"), 5);
   EXPECT_EQ(rig.sim().CommandCount(0x85), 5);
 }
 
@@ -173,9 +175,9 @@ TEST(UsbBrgEp1, ConfirmsModeAndReadsBufferedData) {
   both.insert(both.end(), b, b + 15);
   EXPECT_NE(std::search(block.begin(), block.end(), both.begin(), both.end()), block.end());
 
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_FALSE(IO_ReportToOS(fd, false, false));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Not support, type = DEV_USB_BRG_EP1");
+  EXPECT_EQ(corlink::test::CapturedLog(), "Not support, type = DEV_USB_BRG_EP1");
   EXPECT_EQ(IO_SetRawMode(fd, 0), 0);
   EXPECT_EQ(rig.sim().firmware().State().mode_word, 0);
 }
@@ -187,7 +189,8 @@ TEST(Z2Usb, LetterCommands) {
   int fd = rig.Open(DeviceType::Z2Usb, corlink::DEV_Z2_USB);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(IO_SetRawMode(fd, 0x121), 0);
-  EXPECT_EQ(rig.LastOutput(1), (Bytes{0x09, 'x', 0x21, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(rig.LastOutput(1),
+            (Bytes{0x09, 'x', 0x21, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   uint8_t buf[52];
   uint32_t n = 0;
   rig.sim().ClearLog();
@@ -195,7 +198,8 @@ TEST(Z2Usb, LetterCommands) {
   EXPECT_EQ(n, 16u);
   EXPECT_EQ(Bytes(buf, buf + 16), rig.Peek(0, kReady, 16));
   const Bytes request = rig.LastOutput(1);
-  EXPECT_EQ(Bytes(request.begin(), request.begin() + 8), (Bytes{0x09, 0x1E, 0, 0, 0x00, 0x00, 0x00, 0x50}));
+  EXPECT_EQ(Bytes(request.begin(), request.begin() + 8),
+            (Bytes{0x09, 0x1E, 0, 0, 0x00, 0x00, 0x00, 0x50}));
 
   rig.sim().ClearLog();
   EXPECT_EQ(IO_ReadData(fd, 0, buf, &n), 0);
@@ -232,7 +236,8 @@ TEST(Z6Slave, TunnelAndReportForms) {
   EXPECT_TRUE(IO_ReportToOS(fd, false, false));
   Bytes z = rig.LastOutput(1);
   EXPECT_EQ(Bytes(z.begin(), z.begin() + 4), (Bytes{0x09, 'Z', '0', 0}));
-  std::snprintf(corlink::State().device_path, sizeof corlink::State().device_path, "/dev/hidraw9#vid_6b3e&pid_3a08");
+  std::snprintf(corlink::State().device_path, sizeof corlink::State().device_path,
+                "/dev/hidraw9#vid_6b3e&pid_3a08");
   EXPECT_TRUE(IO_ReportToOS(fd, false, false));
   z = rig.LastOutput(2);
   EXPECT_EQ(Bytes(z.begin(), z.begin() + 4), (Bytes{0x09, 'Z', 0xA5, '0'}));
@@ -412,9 +417,9 @@ TEST(Z7Slave, TunnelledCommandsAndMasterReport) {
   EXPECT_EQ(buf, rig.Peek(2, kRaw, kChipBlock));
 
   rig.sim().faults().Add({FaultKind::WrongLength, 0x86, 0, 1});
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   EXPECT_EQ(IO_ReadData(fd, kRaw, buf.data(), &n), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "slave cmd ack length error\n");
+  EXPECT_EQ(corlink::test::CapturedLog(), "slave cmd ack length error\n");
   rig.sim().faults().Add({FaultKind::WrongLength, 0x86, 0, 1});
   EXPECT_EQ(IO_BurstReadData(fd, kRaw, 100, buf.data(), &n), -1);
 }
@@ -450,16 +455,17 @@ INSTANTIATE_TEST_SUITE_P(Masters, Cascade,
 
 TEST(Unsupported, EveryExportFailsWithoutSending) {
   Rig rig;
-  for (int32_t type : {corlink::UNKNOWN, corlink::DEV_Z3_I2C, corlink::DEV_SPI, corlink::DEV_Z2_I2C_MASTER}) {
+  for (int32_t type :
+       {corlink::UNKNOWN, corlink::DEV_Z3_I2C, corlink::DEV_SPI, corlink::DEV_Z2_I2C_MASTER}) {
     corlink::State().device_type = type;
     uint8_t buf[52];
     uint32_t n = 7;
     EXPECT_EQ(IO_SetRawMode(-1, 0x121), -1);
     EXPECT_EQ(IO_ReadData(-1, kRaw, buf, &n), -1);
     EXPECT_EQ(IO_BurstReadData(-1, kRaw, 52, buf, &n), -1);
-    testing::internal::CaptureStdout();
+    corlink::test::CaptureLog();
     EXPECT_FALSE(IO_ReportToOS(-1, true, false));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(corlink::test::CapturedLog(),
               std::string("Not support, type = ") + corlink::DeviceTypeName(type));
   }
   corlink::State().device_type = corlink::DEV_Z3_USB;

@@ -15,11 +15,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "corlink.h"
 #include "panelsim/served_panel.h"
+#include "support/log_capture.h"
 
 extern char** environ;
 
@@ -252,6 +254,29 @@ TEST_F(CorlinkProgram, ExitCodesForABadArgumentAndForNoDevice) {
   EXPECT_FALSE(none.err.empty());
 }
 
+// Every panel is listed, also two of one type (the second names its own socket), and each
+// line's path opens that panel with --device.
+TEST_F(CorlinkProgram, ListShowsEveryPanelAlsoTwoOfOneType) {
+  panelsim::ServedPanel panel(dir_ / "devices");
+  std::string error;
+  ASSERT_TRUE(panel.Start(panelsim::ServedPanel::SmallCascade(), &error)) << error;
+  panelsim::ServerConfig cfg = panelsim::ServedPanel::SmallCascade();
+  cfg.folder = panel.folder().string();
+  cfg.name = "panelsim-second";
+  const std::unique_ptr<panelsim::Server> second = panelsim::Server::Start(cfg, &error);
+  ASSERT_NE(second, nullptr) << error;
+  const Ran ran = RunCorlink({"list"});
+  EXPECT_EQ(ran.exit, 0) << ran.err;
+  for (const std::string& socket : {panel.server()->SocketPath(), second->SocketPath()}) {
+    const std::string line = "DEV_Z3_USB\t" + socket + "#vid_6b3e&pid_3a06\n";
+    EXPECT_NE(ran.out.find(line), std::string::npos) << ran.out;
+  }
+  const Ran info =
+      RunCorlink({"--json", "--device", second->SocketPath() + "#vid_6b3e&pid_3a06", "info"});
+  EXPECT_EQ(info.exit, 0) << info.err;
+  EXPECT_NE(info.out.find(second->SocketPath()), std::string::npos) << info.out;
+}
+
 // A raw image of n bytes and the file that holds it.
 std::vector<uint8_t> WriteImage(const fs::path& file, size_t n) {
   std::vector<uint8_t> image(n);
@@ -294,10 +319,10 @@ TEST_F(CorlinkProgram, OneProgramAtATimeOnAPanel) {
       RunCorlink({"flash", (dir_ / "image.bin").string(), "--address", "0x3000"}, [&](pid_t pid) {
         if (tried || panel.server()->firmware().State().update_frames < 3) return;
         tried = true;
-        testing::internal::CaptureStdout();
+        corlink::test::CaptureLog();
         second = IO_OpenDevice(0);
         second_errno = errno;
-        said = testing::internal::GetCapturedStdout();
+        said = corlink::test::CapturedLog();
         if (second >= 0) close(second);
         EXPECT_NE(said.find("is in use by process " + std::to_string(pid) + " (corlink)"),
                   std::string::npos)
@@ -310,10 +335,10 @@ TEST_F(CorlinkProgram, OneProgramAtATimeOnAPanel) {
   EXPECT_EQ(panel.server()->firmware().PeekMemory(0, 0x3000, static_cast<int>(image.size())),
             image);
 
-  testing::internal::CaptureStdout();
+  corlink::test::CaptureLog();
   const int a = IO_OpenDevice(0);
   const int b = IO_OpenDevice(0);  // again, without closing the first
-  testing::internal::GetCapturedStdout();
+  corlink::test::CapturedLog();
   ASSERT_GE(a, 0);
   ASSERT_GE(b, 0);
   EXPECT_NE(a, b);

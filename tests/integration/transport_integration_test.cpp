@@ -13,6 +13,7 @@
 #include "hid/hid_port.h"
 #include "panelsim/server.h"
 #include "support/transport_fixture.h"
+#include "support/z3_links.h"
 #include "transport/feature_channel.h"
 #include "transport/log.h"
 #include "transport/memory_read.h"
@@ -150,7 +151,7 @@ TEST_F(PanelsimTest, Z2LetterReadAndItsTimeOut) {
 
 TEST_F(PanelsimTest, Z2LetterCommandIsWrittenOnce) {
   Serve(panelsim::DeviceType::Z2Usb);
-  uint8_t* r = Z2ClearReport('x');
+  Z2Report r = Z2Letter('x');
   r[2] = 0x21;
   EXPECT_EQ(Z2Command(fd_, r), 0);
   EXPECT_TRUE(RecordedSleeps().empty());
@@ -180,7 +181,7 @@ TEST_F(PanelsimTest, Z6SlaveAnswerClaimingTwentyBytesYieldsFourteen) {
 
 TEST_F(PanelsimTest, Z3ReadsFiftyTwoBytes) {
   Serve(panelsim::DeviceType::Z3Usb);
-  ASSERT_EQ(Z3ReadMemory(fd_, kBase, buf_, &count_), 0);
+  ASSERT_EQ(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), 0);
   EXPECT_EQ(count_, 52u);
   EXPECT_EQ(Got(buf_, count_), Peek(0, kBase, 52));
   // The request as it crossed the wire: the whole 64-byte report.
@@ -199,7 +200,7 @@ TEST_F(PanelsimTest, Z3CrcMismatchEndsTheStatusReadWithoutASecondRead) {
   uint8_t payload[6];
   Z3ReadPayload(kBase, 52, payload);
   Capture();
-  EXPECT_EQ(Z3Exchange(fd_, 0x86, payload, 6, {3000, 3000, 0, 1}, nullptr), -2);
+  EXPECT_EQ(Exchange(Usb(fd_), 0x86, payload, 6, {3000, 3000, 0, 1}, nullptr), -2);
   std::string out = Output();
   EXPECT_EQ(Count(out, "crc mismatch"), 1);
   EXPECT_EQ(Count(out, "SleepEx timeout"), 0);  // a second read would have timed out
@@ -207,7 +208,7 @@ TEST_F(PanelsimTest, Z3CrcMismatchEndsTheStatusReadWithoutASecondRead) {
   // The full exchange retries and succeeds.
   Fault(FaultKind::BadCrc, 0x86);
   Capture();
-  ASSERT_EQ(Z3ReadMemory(fd_, kBase, buf_, &count_), 0);
+  ASSERT_EQ(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), 0);
   EXPECT_EQ(Count(Output(), "crc mismatch"), 1);
   EXPECT_EQ(Got(buf_, count_), Peek(0, kBase, 52));
 }
@@ -216,8 +217,9 @@ TEST_F(PanelsimTest, Z3TimeOutPrintsItsMessageThenTheRetrySucceeds) {
   Serve(panelsim::DeviceType::Z3Usb);
   Fault(FaultKind::Drop, 0x86);
   Capture();
-  ASSERT_EQ(Z3ReadMemory(fd_, kBase, buf_, &count_), 0);
-  EXPECT_EQ(Output(), "<IO_Err(r)=0x006E(110)> SleepEx timeout\n<IO_Err(r)=0x006E(110)> SleepEx timeout\n");
+  ASSERT_EQ(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), 0);
+  EXPECT_EQ(Output(),
+            "<IO_Err(r)=0x006E(110)> SleepEx timeout\n<IO_Err(r)=0x006E(110)> SleepEx timeout\n");
   EXPECT_EQ(Got(buf_, count_), Peek(0, kBase, 52));
   EXPECT_EQ(server_->CommandCount(0x86), 2);
 }
@@ -226,7 +228,7 @@ TEST_F(PanelsimTest, Z3LateAnswerIsTakenByTheSecondReadAfterTheCancel) {
   Serve(panelsim::DeviceType::Z3Usb);
   Fault(FaultKind::Late, 0x86, 1, kCap * 3 / 2);  // between the two reads
   Capture();
-  ASSERT_EQ(Z3ReadMemory(fd_, kBase, buf_, &count_), 0);
+  ASSERT_EQ(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), 0);
   EXPECT_EQ(Output(), "<IO_Err(r)=0x006E(110)> SleepEx timeout\n");
   EXPECT_EQ(server_->CommandCount(0x86), 1);
 }
@@ -234,12 +236,12 @@ TEST_F(PanelsimTest, Z3LateAnswerIsTakenByTheSecondReadAfterTheCancel) {
 TEST_F(PanelsimTest, Z3RefusalsAndGarbage) {
   Serve(panelsim::DeviceType::Z3Usb);
   Fault(FaultKind::NackReason1, 0x86);
-  EXPECT_EQ(Z3ReadMemory(fd_, kBase, buf_, &count_), -3);
+  EXPECT_EQ(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), -3);
   Fault(FaultKind::Nack, 0x86);
-  EXPECT_EQ(Z3ReadMemory(fd_, kBase, buf_, &count_), -1);
+  EXPECT_EQ(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), -1);
   Fault(FaultKind::Garbage, 0x86, -1);
   Capture();
-  EXPECT_EQ(Z3ReadMemory(fd_, kBase, buf_, &count_), -2);
+  EXPECT_EQ(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), -2);
   Output();
   EXPECT_EQ(server_->CommandCount(0x86), 2 + 3);
 }
@@ -248,7 +250,7 @@ TEST_F(PanelsimTest, Z3UnplugInTheMiddleFails) {
   Serve(panelsim::DeviceType::Z3Usb);
   Fault(FaultKind::Unplug, 0x86);
   Capture();
-  EXPECT_LT(Z3ReadMemory(fd_, kBase, buf_, &count_), 0);
+  EXPECT_LT(Z3ReadMemory(Usb(fd_), kBase, buf_, &count_), 0);
   EXPECT_NE(Output().find("<CMD_ERR(R)="), std::string::npos);
 }
 
@@ -256,7 +258,7 @@ TEST_F(PanelsimTest, Z3UnplugInTheMiddleFails) {
 
 TEST_F(PanelsimTest, Z7SlaveReadsThroughTheTunnel) {
   Serve(panelsim::DeviceType::Z3Usb);
-  ASSERT_EQ(Z7ReadMemory(fd_, 6, kBase, buf_, &count_), 0);  // slave 2
+  ASSERT_EQ(Z3ReadMemory(Z7(fd_, 6), kBase, buf_, &count_), 0);  // slave 2
   EXPECT_EQ(Got(buf_, count_), Peek(2, kBase, 52));
 }
 
@@ -264,7 +266,7 @@ TEST_F(PanelsimTest, Z7MasterAcknowledgementIsALengthError) {
   Serve(panelsim::DeviceType::Z3Usb);
   Fault(FaultKind::WrongLength, 0x86);
   Capture();
-  EXPECT_EQ(Z7ReadMemory(fd_, 5, kBase, buf_, &count_), -1);
+  EXPECT_EQ(Z3ReadMemory(Z7(fd_, 5), kBase, buf_, &count_), -1);
   EXPECT_EQ(Output(), "slave cmd ack length error\n");
 }
 
@@ -272,14 +274,14 @@ TEST_F(PanelsimTest, Z7CrcFailuresAndRefusals) {
   Serve(panelsim::DeviceType::Z3Usb);
   Fault(FaultKind::BadInnerCrc, 0x86);
   Capture();
-  EXPECT_EQ(Z7ReadMemory(fd_, 5, kBase, buf_, &count_), -2);
+  EXPECT_EQ(Z3ReadMemory(Z7(fd_, 5), kBase, buf_, &count_), -2);
   Fault(FaultKind::BadCrc, 0x86);
-  EXPECT_EQ(Z7ReadMemory(fd_, 5, kBase, buf_, &count_), -2);
+  EXPECT_EQ(Z3ReadMemory(Z7(fd_, 5), kBase, buf_, &count_), -2);
   EXPECT_EQ(Count(Output(), "crc mismatch"), 2);
   Fault(FaultKind::NackReason1, 0x86);
-  EXPECT_EQ(Z7ReadMemory(fd_, 5, kBase, buf_, &count_), -3);
+  EXPECT_EQ(Z3ReadMemory(Z7(fd_, 5), kBase, buf_, &count_), -3);
   Fault(FaultKind::Nack, 0x86);
-  EXPECT_EQ(Z7ReadMemory(fd_, 5, kBase, buf_, &count_), -1);
+  EXPECT_EQ(Z3ReadMemory(Z7(fd_, 5), kBase, buf_, &count_), -1);
 }
 
 TEST_F(PanelsimTest, Z7SilenceRunsOutAfterTheTunnelRetryCount) {
@@ -287,7 +289,7 @@ TEST_F(PanelsimTest, Z7SilenceRunsOutAfterTheTunnelRetryCount) {
   Fault(FaultKind::Drop, 0x86);
   SetRetryValue(2, 200);
   Capture();
-  EXPECT_EQ(Z7ReadMemory(fd_, 5, kBase, buf_, &count_), -2);
+  EXPECT_EQ(Z3ReadMemory(Z7(fd_, 5), kBase, buf_, &count_), -2);
   EXPECT_EQ(Output(), "<IO_Err(r)=110>  SleepEx timeout\n<IO_Err(r)=110>  SleepEx timeout\n");
 }
 
@@ -295,18 +297,18 @@ TEST_F(PanelsimTest, Z7SilenceRunsOutAfterTheTunnelRetryCount) {
 
 TEST_F(PanelsimTest, HidOverI2cReadsAndJudgesItsAnswers) {
   Serve(panelsim::DeviceType::Z3HidOverI2c);
-  ASSERT_EQ(HidOverI2cReadMemory(fd_, kBase, buf_, &count_), 0);
+  ASSERT_EQ(Z3ReadMemory(Hoi(fd_), kBase, buf_, &count_), 0);
   EXPECT_EQ(Got(buf_, count_), Peek(0, kBase, 52));
   Fault(FaultKind::BadCrc, 0x86);
   Capture();
-  ASSERT_EQ(HidOverI2cReadMemory(fd_, kBase, buf_, &count_), 0);
+  ASSERT_EQ(Z3ReadMemory(Hoi(fd_), kBase, buf_, &count_), 0);
   EXPECT_EQ(Count(Output(), "crc mismatch"), 1);
   Fault(FaultKind::NackReason1, 0x86);
-  EXPECT_EQ(HidOverI2cReadMemory(fd_, kBase, buf_, &count_), -3);
+  EXPECT_EQ(Z3ReadMemory(Hoi(fd_), kBase, buf_, &count_), -3);
   const uint8_t mode[2] = {0x21, 0x01};
   uint16_t value = 0;
   RecordedSleeps().clear();
-  EXPECT_EQ(HidOverI2cExchange(fd_, 0x85, mode, 2, {20, 20, 3}, &value), 0);
+  EXPECT_EQ(Exchange(Hoi(fd_), 0x85, mode, 2, {20, 20, 3}, &value), 0);
   EXPECT_EQ(RecordedSleeps(), std::vector<unsigned>{3});
 }
 
@@ -314,7 +316,7 @@ TEST_F(PanelsimTest, HidOverI2cDumpsAtVerboseLevelOne) {
   Serve(panelsim::DeviceType::Z3HidOverI2c);
   SetVerbose(1);
   Capture();
-  ASSERT_EQ(HidOverI2cReadMemory(fd_, kBase, buf_, &count_), 0);
+  ASSERT_EQ(Z3ReadMemory(Hoi(fd_), kBase, buf_, &count_), 0);
   std::string out = Output();
   EXPECT_EQ(out.rfind("W: 09 00 86 ", 0), 0u) << out;
   EXPECT_NE(out.find("...\nR: 0a "), std::string::npos) << out;

@@ -52,16 +52,19 @@ int main() {
   // A single chip: status word [3, 0x10, 0, 0]; geometry [chip 0, drive, sense, 0].
   uint8_t buf[corlink::transport::kMemoryReadMax] = {};
   uint32_t count = 0;
-  int rc = corlink::transport::Z3ReadMemory(fd, 0xA000C024, buf, &count);
+  int rc = corlink::transport::Z3ReadMemory({fd, corlink::transport::Z3Carrier::kUsb}, 0xA000C024,
+                                            buf, &count);
   std::printf("KERNEL-E2E: status rc %d count %u: %02x %02x %02x %02x\n", rc, count, buf[0], buf[1],
               buf[2], buf[3]);
   Check(rc == 0 && count >= 4 && buf[0] == 3 && buf[1] == 0x10 && buf[3] == 0,
         "chip status read over hidraw");
-  rc = corlink::transport::Z3ReadMemory(fd, 0x5A000000, buf, &count);
+  rc = corlink::transport::Z3ReadMemory({fd, corlink::transport::Z3Carrier::kUsb}, 0x5A000000, buf,
+                                        &count);
   std::printf("KERNEL-E2E: geometry rc %d count %u: %02x %02x %02x %02x\n", rc, count, buf[0],
               buf[1], buf[2], buf[3]);
   // panelsim runs with --drive 20 --sense 16 (see run_kernel_e2e.sh).
-  Check(rc == 0 && buf[1] == 20 && buf[2] == 16, "geometry read over hidraw: 20 drive, 16 sense lines");
+  Check(rc == 0 && buf[1] == 20 && buf[2] == 16,
+        "geometry read over hidraw: 20 drive, 16 sense lines");
   Check(close(fd) == 0, "close() releases the handle");
   return failures == 0 ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "bridge/bridge.h"
 
+#include "commands/family.h"
 #include "corlink.h"
 #include "device_type.h"
 #include "hid/hid_port.h"
@@ -51,7 +52,10 @@ BridgeReport ChangeToAnyReport(uint16_t product) {
 
 BridgeReport ResetReport() { return CommandReport('R'); }
 
-bool IsBridgeType(int32_t type) { return type == DEV_Z2_USB_BRG || type == DEV_USB_BRG_EP1; }
+bool IsBridgeType(int32_t type) {
+  const commands::Family* family = commands::FamilyFor(type);
+  return family && family->bridge_controls;
+}
 
 int SendBridgeReport(int fd, const BridgeReport& report) {
   if (!IsBridgeType(State().device_type)) return CORLINK_ERR_FAILED;

@@ -1,10 +1,10 @@
 // Maintenance commands: reset, recalibration, firmware update, memory access, power and
 // button mode, the block CRC and the pass-through commands.
 //
-// Each protocol family fills one table of these commands; the exports look the table up
-// by the library's current device type and call the entry, so adding a command is one
-// entry per family. An empty entry means the family has no such command: the export
-// returns its failure value (-1, or false for the bool exports).
+// Each protocol family fills one table of these commands (its family description points
+// to it), so adding a command is one entry per family. An empty entry means the family has
+// no such command: the export returns its failure value (-1, or false for the bool
+// exports).
 //
 // Results: 0 success; -1 failure; -2 the retries ran out without a valid answer (or the
 // chip kept refusing); -3 a Z3 chip refused with reason 1.
@@ -30,18 +30,15 @@ struct MaintenanceTable {
   bool (*cmd_write)(int fd, const uint8_t* packet);
 };
 
-// Bytes per firmware data frame and where the firmware image goes, by device type.
+// Where the firmware image goes and the bytes per firmware data frame.
 struct FirmwareUnit {
   uint32_t address;
   uint8_t length;
 };
-FirmwareUnit FirmwareUnitOf(int32_t type);
-
-// The table of the family that serves type, or nullptr for a type without commands.
-const MaintenanceTable* MaintenanceTableFor(int32_t type);
 
 // One table per family.
-const MaintenanceTable& Z1MaintenanceTable();          // feature channel and Z6 tunnel
+const MaintenanceTable& Z1MaintenanceTable();          // feature channel
+const MaintenanceTable& Z6MaintenanceTable();          // Z1 commands through the Z6 tunnel
 const MaintenanceTable& Z2MaintenanceTable();          // Z2 letter commands
 const MaintenanceTable& Z3UsbMaintenanceTable();       // 64-byte reports
 const MaintenanceTable& HidOverI2cMaintenanceTable();  // 58-byte reports
@@ -67,6 +64,11 @@ inline constexpr unsigned kBlockCrcLongPauseMs = 3000;
 
 // Firmware data words travel with their four bytes in reverse order. Writes ceil(n / 4)
 // words (the last one zero-padded) to out; returns the bytes written.
-size_t ReverseWords(const uint8_t* data, size_t n, uint8_t* out);
+inline size_t ReverseWords(const uint8_t* data, size_t n, uint8_t* out) {
+  const size_t words = (n + 3) / 4;
+  for (size_t i = 0; i < words * 4; ++i) out[i] = 0;
+  for (size_t i = 0; i < n; ++i) out[(i / 4) * 4 + 3 - i % 4] = data[i];
+  return words * 4;
+}
 
 }  // namespace corlink::commands

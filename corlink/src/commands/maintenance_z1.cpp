@@ -5,6 +5,8 @@
 
 #include "commands/maintenance.h"
 #include "corlink.h"
+#include "log_sink.h"
+#include "transport/bytes.h"
 #include "transport/crc.h"
 #include "transport/z1_protocol.h"
 
@@ -12,26 +14,15 @@ namespace corlink::commands {
 
 namespace {
 
+using transport::Be32;
+using transport::PutBe32;
 using transport::RunZ1Loop;
 using transport::Z1Link;
-using transport::Z1LinkFor;
 using transport::Z1LoopPolicy;
 using transport::Z1Next;
 using transport::Z1Step;
 
 constexpr size_t kZ1FrameBytes = 12;
-
-void PutBe32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v >> 24);
-  p[1] = static_cast<uint8_t>(v >> 16);
-  p[2] = static_cast<uint8_t>(v >> 8);
-  p[3] = static_cast<uint8_t>(v);
-}
-
-uint32_t Be32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
 
 // True when the n bytes before the last two carry that CRC (big-endian).
 bool TailCrcOk(const uint8_t* r, size_t len) {
@@ -54,10 +45,10 @@ size_t ReceiveOnce(const Z1Link& link, uint8_t command, uint8_t* r) {
 Z1Step AckTailVerdict(const uint8_t* r, uint8_t t0, uint8_t t1, const char* correct,
                       const char* unknown) {
   if (r[2] == t0 && r[3] == t1) {
-    std::printf("%s", correct);
+    Log("%s", correct);
     return {Z1Next::kDone, CORLINK_OK};
   }
-  std::printf("%s", unknown);
+  Log("%s", unknown);
   return {Z1Next::kDone, CORLINK_ERR_FAILED};
 }
 
@@ -65,67 +56,64 @@ Z1Step AckTailVerdict(const uint8_t* r, uint8_t t0, uint8_t t1, const char* corr
 // says what to do: try again after a wrong length, give up after a wrong CRC.
 bool CrcAnswerOk(const uint8_t* r, size_t len, size_t want, Z1Step* step) {
   if (len != want) {
-    std::printf("Wrong response format!\n");
+    Log("Wrong response format!\n");
     *step = {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     return false;
   }
   if (!TailCrcOk(r, len)) {
-    std::printf("CRC check failed!\n");
+    Log("CRC check failed!\n");
     *step = {Z1Next::kDone, CORLINK_ERR_FAILED};
     return false;
   }
   return true;
 }
 
-int Reset(int fd) {
-  const Z1Link link = Z1LinkFor(fd);
+int Reset(const Z1Link& link) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     const size_t len = ReceiveOnce(link, kCmdReset, r);
     if (IsAck4(r, len))
       return AckTailVerdict(r, 0xFF, 0xFF, "reset ack correctly!\n", "reset ack unknown format!\n");
-    std::printf("x");
+    Log("x");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
 }
 
-int Recalibrate(int fd) {
-  const Z1Link link = Z1LinkFor(fd);
+int Recalibrate(const Z1Link& link) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     const size_t len = ReceiveOnce(link, kCmdRecalibrate, r);
     if (len != 4) {
-      std::printf("Z1 calibration byte cnt error!\n");
+      Log("Z1 calibration byte cnt error!\n");
       return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     }
     if (IsAck4(r, len)) {
       return AckTailVerdict(r, 'Z', '1', "Z1 calibration ack correctly!\n",
                             "Z1 calibration ack unknown format!\n");
     }
-    if (r[0] == 0x00 && r[1] == 0x40) std::printf("Z1 calibration NACK/RETRY!!\n");
+    if (r[0] == 0x00 && r[1] == 0x40) Log("Z1 calibration NACK/RETRY!!\n");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
 }
 
-int WaitReady(int fd) {
-  const Z1Link link = Z1LinkFor(fd);
+int WaitReady(const Z1Link& link) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     const size_t len = ReceiveOnce(link, kCmdWaitReady, r);
     if (len != 6) return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     if (r[0] != 0x00 || r[1] != 0x80) {
-      std::printf("Wrong response format! line %d\n", 884);
+      Log("Wrong response format! line %d\n", 884);
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
     if (r[2] == 0xFF && r[3] == 0xFF && r[4] == 0xFF && r[5] == 0xFF) {
-      std::printf("\nupdate rom success!\n");
+      Log("\nupdate rom success!\n");
       return {Z1Next::kDone, CORLINK_OK};
     }
     if (r[2] == 0xFF && r[3] == 0xFF && r[4] == 0xDE && r[5] == 0xAD) {
-      std::printf("\nupdate rom failed!\n");
+      Log("\nupdate rom failed!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    std::printf("\nUnknown report\n");
+    Log("\nUnknown report\n");
     return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
   });
 }
@@ -138,13 +126,12 @@ struct AckLoop {
   int attempt = 0;
 
   Z1Step Retry() {
-    std::printf("R%d", attempt);
-    return {Z1Next::kRetry, refused ? CORLINK_ERR_RETRIES : CORLINK_ERR_FAILED};
+    Log("R%d", attempt);
+    return {Z1Next::kRetry, RunOutResult(refused)};
   }
 };
 
-int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
-  const Z1Link link = Z1LinkFor(fd);
+int UpdateInfo(const Z1Link& link, uint32_t address, uint32_t length, uint8_t /*flag*/) {
   uint8_t payload[8];
   PutBe32(payload, address);
   payload[4] = static_cast<uint8_t>(length >> 8);
@@ -169,7 +156,7 @@ int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
       return loop.Retry();
     }
     if (id != 0xFFFF) {
-      std::printf("The ack of 0x83 cmd is 0x%x not 0xffff! Maybe file length too large?\n", id);
+      Log("The ack of 0x83 cmd is 0x%x not 0xffff! Maybe file length too large?\n", id);
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
     if (acked) return {Z1Next::kDone, CORLINK_OK};
@@ -178,9 +165,8 @@ int UpdateInfo(int fd, uint32_t address, uint32_t length, uint8_t /*flag*/) {
   });
 }
 
-int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
+int UpdateData(const Z1Link& link, const uint8_t* data, uint8_t length, uint16_t frame_id) {
   if (length < kZ1FrameBytes) return CORLINK_ERR_FAILED;
-  const Z1Link link = Z1LinkFor(fd);
   uint8_t payload[kZ1FrameBytes + 2];
   std::memcpy(payload, data, kZ1FrameBytes);
   transport::AppendCrcBigEndian(payload, kZ1FrameBytes);
@@ -202,8 +188,7 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
       return loop.Retry();
     }
     if (id != frame_id) {
-      std::printf(
-          "Error.. Not supported. Z1 requires an data frame id that is not current transmitting "
+      Log("Error.. Not supported. Z1 requires an data frame id that is not current transmitting "
           "id!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
@@ -212,8 +197,7 @@ int UpdateData(int fd, const uint8_t* data, uint8_t length, uint16_t frame_id) {
   });
 }
 
-int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* out) {
-  const Z1Link link = Z1LinkFor(fd);
+int Memory(const Z1Link& link, uint32_t address, uint32_t word2, uint32_t word3, int32_t* out) {
   uint8_t payload[14];
   PutBe32(payload, address);
   PutBe32(payload + 4, word2);
@@ -228,29 +212,26 @@ int Memory(int fd, uint32_t address, uint32_t word2, uint32_t word3, int32_t* ou
       return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (r[0] == 0x00 && r[1] == 0x40) {
-        std::printf("Setting cmd failed with NACK\n");
+        Log("Setting cmd failed with NACK\n");
         return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
       }
-      std::printf("Setting cmd failed with strange NACK packet\n");
+      Log("Setting cmd failed with strange NACK packet\n");
       return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
     if (len != 6) {
-      std::printf("Wrong response format!");
+      Log("Wrong response format!");
       return {Z1Next::kRetry, CORLINK_ERR_FAILED};
     }
     if (!TailCrcOk(r, len)) {
-      std::printf("CRC error!!\n");
+      Log("CRC error!!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    *out =
-        static_cast<int32_t>(static_cast<uint32_t>(r[0]) | static_cast<uint32_t>(r[1]) << 8 |
-                             static_cast<uint32_t>(r[2]) << 16 | static_cast<uint32_t>(r[3]) << 24);
+    *out = static_cast<int32_t>(transport::Le32(r));
     return {Z1Next::kDone, CORLINK_OK};
   });
 }
 
-int PowerMode(int fd, int32_t* mode) {
-  const Z1Link link = Z1LinkFor(fd);
+int PowerMode(const Z1Link& link, int32_t* mode) {
   uint8_t payload[3] = {static_cast<uint8_t>(*mode)};
   transport::AppendCrcBigEndian(payload, 1);
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
@@ -267,8 +248,7 @@ int PowerMode(int fd, int32_t* mode) {
   });
 }
 
-int ButtonMode(int fd, int32_t* status) {
-  const Z1Link link = Z1LinkFor(fd);
+int ButtonMode(const Z1Link& link, int32_t* status) {
   return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     Z1Step step{};
@@ -278,34 +258,54 @@ int ButtonMode(int fd, int32_t* status) {
   });
 }
 
-bool CmdRead(int fd, uint8_t command, uint8_t* buffer, uint8_t* count) {
+bool CmdRead(const Z1Link& link, uint8_t command, uint8_t* buffer, uint8_t* count) {
   size_t len = 0;
-  const bool ok = transport::Z1Receive(Z1LinkFor(fd), command, buffer, &len);
+  const bool ok = transport::Z1Receive(link, command, buffer, &len);
   *count = static_cast<uint8_t>(len);
   return ok;
 }
 
-bool CmdWrite(int fd, const uint8_t* packet) {
-  return transport::Z1Send(Z1LinkFor(fd), packet[0], packet + 2, packet[1]);
+bool CmdWrite(const Z1Link& link, const uint8_t* packet) {
+  return transport::Z1Send(link, packet[0], packet + 2, packet[1]);
+}
+
+// The same commands on the feature channel or through the Z6 tunnel.
+template <bool kTunnel>
+Z1Link LinkOf(int fd) {
+  return kTunnel ? transport::Z6SlaveLink(fd) : transport::FeatureLink(fd);
+}
+
+// A table entry: the command on the link of its family.
+template <bool kTunnel, auto Command>
+constexpr auto kOn = [](int fd, auto... args) { return Command(LinkOf<kTunnel>(fd), args...); };
+
+template <bool kTunnel>
+MaintenanceTable MakeTable() {
+  return MaintenanceTable{
+      .reset = kOn<kTunnel, Reset>,
+      .recalibrate = kOn<kTunnel, Recalibrate>,
+      .wait_ready = kOn<kTunnel, WaitReady>,
+      .update_info = kOn<kTunnel, UpdateInfo>,
+      .update_data = kOn<kTunnel, UpdateData>,
+      .update_finish = nullptr,
+      .block_crc = nullptr,
+      .memory = kOn<kTunnel, Memory>,
+      .power_mode = kOn<kTunnel, PowerMode>,
+      .button_mode = kOn<kTunnel, ButtonMode>,
+      .cmd_read = kOn<kTunnel, CmdRead>,
+      .cmd_write = kOn<kTunnel, CmdWrite>,
+  };
 }
 
 }  // namespace
 
 const MaintenanceTable& Z1MaintenanceTable() {
-  static const MaintenanceTable table{
-      .reset = Reset,
-      .recalibrate = Recalibrate,
-      .wait_ready = WaitReady,
-      .update_info = UpdateInfo,
-      .update_data = UpdateData,
-      .update_finish = nullptr,
-      .block_crc = nullptr,
-      .memory = Memory,
-      .power_mode = PowerMode,
-      .button_mode = ButtonMode,
-      .cmd_read = CmdRead,
-      .cmd_write = CmdWrite,
-  };
+  static const MaintenanceTable table = MakeTable<false>();
+  return table;
+}
+
+const MaintenanceTable& Z6MaintenanceTable() {
+  static const MaintenanceTable table = MakeTable<true>();
   return table;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "device_type.h"
+#include "log_sink.h"
 
 namespace corlink {
 
@@ -16,7 +17,7 @@ constexpr const char* kFileName = "qortouch.ini";
 
 CustomList g_list{};
 
-void PrintUnknownType() { std::printf("The device type read from INI file is UNKNOWN.\n"); }
+void PrintUnknownType() { Log("The device type read from INI file is UNKNOWN.\n"); }
 
 bool Contains(const char* s, const char* what) { return std::strstr(s, what) != nullptr; }
 
@@ -130,8 +131,8 @@ class ListParser {
   bool Device(char* token) {
     // A full list refuses the next row, with one message, and reading stops there.
     if (list_.count >= kMaxCustomEntries) {
-      std::printf("Error: exceed max custom device number(%d), remove unused entry in qortouch.ini\n",
-                  kMaxCustomEntries);
+      Log("Error: exceed max custom device number(%d), remove unused entry in qortouch.ini\n",
+          kMaxCustomEntries);
       return false;
     }
     if (char* comma = std::strchr(token, ',')) *comma = '\0';
@@ -158,11 +159,15 @@ int32_t TypeOfSection(const char* name) {
     const char* key;
     int32_t type;
   } kSections[] = {
-      {"z2_usb_brg", DEV_Z2_USB_BRG},   {"z2_i2c_master", DEV_Z2_I2C_MASTER},
-      {"z3_usb_brg", DEV_Z3_USB_BRG},   {"z3_i2c_master", DEV_Z3_I2C_MASTER},
-      {"z2_usb", DEV_Z2_USB},           {"z3_usb", DEV_Z3_USB},
+      {"z2_usb_brg", DEV_Z2_USB_BRG},
+      {"z2_i2c_master", DEV_Z2_I2C_MASTER},
+      {"z3_usb_brg", DEV_Z3_USB_BRG},
+      {"z3_i2c_master", DEV_Z3_I2C_MASTER},
+      {"z2_usb", DEV_Z2_USB},
+      {"z3_usb", DEV_Z3_USB},
       {"z3_hid_over_i2c", DEV_Z3_HID_OVER_I2C},
-      {"spi", DEV_SPI},                 {"i2c", DEV_Z2_I2C},
+      {"spi", DEV_SPI},
+      {"i2c", DEV_Z2_I2C},
   };
   for (const auto& s : kSections)
     if (Contains(name, s.key)) return s.type;
@@ -173,8 +178,11 @@ int32_t TypeOfSection(const char* name) {
 int32_t TypeOfIds(int32_t vendor_id, int32_t product_id) {
   if (vendor_id == 0x8086) return DEV_Z2_I2C;
   switch (product_id) {
-    case 0x0100: case 0x3a04: case 0x3a05: return DEV_Z2_USB;
-    case 0x3a01: case 0x3a02: return DEV_Z2_USB_BRG;
+    case 0x0100:
+    case 0x3a04:
+    case 0x3a05: return DEV_Z2_USB;
+    case 0x3a01:
+    case 0x3a02: return DEV_Z2_USB_BRG;
     case 0x3a06: return DEV_Z3_USB;
     case 0x3a03: return DEV_Z2_I2C_MASTER;
     case 0x3a08: return DEV_SPI;
@@ -211,14 +219,13 @@ CustomList& LoadCustomList() {
   char buf[4096];
   size_t n;
   // A list holds at most 128 rows; a megabyte is far more than any real one needs.
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() < (1u << 20)) text.append(buf, n);
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() < (1u << 20))
+    text.append(buf, n);
   std::fclose(f);
   ParseCustomList(text.data(), text.size(), g_list);
   return g_list;
 }
 
-void ResetCustomListForTest() {
-  std::memset(&g_list, 0, sizeof g_list);
-}
+void ResetCustomListForTest() { std::memset(&g_list, 0, sizeof g_list); }
 
 }  // namespace corlink

@@ -2,8 +2,9 @@
 
 #include <strings.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 #include "discovery/custom_list.h"
 #include "discovery/device_match.h"
 #include "library_state.h"
+#include "log_sink.h"
 
 namespace corlink {
 
@@ -95,10 +97,10 @@ int OpenChosen(const std::string& path, bool explain, int* error) {
   *error = code;
   if (!explain || err == hid::OpenError::InUse) return -1;
   if (err == hid::OpenError::Busy) {
-    std::printf("DEVICE: CreateFile failed with ERROR_SHARING_VIOLATION, check qortouch.ini "
-                "content or reintall driver is needed.\n");
+    Log("DEVICE: CreateFile failed with ERROR_SHARING_VIOLATION, check qortouch.ini "
+        "content or reintall driver is needed.\n");
   } else if (err != hid::OpenError::NotFound) {
-    std::printf("DEVICE: CreateFile failed with error 0x%x\n", code);
+    Log("DEVICE: CreateFile failed with error 0x%x\n", code);
   }
   errno = code;
   return -1;
@@ -135,7 +137,8 @@ int32_t ClassifyPath(char* path, const std::vector<hid::DeviceInfo>& devices) {
     if (type != UNKNOWN) return type;
   }
   const Rows rows = RowsInForce();
-  for (char* p = path; *p; ++p) *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  for (char* p = path; *p; ++p)
+    *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
   for (size_t i = 0; i < rows.count; ++i)
     if (PathMatches(rows.rows[i], path)) return rows.rows[i].device_type;
   return UNKNOWN;
@@ -156,7 +159,7 @@ Discovered DiscoverAndOpen(int32_t declare) {
   Discovered found;
   for (auto& d : CurrentDiscoveryPort().enumerate()) {
     if (d.path.size() >= kMaxPath) {
-      std::printf("warning: device request path > MAXPATH, please contact programmer\n");
+      Log("warning: device request path > MAXPATH, please contact programmer\n");
       continue;
     }
     found.devices.push_back(std::move(d));
@@ -164,7 +167,7 @@ Discovered DiscoverAndOpen(int32_t declare) {
 
   // First pass: by report layout, in enumeration order.
   for (const auto& d : found.devices) {
-    if (st.verbose >= 1) std::printf("DEVICE: search report id %s\n", d.path.c_str());
+    if (st.verbose >= 1) Log("DEVICE: search report id %s\n", d.path.c_str());
     const int32_t type = ProbeLayout(d, found.devices);
     if (type != UNKNOWN && (declare == 0 || declare == type)) {
       found.path = d.path;
@@ -180,7 +183,7 @@ Discovered DiscoverAndOpen(int32_t declare) {
     if (rows.custom && st.verbose >= 1) {
       char col[16];
       CollectionString(row.collection, col, sizeof col);
-      std::printf("DEVICE: try match %s, %s\n", row.pattern, col);
+      Log("DEVICE: try match %s, %s\n", row.pattern, col);
     }
     for (const auto& d : found.devices) {
       if (PathMatches(row, d.path.c_str())) {
@@ -192,6 +195,23 @@ Discovered DiscoverAndOpen(int32_t declare) {
   }
   found.error = ENODEV;
   return found;
+}
+
+std::vector<ListedDevice> ListDevices() {
+  const std::vector<hid::DeviceInfo> devices = CurrentDiscoveryPort().enumerate();
+  std::vector<ListedDevice> listed;
+  std::vector<std::string> nodes;
+  for (const hid::DeviceInfo& d : devices) {
+    if (d.path.size() >= kMaxPath) continue;
+    if (std::find(nodes.begin(), nodes.end(), d.node) != nodes.end()) continue;
+    std::vector<char> path(d.path.begin(), d.path.end());
+    path.push_back('\0');
+    const int32_t type = ClassifyPath(path.data(), devices);
+    if (type == UNKNOWN) continue;
+    nodes.push_back(d.node);
+    listed.push_back({d.path, type});
+  }
+  return listed;
 }
 
 }  // namespace corlink

@@ -48,4 +48,12 @@ struct Discovered {
 // Runs both passes with the declared-type filter and opens what they choose.
 Discovered DiscoverAndOpen(int32_t declare);
 
+// Every device discovery recognises, with the first of its paths that a report layout or
+// a row in force names, in enumeration order. Nothing is opened.
+struct ListedDevice {
+  std::string path;
+  int32_t type;
+};
+std::vector<ListedDevice> ListDevices();
+
 }  // namespace corlink

@@ -13,9 +13,12 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "hid/virtual.h"
+#include "log_sink.h"
+#include "retry.h"
 
 namespace corlink::hid {
 
@@ -138,13 +141,12 @@ void PrintInUse(const std::string& node, int locked_fd) {
   if (::fstat(locked_fd, &st) == 0) pid = FlockHolder(ReadProcLocks(), st.st_dev, st.st_ino);
   if (pid && *pid > 0 && *pid != ::getpid()) {
     const std::string name = ProgramName(*pid);
-    std::printf("DEVICE: %s is in use by process %d (%s); one program at a time may use a panel.\n",
-                node.c_str(), *pid, name.empty() ? "?" : name.c_str());
+    Log("DEVICE: %s is in use by process %d (%s); one program at a time may use a panel.\n",
+        node.c_str(), *pid, name.empty() ? "?" : name.c_str());
   } else {
-    std::printf("DEVICE: %s is in use by another program; one program at a time may use a panel.\n",
-                node.c_str());
+    Log("DEVICE: %s is in use by another program; one program at a time may use a panel.\n",
+        node.c_str());
   }
-  std::fflush(stdout);
 }
 
 // The emulator keeps the lock's descriptor with the connection and closes it when the
@@ -172,12 +174,16 @@ bool HandOver(int socket_fd, int lock_fd) {
 // An emulated panel's previous host may have just closed its connection, and the emulator
 // not yet seen it go (nor dropped the lock with it): a held lock is tried again for a
 // moment before the panel counts as in use.
+// Real time even in tests: the wait is for another process.
 int FlockSoon(int fd) {
-  for (int tries = 0;; ++tries) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
-    if (errno != EWOULDBLOCK || tries == 50) return -1;
-    ::usleep(10 * 1000);
-  }
+  const RetryRule rule{51, 10, false, [](unsigned ms) { ::usleep(ms * 1000); }};
+  return Retry(rule,
+               [&](int) -> std::optional<int> {
+                 if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+                 if (errno != EWOULDBLOCK) return -1;
+                 return std::nullopt;
+               })
+      .value_or(-1);
 }
 
 }  // namespace
@@ -236,8 +242,8 @@ bool LockOpened(const std::string& node, int fd, bool socket) {
     const std::string path = node + ".lock";
     held.lock_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (held.lock_fd < 0) {
-      std::printf("DEVICE: cannot make the lock file %s (%s); %s is opened without its lock.\n",
-                  path.c_str(), std::strerror(errno), node.c_str());
+      Log("DEVICE: cannot make the lock file %s (%s); %s is opened without its lock.\n",
+          path.c_str(), std::strerror(errno), node.c_str());
     } else if (FlockSoon(held.lock_fd) != 0) {
       const int code = errno;
       if (code == EWOULDBLOCK) PrintInUse(node, held.lock_fd);

@@ -12,6 +12,7 @@
 #include "hid/device_lock.h"
 #include "hid/hid_port.h"
 #include "hid/report_descriptor.h"
+#include "log_sink.h"
 
 namespace corlink::hid {
 
@@ -27,7 +28,7 @@ void AddDevice(const RawDevice& raw, std::vector<DeviceInfo>& out) {
   const ParsedDescriptor parsed =
       ParseReportDescriptor(raw.report_descriptor.data(), raw.report_descriptor.size());
   if (!parsed.ok)
-    std::printf("DEVICE: report descriptor of %s rejected: %s\n", raw.node.c_str(), parsed.error.c_str());
+    Log("DEVICE: report descriptor of %s rejected: %s\n", raw.node.c_str(), parsed.error.c_str());
 
   DeviceInfo info;
   info.node = raw.node;

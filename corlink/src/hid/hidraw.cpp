@@ -27,6 +27,7 @@
 
 #include "hid/hid_port.h"
 #include "library_state.h"
+#include "log_sink.h"
 
 namespace corlink::hid {
 
@@ -36,8 +37,8 @@ int SysOpen(const char* path, int flags) { return ::open(path, flags); }
 int SysIoctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
 int SysPoll(struct pollfd* fds, nfds_t n, int timeout) { return ::poll(fds, n, timeout); }
 
-const HidrawSys kReal{SysOpen, ::close, SysIoctl, ::read, ::write, SysPoll,
-                      "/sys/class/hidraw", "/dev"};
+const HidrawSys kReal{SysOpen, ::close, SysIoctl, ::read, ::write, SysPoll, "/sys/class/hidraw",
+                      "/dev"};
 const HidrawSys* g_sys = &kReal;
 
 const HidrawSys& Sys() { return *g_sys; }
@@ -52,7 +53,8 @@ std::string ReadSmallFile(const std::string& path, size_t limit) {
   if (f == nullptr) return out;
   char buf[1024];
   size_t n;
-  while (out.size() < limit && (n = std::fread(buf, 1, std::min(sizeof buf, limit - out.size()), f)) > 0)
+  while (out.size() < limit &&
+         (n = std::fread(buf, 1, std::min(sizeof buf, limit - out.size()), f)) > 0)
     out.append(buf, n);
   std::fclose(f);
   return out;
@@ -99,17 +101,20 @@ void EnumerateHidraw(std::vector<RawDevice>& out) {
   if (dir == nullptr) return;
   std::vector<std::string> names;
   while (const dirent* e = ::readdir(dir)) {
-    if (std::strncmp(e->d_name, "hidraw", 6) == 0 && e->d_name[6] != '\0') names.emplace_back(e->d_name);
+    if (std::strncmp(e->d_name, "hidraw", 6) == 0 && e->d_name[6] != '\0')
+      names.emplace_back(e->d_name);
   }
   ::closedir(dir);
-  std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return NodeNumber(a) < NodeNumber(b); });
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return NodeNumber(a) < NodeNumber(b);
+  });
 
   for (const std::string& name : names) {
     const std::string sys = std::string(Sys().class_dir) + "/" + name + "/device/";
     RawDevice dev;
     dev.node = std::string(Sys().dev_dir) + "/" + name;
-    const bool have_ids = ParseHidId(ReadSmallFile(sys + "uevent", 8192), &dev.vendor_id, &dev.product_id);
+    const bool have_ids =
+        ParseHidId(ReadSmallFile(sys + "uevent", 8192), &dev.vendor_id, &dev.product_id);
     const int err = ProbeNode(dev.node, dev);
     if (err == EBUSY) SetReinstallFlag(1);  // held exclusively: the driver needs a re-install
     if (dev.report_descriptor.empty()) {
@@ -130,9 +135,18 @@ int OpenNode(const std::string& node, OpenError* err) {
   if (fd < 0) {
     const int code = errno;
     switch (code) {
-      case EBUSY: e = OpenError::Busy; SetReinstallFlag(1); break;
-      case EACCES: case EPERM: e = OpenError::Access; PrintAccessHint(node.c_str()); break;
-      case ENOENT: case ENODEV: case ENXIO: e = OpenError::NotFound; break;
+      case EBUSY:
+        e = OpenError::Busy;
+        SetReinstallFlag(1);
+        break;
+      case EACCES:
+      case EPERM:
+        e = OpenError::Access;
+        PrintAccessHint(node.c_str());
+        break;
+      case ENOENT:
+      case ENODEV:
+      case ENXIO: e = OpenError::NotFound; break;
       default: e = OpenError::Other; break;
     }
     errno = code;
@@ -155,13 +169,22 @@ void ClearCancel() {
 
 using Clock = std::chrono::steady_clock;
 
+Clock::time_point Deadline(int timeout_ms) {
+  return Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+}
+
+// Whole milliseconds until the deadline, 0 once it passed.
+int MsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return static_cast<int>(std::max<long long>(left.count(), 0));
+}
+
 // Waits until fd is ready for events, the time-out passes or a cancel arrives.
 // Returns 1 when ready, 0 on time-out or cancel, -1 on error or hang-up.
 int Wait(int fd, short events, int timeout_ms) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  const auto deadline = Deadline(timeout_ms);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const int wait_ms = static_cast<int>(std::max<long long>(left.count(), 0));
+    const int wait_ms = MsLeft(deadline);
     pollfd fds[2] = {{fd, events, 0}, {CancelFd(), POLLIN, 0}};
     const int n = Sys().poll(fds, CancelFd() >= 0 ? 2 : 1, wait_ms);
     if (n < 0) {
@@ -182,10 +205,9 @@ int Wait(int fd, short events, int timeout_ms) {
 int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
   if (data == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  const auto deadline = Deadline(timeout_ms);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const int ready = Wait(fd, POLLOUT, static_cast<int>(std::max<long long>(left.count(), 0)));
+    const int ready = Wait(fd, POLLOUT, MsLeft(deadline));
     if (ready <= 0) return ready;
     const ssize_t n = Sys().write(fd, data, len);
     if (n == static_cast<ssize_t>(len)) return 1;
@@ -198,10 +220,9 @@ int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
 int Read(int fd, uint8_t* buf, size_t len, int timeout_ms) {
   if (buf == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  const auto deadline = Deadline(timeout_ms);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    const int ready = Wait(fd, POLLIN, static_cast<int>(std::max<long long>(left.count(), 0)));
+    const int ready = Wait(fd, POLLIN, MsLeft(deadline));
     if (ready <= 0) return ready;
     const ssize_t n = Sys().read(fd, buf, len);
     if (n > 0) return static_cast<int>(n);
@@ -244,16 +265,15 @@ const HidrawSys& RealHidrawSys() { return kReal; }
 void SetHidrawSysForTest(const HidrawSys* sys) { g_sys = sys ? sys : &kReal; }
 
 void PrintAccessHint(const char* node) {
-  std::printf("DEVICE: permission denied opening %s. Install the udev rule "
-              "70-corlink.rules (cmake --install puts it in /etc/udev/rules.d; see "
-              "\"Using a real panel\" in README.md), then reconnect the panel.\n",
-              node);
-  std::fflush(stdout);
+  Log("DEVICE: permission denied opening %s. Install the udev rule "
+      "70-corlink.rules (cmake --install puts it in /etc/udev/rules.d; see "
+      "\"Using a real panel\" in README.md), then reconnect the panel.\n",
+      node);
 }
 
 const Backend& HidrawBackend() {
-  static const Backend backend{"hidraw", EnumerateHidraw, OpenNode, Write, Read,
-                               SetFeat,  GetFeat,         CancelIo};
+  static const Backend backend{"hidraw", EnumerateHidraw, OpenNode, Write,
+                               Read,     SetFeat,         GetFeat,  CancelIo};
   return backend;
 }
 

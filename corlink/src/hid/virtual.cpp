@@ -34,6 +34,7 @@
 
 #include "hid/hid_port.h"
 #include "hub/usb_names.h"
+#include "log_sink.h"
 
 namespace corlink::hid {
 
@@ -163,8 +164,7 @@ int ReceiveEvent(int fd, uhid_event* ev, SteadyClock::time_point deadline) {
       return -1;
     }
     if (n > 0) {
-      std::printf("corlink: emulated device sent a %zd-byte message, not a uhid event; ignored\n",
-                  n);
+      Log("corlink: emulated device sent a %zd-byte message, not a uhid event; ignored\n", n);
       continue;
     }
     if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
@@ -263,9 +263,27 @@ int AwaitReply(FdState* st, uint32_t type, uint32_t id, uhid_event* ev) {
       continue;
     }
     if (ev->type != type) continue;
-    uint32_t got = type == UHID_GET_REPORT_REPLY ? ev->u.get_report_reply.id : ev->u.set_report_reply.id;
+    uint32_t got =
+        type == UHID_GET_REPORT_REPLY ? ev->u.get_report_reply.id : ev->u.set_report_reply.id;
     if (got == id) return 1;  // earlier, abandoned requests answer with other ids
   }
+}
+
+// Sends a feature request (ev carries everything but the id) and waits for its reply; the
+// reply's error code, when there is one, becomes errno. 1 with the reply in *ev, or -1.
+int FeatureRequest(FdState* st, uhid_event* ev, uint32_t reply_type) {
+  BeginRequest(st);
+  const uint32_t id = g_next_request_id++;
+  const bool set = ev->type == UHID_SET_REPORT;
+  (set ? ev->u.set_report.id : ev->u.get_report.id) = id;
+  if (SendEvent(st->fd, *ev, DeadlineIn(g_feature_timeout_ms.load())) <= 0) return -1;
+  if (AwaitReply(st, reply_type, id, ev) <= 0) return -1;
+  const uint16_t err = set ? ev->u.set_report_reply.err : ev->u.get_report_reply.err;
+  if (err != 0) {
+    errno = err;
+    return -1;
+  }
+  return 1;
 }
 
 int VirtualSetFeature(int fd, const uint8_t* data, size_t len) {
@@ -275,25 +293,14 @@ int VirtualSetFeature(int fd, const uint8_t* data, size_t len) {
     errno = EINVAL;
     return -1;
   }
-  BeginRequest(st);
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
-  uint32_t id = g_next_request_id++;
   ev.type = UHID_SET_REPORT;
-  ev.u.set_report.id = id;
   ev.u.set_report.rnum = data[0];
   ev.u.set_report.rtype = UHID_FEATURE_REPORT;
   ev.u.set_report.size = static_cast<uint16_t>(len);
   std::memcpy(ev.u.set_report.data, data, len);
-  int r = SendEvent(fd, ev, DeadlineIn(g_feature_timeout_ms.load()));
-  if (r <= 0) return -1;
-  r = AwaitReply(st, UHID_SET_REPORT_REPLY, id, &ev);
-  if (r <= 0) return -1;
-  if (ev.u.set_report_reply.err != 0) {
-    errno = ev.u.set_report_reply.err;
-    return -1;
-  }
-  return 1;
+  return FeatureRequest(st, &ev, UHID_SET_REPORT_REPLY);
 }
 
 int VirtualGetFeature(int fd, uint8_t* buf, size_t len) {
@@ -303,22 +310,12 @@ int VirtualGetFeature(int fd, uint8_t* buf, size_t len) {
     errno = EINVAL;
     return -1;
   }
-  BeginRequest(st);
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
-  uint32_t id = g_next_request_id++;
   ev.type = UHID_GET_REPORT;
-  ev.u.get_report.id = id;
   ev.u.get_report.rnum = buf[0];
   ev.u.get_report.rtype = UHID_FEATURE_REPORT;
-  int r = SendEvent(fd, ev, DeadlineIn(g_feature_timeout_ms.load()));
-  if (r <= 0) return -1;
-  r = AwaitReply(st, UHID_GET_REPORT_REPLY, id, &ev);
-  if (r <= 0) return -1;
-  if (ev.u.get_report_reply.err != 0) {
-    errno = ev.u.get_report_reply.err;
-    return -1;
-  }
+  if (FeatureRequest(st, &ev, UHID_GET_REPORT_REPLY) <= 0) return -1;
   size_t size = std::min<size_t>(ev.u.get_report_reply.size, UHID_DATA_MAX);
   if (size == 0) {
     errno = EIO;
@@ -371,7 +368,8 @@ void VirtualEnumerate(std::vector<RawDevice>& out) {
   std::vector<std::string> nodes;
   while (dirent* e = readdir(d)) {
     std::string name = e->d_name;
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".sock") == 0) nodes.push_back(dir + "/" + name);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".sock") == 0)
+      nodes.push_back(dir + "/" + name);
   }
   closedir(d);
   std::sort(nodes.begin(), nodes.end());
@@ -401,18 +399,11 @@ int VirtualOpen(const std::string& node, OpenError* err) {
       switch (errno) {
         case ENOENT:
         case ECONNREFUSED:
-        case ENOTDIR:
-          *err = OpenError::NotFound;
-          break;
+        case ENOTDIR: *err = OpenError::NotFound; break;
         case EACCES:
-        case EPERM:
-          *err = OpenError::Access;
-          break;
-        case EAGAIN:
-          *err = OpenError::Busy;
-          break;
-        default:
-          *err = OpenError::Other;
+        case EPERM: *err = OpenError::Access; break;
+        case EAGAIN: *err = OpenError::Busy; break;
+        default: *err = OpenError::Other;
       }
     }
     return -1;
@@ -443,7 +434,9 @@ void HintDescriptor(int fd, const struct stat& st) {
   t_hint.st = st;
 }
 
-VirtualTimeouts GetVirtualTimeouts() { return {g_feature_timeout_ms.load(), g_announce_timeout_ms.load()}; }
+VirtualTimeouts GetVirtualTimeouts() {
+  return {g_feature_timeout_ms.load(), g_announce_timeout_ms.load()};
+}
 
 void SetVirtualTimeouts(const VirtualTimeouts& t) {
   g_feature_timeout_ms = t.feature_ms;
@@ -451,8 +444,8 @@ void SetVirtualTimeouts(const VirtualTimeouts& t) {
 }
 
 const Backend& VirtualBackend() {
-  static const Backend backend{"virtual",         VirtualEnumerate,  VirtualOpen,       VirtualWrite,
-                               VirtualRead,       VirtualSetFeature, VirtualGetFeature, VirtualCancel};
+  static const Backend backend{"virtual",   VirtualEnumerate,  VirtualOpen,       VirtualWrite,
+                               VirtualRead, VirtualSetFeature, VirtualGetFeature, VirtualCancel};
   return backend;
 }
 

@@ -10,6 +10,7 @@
 #include "hub/usb_names.h"
 #include "hub/usb_tree.h"
 #include "library_state.h"
+#include "log_sink.h"
 
 namespace corlink::hub {
 
@@ -33,7 +34,8 @@ HubList& List() {
 
 std::string SysfsRoot(const HubPlaces& places) {
   if (!places.sysfs_root.empty()) return places.sysfs_root;
-  if (const char* env = std::getenv("CORLINK_SYSFS_ROOT"); env != nullptr && *env != '\0') return env;
+  if (const char* env = std::getenv("CORLINK_SYSFS_ROOT"); env != nullptr && *env != '\0')
+    return env;
   return "/sys";
 }
 
@@ -42,7 +44,8 @@ std::string ChangeModeFolder(const HubPlaces& places) {
 }
 
 bool IsZ5Collection(const std::string& path) {
-  return path.find("vid_6b3e&pid_3a02") != std::string::npos && path.find("col04") != std::string::npos;
+  return path.find("vid_6b3e&pid_3a02") != std::string::npos &&
+         path.find("col04") != std::string::npos;
 }
 
 bool Recognised(const std::string& path, const std::vector<hid::DeviceInfo>& devices) {
@@ -62,7 +65,7 @@ void ListInterfaces(HubList& list, const std::string& root, UsbTree& tree, bool 
     } else {
       key = UsbAncestorKey(root, d.node);
     }
-    if (!key.empty()) std::printf("    %s\n", key.c_str());
+    if (!key.empty()) Log("    %s\n", key.c_str());
     if (IsZ5Collection(d.path)) {
       if (auto_change) {
         RunModeChangeProgram(State().auto_change_program, ChangeModeFolder(list.places));

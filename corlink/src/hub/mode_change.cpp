@@ -1,4 +1,5 @@
 #include "hub/mode_change.h"
+#include "log_sink.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -84,19 +85,18 @@ bool RunModeChangeProgram(int selector, const std::string& folder) {
   const std::string name = std::string("./") + ModeChangeProgram(selector);
   ChdirActions actions(folder);
   pid_t pid = -1;
-  const bool started = actions.ok() && (Spawn(actions, name, &pid) || Spawn(actions, name + ".exe", &pid));
+  const bool started =
+      actions.ok() && (Spawn(actions, name, &pid) || Spawn(actions, name + ".exe", &pid));
   if (!started) {
-    std::printf("Could not run the ChgToZ1Mode program.\n");
-    std::fflush(stdout);
+    Log("Could not run the ChgToZ1Mode program.\n");
     return false;
   }
   const std::chrono::milliseconds limit(g_limit_ms.load());
   if (!WaitWithin(pid, limit)) {
     kill(pid, SIGKILL);
     WaitFor(pid);  // a killed child ends at once; reaping it leaves no zombie behind
-    std::printf("The %s program did not finish within %s; it was stopped.\n",
-                ModeChangeProgram(selector), Describe(limit).c_str());
-    std::fflush(stdout);
+    Log("The %s program did not finish within %s; it was stopped.\n", ModeChangeProgram(selector),
+        Describe(limit).c_str());
   }
   return true;
 }

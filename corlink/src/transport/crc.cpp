@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "log_sink.h"
 #include "transport/log.h"
 
 namespace corlink::transport {
@@ -13,7 +14,8 @@ constexpr std::array<uint16_t, 256> MakeTable() {
   std::array<uint16_t, 256> t{};
   for (int i = 0; i < 256; ++i) {
     uint16_t c = static_cast<uint16_t>(i << 8);
-    for (int b = 0; b < 8; ++b) c = static_cast<uint16_t>((c & 0x8000) ? (c << 1) ^ 0x1021 : c << 1);
+    for (int b = 0; b < 8; ++b)
+      c = static_cast<uint16_t>((c & 0x8000) ? (c << 1) ^ 0x1021 : c << 1);
     t[static_cast<size_t>(i)] = c;
   }
   return t;
@@ -33,13 +35,11 @@ uint16_t Crc16(const uint8_t* data, size_t len, uint16_t seed) {
     for (size_t i = 0; i < len; ++i) crc = Step(crc, data[i]);
     return crc;
   }
-  std::printf("Generate CRC, input length = %d\n", static_cast<int>(len));
-  std::fflush(stdout);
+  Log("Generate CRC, input length = %d\n", static_cast<int>(len));
   for (size_t i = 0; i < len; ++i) {
-    std::printf("OLD: %04x, data: %02x", crc, data[i]);
+    const uint16_t old = crc;
     crc = Step(crc, data[i]);
-    std::printf(", NEW: %04x\n", crc);
-    std::fflush(stdout);
+    Log("OLD: %04x, data: %02x, NEW: %04x\n", old, data[i], crc);
   }
   return crc;
 }
@@ -59,7 +59,7 @@ uint8_t Z3PacketCrc(const uint8_t* packet, size_t len) {
 
 bool InsertZ3Crc(uint8_t* packet, size_t len) {
   if (len < 4) {
-    std::printf("buffer size error, crc not inserted\n");
+    Log("buffer size error, crc not inserted\n");
     return false;
   }
   packet[3] = Z3PacketCrc(packet, len);

@@ -7,11 +7,7 @@
 
 namespace corlink::transport {
 
-namespace {
-
-// A get-feature of report 9. The opcode byte is what the host asks about; like a real
-// chip, the device sees only the report id and answers from its own state.
-bool GetStatus(int fd, uint8_t opcode, uint8_t* report) {
+bool FeatureGetOpcode(int fd, uint8_t opcode, uint8_t* report) {
   std::memset(report, 0, kFeatureReportSize);
   report[0] = kFeatureReportId;
   report[1] = opcode;
@@ -20,15 +16,25 @@ bool GetStatus(int fd, uint8_t opcode, uint8_t* report) {
     std::memset(report, 0, kFeatureReportSize);
     return false;
   }
-  if (static_cast<size_t>(n) < kFeatureReportSize) std::memset(report + n, 0, kFeatureReportSize - n);
+  if (static_cast<size_t>(n) < kFeatureReportSize)
+    std::memset(report + n, 0, kFeatureReportSize - n);
   return true;
 }
+
+bool FeatureSetOpcode(int fd, uint8_t opcode) {
+  uint8_t report[kFeatureReportSize] = {};
+  report[0] = kFeatureReportId;
+  report[1] = opcode;
+  return hid::SetFeature(fd, report, sizeof report) == 1;
+}
+
+namespace {
 
 // Polls while the device answers "not ready yet"; a get-feature that fails (time-out, the
 // device gone) ends the poll at once: 200 more would only wait 200 time-outs longer.
 bool PollReady(int fd, uint8_t opcode, uint8_t* report) {
   for (int i = 0; i < kFeatureStatusPolls; ++i) {
-    if (!GetStatus(fd, opcode, report)) return false;
+    if (!FeatureGetOpcode(fd, opcode, report)) return false;
     if (FeatureReady(report)) return true;
   }
   return false;
@@ -62,10 +68,10 @@ bool FeatureRead(int fd, uint8_t command, uint8_t* out, size_t cap, size_t* out_
   report[3] = command;
   (void)hid::SetFeature(fd, report, sizeof report);  // judged by what the reads show
 
-  bool ok = GetStatus(fd, 0xD8, report);
+  bool ok = FeatureGetOpcode(fd, 0xD8, report);
   if (!ok || !FeatureReady(report)) return ok;
   if (!PollReady(fd, 0xDB, report)) return false;
-  ok = GetStatus(fd, 0xD8, report);
+  ok = FeatureGetOpcode(fd, 0xD8, report);
   if (ok) {
     size_t n = std::min<size_t>({report[2], kFeatureMaxResponse, cap});
     std::memcpy(out, report + 3, n);

@@ -30,6 +30,13 @@ bool FeatureWrite(int fd, uint8_t command, const uint8_t* payload, size_t n);
 // gives success with an empty response; running out of polls gives false.
 bool FeatureRead(int fd, uint8_t command, uint8_t* out, size_t cap, size_t* out_len);
 
+// One set-feature / get-feature of report 9 carrying only an opcode. The get fills report
+// (20 bytes) with the answer, zeros after what came; both say whether the transfer
+// succeeded. Like a real chip, the device sees only the report id of a get and answers
+// from its own state.
+bool FeatureSetOpcode(int fd, uint8_t opcode);
+bool FeatureGetOpcode(int fd, uint8_t opcode, uint8_t* report);
+
 // True when a status reply shows the ready pattern.
 bool FeatureReady(const uint8_t* report);
 

@@ -1,10 +1,28 @@
 #include "transport/log.h"
 
 #include <cstdio>
+#include <string>
 
 #include "library_state.h"
+#include "log_sink.h"
 
 namespace corlink::transport {
+
+namespace {
+
+// One message per packet: the prefix, "%02x " per byte shown, "..." when cut short.
+void Dump(const char* prefix, const uint8_t* data, size_t len, size_t shown) {
+  std::string line(prefix);
+  char hex[4];
+  for (size_t i = 0; i < shown; ++i) {
+    std::snprintf(hex, sizeof hex, "%02x ", data[i]);
+    line += hex;
+  }
+  line += shown < len ? "...\n" : "\n";
+  LogText(line.data(), line.size());
+}
+
+}  // namespace
 
 void SetVerbose(int level) { State().verbose = static_cast<uint16_t>(level); }
 
@@ -19,20 +37,12 @@ uint16_t VerboseLevel() { return State().verbose; }
 
 void DumpPacket(const char* prefix, const uint8_t* data, size_t len) {
   if (VerboseLevel() < 1) return;
-  std::fputs(prefix, stdout);
-  for (size_t i = 0; i < len; ++i) std::printf("%02x ", data[i]);
-  std::fputs("\n", stdout);
-  std::fflush(stdout);
+  Dump(prefix, data, len, len);
 }
 
 void DumpPacketShort(const char* prefix, const uint8_t* data, size_t len) {
   if (VerboseLevel() < 1) return;
-  std::fputs(prefix, stdout);
-  size_t shown = len < 16 ? len : 16;
-  for (size_t i = 0; i < shown; ++i) std::printf("%02x ", data[i]);
-  if (len > 16) std::fputs("...", stdout);
-  std::fputs("\n", stdout);
-  std::fflush(stdout);
+  Dump(prefix, data, len, len < 16 ? len : 16);
 }
 
 }  // namespace corlink::transport

@@ -1,6 +1,6 @@
-// Diagnostics of the transport: everything goes to standard output with printf, as hosts
-// expect. Error and retry messages print at every verbose level; packet dumps from level 1;
-// the CRC trace from level 2.
+// Diagnostics of the transport: everything goes to the library's log sink (standard output
+// unless a program chose otherwise). Error and retry messages print at every verbose level;
+// packet dumps from level 1; the CRC trace from level 2.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +15,7 @@ void SetRetryValue(int count, int delay_ms);
 
 uint16_t VerboseLevel();
 
-// "W: " or "R: " then "%02x " per byte and "\n"; stdout is flushed. Level 1 and above.
+// "W: " or "R: " then "%02x " per byte and "\n"; one message per packet. Level 1 and above.
 void DumpPacket(const char* prefix, const uint8_t* data, size_t len);
 // The Z3 families' form: at most 16 bytes, then "..." when the packet is longer.
 void DumpPacketShort(const char* prefix, const uint8_t* data, size_t len);

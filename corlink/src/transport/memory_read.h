@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "transport/z1_protocol.h"
+#include "transport/z3_protocol.h"
 
 namespace corlink::transport {
 
@@ -19,14 +20,9 @@ inline constexpr size_t kMemoryReadMax = 52;
 // plain response read, stored as answered without a CRC check.
 int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t* count);
 
-// Z3 0x86 with count 52 on the 64-byte carrier (3000 ms time-outs): answer bytes 8..L-1.
-int Z3ReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* count);
-
-// The same on HID-over-I2C (200 ms time-outs): answer bytes 6..57.
-int HidOverI2cReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* count);
-
-// The same to a Z7 slave through the tunnel: answer bytes 12..L-1.
-int Z7ReadMemory(int fd, uint8_t slave, uint32_t address, uint8_t* buffer, uint32_t* count);
+// Z3 0x86 with count 52 on any Z3 carrier, with the carrier's time-outs (3000 ms, 200 ms
+// on HID-over-I2C): the answer's data (bytes 8..L-1, 6..57, 12..L-1 through the tunnel).
+int Z3ReadMemory(const Z3Link& link, uint32_t address, uint8_t* buffer, uint32_t* count);
 
 // Z2 letter command 0x1E: one 19-byte request, one answer of up to 16 bytes.
 int Z2ReadMemory(int fd, uint32_t address, uint8_t* buffer, uint32_t* count);

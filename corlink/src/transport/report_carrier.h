@@ -12,24 +12,17 @@ namespace corlink::transport {
 
 enum class ReportFamilyId { kZ3Usb, kHidOverI2c, kZ7Tunnel, kZ2Report };
 
-// One family's transfer record: what its last transfer moved.
-struct ReportFamily {
-  ReportFamilyId id;
-  bool pending;        // a transfer is under way
-  size_t transferred;  // bytes moved by the last completed transfer
-};
-
-ReportFamily& Z3UsbFamily();       // 64-byte reports, types 6 and 9
-ReportFamily& HidOverI2cFamily();  // 58-byte reports, type 11
-ReportFamily& Z7TunnelFamily();    // 64-byte reports through the 0xB0 tunnel, type 13
-ReportFamily& Z2ReportFamily();    // 19-byte reports, types 8 and 12
+// kZ3Usb: 64-byte reports, types 6 and 9; kHidOverI2c: 58-byte reports, type 11;
+// kZ7Tunnel: 64-byte reports through the 0xB0 tunnel, type 13; kZ2Report: 19-byte reports,
+// types 8 and 12. The family picks the time-out messages.
 
 // True when all size bytes were written within timeout_ms.
-bool ReportWrite(ReportFamily& family, int fd, const uint8_t* buf, size_t size, int timeout_ms);
+bool ReportWrite(ReportFamilyId family, int fd, const uint8_t* buf, size_t size, int timeout_ms);
 
 // True when an input report of at least size bytes arrived within timeout_ms; its first
 // size bytes are in buf. On failure buf holds zeros. after_write: the read follows a write
 // to fd within the same library call (the descriptor need not be looked up again).
-bool ReportRead(ReportFamily& family, int fd, uint8_t* buf, size_t size, int timeout_ms, bool after_write = false);
+bool ReportRead(ReportFamilyId family, int fd, uint8_t* buf, size_t size, int timeout_ms,
+                bool after_write = false);
 
 }  // namespace corlink::transport

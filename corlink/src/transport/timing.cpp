@@ -27,7 +27,8 @@ void SleepMs(unsigned ms) {
 
 int WireTimeout(int nominal_ms) {
   if (nominal_ms < 0) nominal_ms = 0;
-  if (g_clock.timeout_cap_ms > 0 && nominal_ms > g_clock.timeout_cap_ms) return g_clock.timeout_cap_ms;
+  if (g_clock.timeout_cap_ms > 0 && nominal_ms > g_clock.timeout_cap_ms)
+    return g_clock.timeout_cap_ms;
   return nominal_ms;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "device_type.h"
+#include "log_sink.h"
 #include "transport/crc.h"
 #include "transport/feature_channel.h"
 #include "transport/timing.h"
@@ -10,19 +11,14 @@
 
 namespace corlink::transport {
 
-Z1Link Z1LinkFor(int fd) {
-  const LibraryState& s = State();
-  if (s.device_type == DEV_USB_Z6SLAVE) return {fd, true, s.z6_slave_index};
-  return {fd, false, 0};
-}
-
 bool Z1Send(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n) {
   if (link.z6_slave) return Z2SlaveWrite(link.fd, link.slave_index, command, payload, n);
   return FeatureWrite(link.fd, command, payload, n);
 }
 
 bool Z1Receive(const Z1Link& link, uint8_t command, uint8_t* out, size_t* len) {
-  if (link.z6_slave) return Z2SlaveRead(link.fd, link.slave_index, command, out, kZ1MaxResponse, len);
+  if (link.z6_slave)
+    return Z2SlaveRead(link.fd, link.slave_index, command, out, kZ1MaxResponse, len);
   return FeatureRead(link.fd, command, out, kZ1MaxResponse, len);
 }
 
@@ -37,7 +33,7 @@ bool Z1ReadAck(const Z1Link& link, uint16_t expected_id, uint16_t* id, bool* ans
       break;
     }
     if (len > 0) break;
-    std::printf(" 0 ");
+    Log(" 0 ");
   }
   if (answered) *answered = len > 0;
   if (len == 0) {
@@ -45,21 +41,23 @@ bool Z1ReadAck(const Z1Link& link, uint16_t expected_id, uint16_t* id, bool* ans
     return false;
   }
   if (len != 4) {
-    std::printf("   Wrong response format!\n");
-    for (size_t i = 0; i < len; ++i) std::printf("%x ", r[i]);
-    std::printf(" totally %d bytes\n", static_cast<int>(len));
+    Log("   Wrong response format!\n");
+    for (size_t i = 0; i < len; ++i) Log("%x ", r[i]);
+    Log(" totally %d bytes\n", static_cast<int>(len));
     *id = expected_id;
     return false;
   }
   *id = static_cast<uint16_t>(r[2] << 8 | r[3]);
-  if (*id != expected_id) std::printf("Z1 acked block id (%d) diff with expected one(%d)!\n", *id, expected_id);
+  if (*id != expected_id)
+    Log("Z1 acked block id (%d) diff with expected one(%d)!\n", *id, expected_id);
   if (r[1] == 0x80) return true;
-  if (r[1] == 0x40) std::printf("Z1 retry/ No ACK!\n");
+  if (r[1] == 0x40) Log("Z1 retry/ No ACK!\n");
   return false;
 }
 
 bool Z1IsNack(const uint8_t* response, size_t len) {
-  return len == 4 && response[0] == 0x00 && response[1] == 0x40 && response[2] == 0x5A && response[3] == 0x31;
+  return len == 4 && response[0] == 0x00 && response[1] == 0x40 && response[2] == 0x5A &&
+         response[3] == 0x31;
 }
 
 void Z1ReadPayload(uint32_t address, uint8_t payload[6]) {
@@ -70,17 +68,13 @@ void Z1ReadPayload(uint32_t address, uint8_t payload[6]) {
   AppendCrcBigEndian(payload, 4);
 }
 
-Z1Exchange Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n, bool later,
-                            uint8_t* out, size_t* len) {
+Z1Exchange Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n,
+                            bool later, uint8_t* out, size_t* len) {
   *len = 0;
   if (later) SleepMs(50);
   if (!Z1Send(link, command, payload, n)) return Z1Exchange::kWriteFailed;
   if (later) SleepMs(50);
   return Z1Receive(link, 0, out, len) ? Z1Exchange::kAnswered : Z1Exchange::kReadFailed;
 }
-
-uint16_t Z1RetryCount() { return State().retry[kRetryFeature].count; }
-
-void Z1RetrySleep() { SleepMs(State().retry[kRetryFeature].delay_ms); }
 
 }  // namespace corlink::transport

@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <optional>
+
 #include "library_state.h"
+#include "retry.h"
 
 namespace corlink::transport {
 
@@ -21,9 +24,9 @@ struct Z1Link {
   uint8_t slave_index;
 };
 
-// The link for the library's current device type (DEV_USB_Z6SLAVE uses the tunnel with the
-// stored Z6 slave index; every other Z1 type the feature channel).
-Z1Link Z1LinkFor(int fd);
+// The feature channel of the handle, or the Z6 slave the library has selected.
+inline Z1Link FeatureLink(int fd) { return {fd, false, 0}; }
+inline Z1Link Z6SlaveLink(int fd) { return {fd, true, State().z6_slave_index}; }
 
 // Sends a command: a feature write, or a slave write (5 tries).
 bool Z1Send(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n);
@@ -80,33 +83,28 @@ int RunZ1Loop(const Z1LoopPolicy& policy, Attempt&& attempt);
 // response (command 0) into out. kWriteFailed when the send failed, else whether the read
 // succeeded.
 enum class Z1Exchange { kWriteFailed, kReadFailed, kAnswered };
-Z1Exchange Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n, bool later,
-                            uint8_t* out, size_t* len);
-
-// Implementation details of the loop.
-uint16_t Z1RetryCount();
-void Z1RetrySleep();
+Z1Exchange Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n,
+                            bool later, uint8_t* out, size_t* len);
 
 template <class Attempt>
 int RunZ1Loop(const Z1LoopPolicy& policy, Attempt&& attempt) {
-  const int count = Z1RetryCount();
-  if (count == 0) return policy.result_without_tries;
-  int attempts = 0;
   int failed_writes = 0;
   int result = policy.result_without_tries;
   bool later = false;
-  while (attempts < count) {
-    Z1Step step = attempt(later);
-    later = true;
-    if (step.next == Z1Next::kDone) return step.result;
-    if (step.next == Z1Next::kWriteFailed) {
+  const std::optional<int> done = Retry(FamilyRule(kRetryFeature), [&](int) -> std::optional<int> {
+    // A failed send is tried again at once: it does not use up an attempt.
+    for (;;) {
+      const Z1Step step = attempt(later);
+      later = true;
+      if (step.next == Z1Next::kDone) return step.result;
+      if (step.next == Z1Next::kRetry) {
+        result = step.result;
+        return std::nullopt;
+      }
       if (++failed_writes >= policy.max_failed_writes) return policy.result_after_failed_writes;
-      continue;
     }
-    result = step.result;
-    if (++attempts < count) Z1RetrySleep();
-  }
-  return result;
+  });
+  return done.value_or(result);
 }
 
 }  // namespace corlink::transport

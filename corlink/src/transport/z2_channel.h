@@ -2,13 +2,16 @@
 // commands of DEV_Z2_USB and the 0xF0/0x0F tunnel to Z6 slave chips (DEV_USB_Z6SLAVE).
 // Every report written or read is dumped whole at verbose level 1.
 //
+//   letter command     09 <letter> <arguments...>
 //   slave write        09 F0 <slave> <command> <n <= 14> <payload...>
 //   slave read request 09 0F <slave> <command>
 //   slave read answer  0A 0F <length, above 14 taken as 14> <answer...>
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace corlink::transport {
 
@@ -19,22 +22,21 @@ inline constexpr size_t kZ2SlaveMaxPayload = 14;
 inline constexpr int kZ2Tries = 5;
 inline constexpr int kZ2TimeoutMs = 3000;
 
-// The family's report buffer: commands build their report here (Z2ClearReport() first).
-uint8_t* Z2Report();
-// Clears the buffer and sets byte 0 to the output id and byte 1 to code.
-uint8_t* Z2ClearReport(uint8_t code);
+using Z2Report = std::array<uint8_t, kZ2ReportSize>;
 
-// One 19-byte write / read with the family's time-out, message and dump.
-bool Z2WriteOnce(int fd, const uint8_t* report);
-bool Z2ReadOnce(int fd, uint8_t* report);
+// A cleared report with byte 0 the output id and byte 1 code.
+Z2Report Z2Letter(uint8_t code);
+
+// One 19-byte write with the family's time-out, message and dump.
+bool Z2WriteOnce(int fd, const Z2Report& report);
 
 // A letter command: the report is written up to 5 times, with the Z2 retry delay after a
 // failed try. 0 once written, -1 after five failures.
-int Z2Command(int fd, const uint8_t* report);
+int Z2Command(int fd, const Z2Report& report);
 
 // A letter command that returns data (memory read 0x1E, memory access '-'): written once,
-// then one input report read into answer (19 bytes); no retry. 0 or -1.
-int Z2CommandRead(int fd, const uint8_t* report, uint8_t* answer);
+// then one input report read; no retry. The answer, or nothing when either failed.
+std::optional<Z2Report> Z2CommandRead(int fd, const Z2Report& report);
 
 // Slave tunnel. SlaveWrite sends command with payload (n <= 14; more is refused without
 // sending), up to 5 tries with the Z2 retry delay between them.

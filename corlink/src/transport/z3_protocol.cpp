@@ -1,11 +1,12 @@
 #include "transport/z3_protocol.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <optional>
 
-#include "corlink.h"
 #include "library_state.h"
+#include "log_sink.h"
+#include "retry.h"
 #include "transport/crc.h"
 #include "transport/log.h"
 #include "transport/report_carrier.h"
@@ -15,14 +16,28 @@ namespace corlink::transport {
 
 namespace {
 
-uint8_t g_z3[kZ3ReportSize];
-uint8_t g_hoi[60];
-// The request as built: a retried attempt sends it again, not the answer that overwrote
-// the family buffer.
-uint8_t g_z3_request[kZ3ReportSize];
-uint8_t g_hoi_request[kHidOverI2cReportSize];
+// What tells the carriers apart besides their byte layouts.
+struct CarrierRules {
+  ReportFamilyId report;
+  size_t wire_size;       // bytes of every report written and read
+  size_t max_payload;     // payload bytes a packet holds
+  RetryFamily retry;      // whose IO_SetRetryValue numbers apply
+  int timeout_ms;         // data and maintenance time-out
+  int send_tries;         // tries of a write that must go out
+  int exchange_attempts;  // write + status rounds of an exchange
+  uint8_t result_at;      // 16-bit result field of an answer
+  uint8_t data_at;        // first data byte of an answer
+};
 
-const RetrySetting& Retry(RetryFamily f) { return State().retry[f]; }
+// By Z3Carrier. The tunnel's every write is itself up to five tries, and one exchange is
+// one round.
+constexpr CarrierRules kRules[] = {
+    {ReportFamilyId::kZ3Usb, 64, 60, kRetryZ3Usb, 3000, 3, kZ3Attempts, 6, 8},
+    {ReportFamilyId::kHidOverI2c, 58, 54, kRetryHidOverI2c, 200, 3, kZ3Attempts, 4, 6},
+    {ReportFamilyId::kZ7Tunnel, 64, 56, kRetryZ7Tunnel, kZ7TimeoutMs, 5, 1, 10, 12},
+};
+
+const CarrierRules& RulesOf(Z3Carrier c) { return kRules[static_cast<size_t>(c)]; }
 
 bool IsAck(const uint8_t* status) { return status[0] == 0xEF && status[1] == 0xBE; }
 bool IsRefusal(const uint8_t* status) { return status[0] == 0xAD && status[1] == 0xDE; }
@@ -33,7 +48,7 @@ uint8_t Crc8(const uint8_t* buf, size_t from, size_t to) {
 }
 
 void PrintMismatch(uint8_t predict, uint8_t receive) {
-  std::printf("crc mismatch: predict = %02x, receive = %02x\n", predict, receive);
+  Log("crc mismatch: predict = %02x, receive = %02x\n", predict, receive);
 }
 
 // Checks the CRC-8 in byte 3 of a 64-byte answer over bytes 4..L-1. An answer claiming
@@ -48,208 +63,201 @@ bool AnswerCrcOk(const uint8_t* buf) {
   return true;
 }
 
-template <class Write, class Status>
-int RunAttempts(const Z3Timing& t, unsigned delay_ms, Write&& write, Status&& status) {
-  int result = CORLINK_ERR_FAILED;
-  for (int a = 0; a < t.attempts; ++a) {
-    if (write()) {
-      if (t.pause_before_status_ms > 0) SleepMs(static_cast<unsigned>(t.pause_before_status_ms));
-      result = status();
-      if (result != CORLINK_ERR_RETRIES) return result;
-    }
-    if (a + 1 < t.attempts) SleepMs(delay_ms);
+// One judged report: a result decides, nothing means read again.
+using Verdict = std::optional<int>;
+
+Verdict JudgeUsb(const uint8_t* a) {
+  if (!AnswerCrcOk(a)) return CORLINK_ERR_RETRIES;
+  if (IsAck(a + 4)) return CORLINK_OK;
+  if (IsRefusal(a + 4)) return a[6] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
+  return std::nullopt;
+}
+
+Verdict JudgeHidOverI2c(const uint8_t* a) {
+  const uint8_t predict = Crc8(a, 2, kHidOverI2cReportSize);
+  if (predict != a[1]) {
+    PrintMismatch(predict, a[1]);
+    return CORLINK_ERR_RETRIES;
   }
-  return result;
+  if (IsAck(a + 2)) return CORLINK_OK;
+  if (IsRefusal(a + 2)) return a[4] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
+  return std::nullopt;
+}
+
+Verdict JudgeTunnel(const uint8_t* a) {
+  if (!AnswerCrcOk(a)) return CORLINK_ERR_RETRIES;
+  const size_t len = static_cast<size_t>(a[1]) + 1;
+  if (len < 12) {
+    // The master answered for itself: the slave never saw the command.
+    if (IsAck(a + 4)) {
+      Log("slave cmd ack length error\n");
+      return CORLINK_ERR_FAILED;
+    }
+    if (IsRefusal(a + 4)) return CORLINK_ERR_FAILED;
+    return std::nullopt;
+  }
+  const size_t inner_len = static_cast<size_t>(a[4] | a[5] << 8);
+  if (4 + inner_len > kZ3ReportSize) {
+    PrintMismatch(Crc8(a, 8, kZ3ReportSize), a[7]);
+    return CORLINK_ERR_RETRIES;
+  }
+  const uint8_t predict = Crc8(a, 8, 4 + inner_len);
+  if (predict != a[7]) {
+    PrintMismatch(predict, a[7]);
+    return CORLINK_ERR_RETRIES;
+  }
+  if (IsAck(a + 8)) return CORLINK_OK;
+  if (IsRefusal(a + 8))
+    return (a[10] == 0x00 && a[11] == 0x01) ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
+  return std::nullopt;
+}
+
+// How much data an answer carries: by its length byte on the 64-byte carriers (the tunnel
+// counts from byte 12), the rest of the report on HID-over-I2C.
+uint8_t DataSize(Z3Carrier c, const uint8_t* a) {
+  const size_t room = kZ3ReportSize - RulesOf(c).data_at;
+  switch (c) {
+    case Z3Carrier::kUsb:
+      return static_cast<uint8_t>(a[1] > 7 ? std::min<size_t>(a[1] - 7u, room) : 0);
+    case Z3Carrier::kHidOverI2c:
+      return static_cast<uint8_t>(kHidOverI2cReportSize - RulesOf(c).data_at);
+    case Z3Carrier::kZ7Tunnel:
+      return static_cast<uint8_t>(a[1] > 11 ? std::min<size_t>(a[1] - 11u, room) : 0);
+  }
+  return 0;
 }
 
 }  // namespace
 
-// --- 64-byte carrier -------------------------------------------------------------------
+int Z3Timeout(Z3Carrier carrier) { return RulesOf(carrier).timeout_ms; }
 
-uint8_t* Z3Buffer() { return g_z3; }
-
-size_t Z3Build(uint8_t command, const uint8_t* payload, size_t n) {
-  if (n > kZ3MaxPayload) return 0;
-  std::memset(g_z3, 0, sizeof g_z3);
-  size_t len = 4 + n;
-  g_z3[0] = 0x09;
-  g_z3[1] = static_cast<uint8_t>(len - 1);
-  g_z3[2] = command;
-  if (n) std::memcpy(g_z3 + 4, payload, n);
-  InsertZ3Crc(g_z3, len);
-  std::memcpy(g_z3_request, g_z3, sizeof g_z3);
-  DumpPacketShort("W: ", g_z3, len);
-  return len;
+Z3Link SelectedLink(Z3Carrier carrier, int fd) {
+  return {fd, carrier, carrier == Z3Carrier::kZ7Tunnel ? State().z7_slave_index : uint8_t{0}};
 }
 
-bool Z3Write(int fd, int timeout_ms) {
-  return ReportWrite(Z3UsbFamily(), fd, g_z3_request, kZ3ReportSize, timeout_ms);
+Z3Request Z3Build(const Z3Link& link, uint8_t command, const uint8_t* payload, size_t n) {
+  Z3Request r;
+  if (n > RulesOf(link.carrier).max_payload) return r;
+  uint8_t* b = r.bytes.data();
+  b[0] = 0x09;
+  b[2] = command;
+  switch (link.carrier) {
+    case Z3Carrier::kUsb:
+      r.length = 4 + n;
+      b[1] = static_cast<uint8_t>(r.length - 1);
+      if (n) std::memcpy(b + 4, payload, n);
+      InsertZ3Crc(b, r.length);
+      break;
+    case Z3Carrier::kHidOverI2c:
+      r.length = kHidOverI2cReportSize;
+      if (n) std::memcpy(b + 4, payload, n);
+      InsertZ3Crc(b, r.length);
+      break;
+    case Z3Carrier::kZ7Tunnel:
+      r.length = 8 + n;
+      b[1] = static_cast<uint8_t>(r.length - 1);
+      b[2] = 0xB0;
+      b[4] = 0x09;
+      b[5] = link.slave;
+      b[6] = command;
+      if (n) std::memcpy(b + 8, payload, n);
+      // The inner packet's check byte first: the outer one covers it.
+      InsertZ3Crc(b + 4, r.length - 4);
+      InsertZ3Crc(b, r.length);
+      break;
+  }
+  DumpPacketShort("W: ", b, r.length);
+  return r;
+}
+
+bool Z3Write(const Z3Link& link, const Z3Request& request, int write_ms) {
+  const CarrierRules& rules = RulesOf(link.carrier);
+  if (link.carrier != Z3Carrier::kZ7Tunnel)
+    return ReportWrite(rules.report, link.fd, request.bytes.data(), rules.wire_size, write_ms);
+  return RetryUntil(FixedTries(rules.send_tries, rules.retry), [&](int) {
+    return ReportWrite(rules.report, link.fd, request.bytes.data(), rules.wire_size, kZ7TimeoutMs);
+  });
+}
+
+bool Z3Send(const Z3Link& link, const Z3Request& request, int write_ms) {
+  if (!request.built()) return false;
+  if (link.carrier == Z3Carrier::kZ7Tunnel) return Z3Write(link, request, write_ms);
+  const CarrierRules& rules = RulesOf(link.carrier);
+  return RetryUntil(FixedTries(rules.send_tries, rules.retry),
+                    [&](int) { return Z3Write(link, request, write_ms); });
+}
+
+Z3Answer Z3ReadStatus(const Z3Link& link, int read_ms, bool after_write) {
+  const CarrierRules& rules = RulesOf(link.carrier);
+  Z3Answer answer;
+  answer.result_at = rules.result_at;
+  answer.data_at = rules.data_at;
+  uint8_t* a = answer.bytes.data();
+  RetryRule rule = FamilyRule(rules.retry);  // the tunnel reads its retry count of times
+  Verdict (*judge)(const uint8_t*) = JudgeTunnel;
+  if (link.carrier != Z3Carrier::kZ7Tunnel) {
+    // Two reads; the short mode command rests 20 ms between them on the 64-byte carrier.
+    rule.tries = 2;
+    if (link.carrier == Z3Carrier::kUsb && read_ms == 20) rule.delay_ms = 20;
+    judge = link.carrier == Z3Carrier::kUsb ? JudgeUsb : JudgeHidOverI2c;
+  } else {
+    read_ms = kZ7TimeoutMs;
+  }
+  const Verdict verdict = Retry(rule, [&](int) -> Verdict {
+    const bool ok = ReportRead(rules.report, link.fd, a, rules.wire_size, read_ms, after_write);
+    if (ok) DumpPacketShort("R: ", a, rules.wire_size);
+    // A failed read, or not an answer (our own id 09 included): read again.
+    if (!ok || a[0] != 0x0A) return std::nullopt;
+    return judge(a);
+  });
+  answer.result = verdict.value_or(CORLINK_ERR_RETRIES);
+  answer.data_size = DataSize(link.carrier, a);
+  return answer;
 }
 
 namespace {
 
-int Z3StatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write) {
-  for (int i = 0; i < 2; ++i) {
-    bool ok = ReportRead(Z3UsbFamily(), fd, g_z3, kZ3ReportSize, read_timeout_ms, after_write);
-    if (ok) DumpPacketShort("R: ", g_z3, kZ3ReportSize);
-    if (ok && g_z3[0] == 0x0A) {
-      if (!AnswerCrcOk(g_z3)) return CORLINK_ERR_RETRIES;
-      if (IsAck(g_z3 + 4)) {
-        if (value) *value = static_cast<uint16_t>(g_z3[6] | g_z3[7] << 8);
-        return 0;
-      }
-      if (IsRefusal(g_z3 + 4)) return g_z3[6] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
-    }
-    if (i == 0) SleepMs(read_timeout_ms == 20 ? 20u : Retry(kRetryZ3Usb).delay_ms);
-  }
-  return CORLINK_ERR_RETRIES;
+// The one exchange loop of the Z3 carriers: rounds of write + status read until an answer
+// is accepted, the carrier's rest between rounds.
+template <class Accept>
+Z3Answer ExchangeLoop(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
+                      Accept&& accept) {
+  Z3Answer last;
+  bool written = false;
+  const CarrierRules& rules = RulesOf(link.carrier);
+  const int rounds = timing.attempts > 0 ? timing.attempts : rules.exchange_attempts;
+  const std::optional<Z3Answer> decided = Retry(
+      FixedTries(request.built() ? rounds : 0, rules.retry), [&](int) -> std::optional<Z3Answer> {
+        if (!Z3Write(link, request, timing.write_ms)) return std::nullopt;
+        written = true;
+        if (timing.pause_before_status_ms > 0)
+          SleepMs(static_cast<unsigned>(timing.pause_before_status_ms));
+        last = Z3ReadStatus(link, timing.read_ms, true);
+        if (accept(last)) return last;
+        return std::nullopt;
+      });
+  if (decided) return *decided;
+  if (!written) last.result = RunOutResult(false);
+  return last;
 }
 
 }  // namespace
 
-int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value) { return Z3StatusRead(fd, read_timeout_ms, value, false); }
-
-int Z3Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing, uint16_t* value) {
-  if (Z3Build(command, payload, n) == 0) return CORLINK_ERR_FAILED;
-  return RunAttempts(
-      timing, Retry(kRetryZ3Usb).delay_ms, [&] { return Z3Write(fd, timing.write_ms); },
-      [&] { return Z3StatusRead(fd, timing.read_ms, value, true); });
+Z3Answer Z3Exchange(const Z3Link& link, const Z3Request& request, const Z3Timing& timing) {
+  return ExchangeLoop(link, request, timing,
+                      [](const Z3Answer& a) { return a.result != CORLINK_ERR_RETRIES; });
 }
 
-// --- 58-byte HID-over-I2C carrier ------------------------------------------------------
-
-uint8_t* HidOverI2cBuffer() { return g_hoi; }
-
-size_t HidOverI2cBuild(uint8_t command, const uint8_t* payload, size_t n) {
-  if (n > kHidOverI2cMaxPayload) return 0;
-  std::memset(g_hoi, 0, sizeof g_hoi);
-  g_hoi[0] = 0x09;
-  g_hoi[1] = 0x00;
-  g_hoi[2] = command;
-  if (n) std::memcpy(g_hoi + 4, payload, n);
-  InsertZ3Crc(g_hoi, kHidOverI2cReportSize);
-  std::memcpy(g_hoi_request, g_hoi, kHidOverI2cReportSize);
-  DumpPacketShort("W: ", g_hoi, kHidOverI2cReportSize);
-  return kHidOverI2cReportSize;
+Z3Answer Z3ExchangeUntil(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
+                         uint16_t result) {
+  return ExchangeLoop(link, request, timing, [result](const Z3Answer& a) {
+    return a.acknowledged() && a.Result() == result;
+  });
 }
 
-bool HidOverI2cWrite(int fd, int timeout_ms) {
-  return ReportWrite(HidOverI2cFamily(), fd, g_hoi_request, kHidOverI2cReportSize, timeout_ms);
-}
-
-namespace {
-
-int HidOverI2cStatusRead(int fd, int read_timeout_ms, uint16_t* value, bool after_write) {
-  for (int i = 0; i < 2; ++i) {
-    bool ok = ReportRead(HidOverI2cFamily(), fd, g_hoi, kHidOverI2cReportSize, read_timeout_ms, after_write);
-    if (ok) DumpPacketShort("R: ", g_hoi, kHidOverI2cReportSize);
-    if (ok && g_hoi[0] == 0x0A) {
-      uint8_t predict = Crc8(g_hoi, 2, kHidOverI2cReportSize);
-      if (predict != g_hoi[1]) {
-        PrintMismatch(predict, g_hoi[1]);
-        return CORLINK_ERR_RETRIES;
-      }
-      if (IsAck(g_hoi + 2)) {
-        if (value) *value = static_cast<uint16_t>(g_hoi[4] | g_hoi[5] << 8);
-        return 0;
-      }
-      if (IsRefusal(g_hoi + 2)) return g_hoi[4] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
-    }
-    if (i == 0) SleepMs(Retry(kRetryHidOverI2c).delay_ms);
-  }
-  return CORLINK_ERR_RETRIES;
-}
-
-}  // namespace
-
-int HidOverI2cReadStatus(int fd, int read_timeout_ms, uint16_t* value) {
-  return HidOverI2cStatusRead(fd, read_timeout_ms, value, false);
-}
-
-int HidOverI2cExchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing,
-                       uint16_t* value) {
-  if (HidOverI2cBuild(command, payload, n) == 0) return CORLINK_ERR_FAILED;
-  return RunAttempts(
-      timing, Retry(kRetryHidOverI2c).delay_ms, [&] { return HidOverI2cWrite(fd, timing.write_ms); },
-      [&] { return HidOverI2cStatusRead(fd, timing.read_ms, value, true); });
-}
-
-// --- Z7 slave tunnel -------------------------------------------------------------------
-
-size_t Z7Build(uint8_t slave, uint8_t command, const uint8_t* payload, size_t n) {
-  if (n > kZ7MaxPayload) return 0;
-  std::memset(g_z3, 0, sizeof g_z3);
-  size_t len = 8 + n;
-  g_z3[0] = 0x09;
-  g_z3[1] = static_cast<uint8_t>(len - 1);
-  g_z3[2] = 0xB0;
-  g_z3[4] = 0x09;
-  g_z3[5] = slave;
-  g_z3[6] = command;
-  if (n) std::memcpy(g_z3 + 8, payload, n);
-  // The inner packet's check byte first: the outer one covers it.
-  InsertZ3Crc(g_z3 + 4, len - 4);
-  InsertZ3Crc(g_z3, len);
-  std::memcpy(g_z3_request, g_z3, sizeof g_z3);
-  DumpPacketShort("W: ", g_z3, len);
-  return len;
-}
-
-bool Z7Write(int fd) {
-  for (int i = 0; i < kZ7WriteTries; ++i) {
-    if (ReportWrite(Z7TunnelFamily(), fd, g_z3_request, kZ3ReportSize, kZ7TimeoutMs)) return true;
-    if (i + 1 < kZ7WriteTries) SleepMs(Retry(kRetryZ7Tunnel).delay_ms);
-  }
-  return false;
-}
-
-namespace {
-
-int Z7StatusRead(int fd, uint16_t* value, bool after_write) {
-  const int reads = Retry(kRetryZ7Tunnel).count;
-  for (int i = 0; i < reads; ++i) {
-    if (i > 0) SleepMs(Retry(kRetryZ7Tunnel).delay_ms);
-    bool ok = ReportRead(Z7TunnelFamily(), fd, g_z3, kZ3ReportSize, kZ7TimeoutMs, after_write);
-    if (ok) DumpPacketShort("R: ", g_z3, kZ3ReportSize);
-    if (!ok || g_z3[0] != 0x0A) continue;  // a failed read, or not an answer (our own id 09 included)
-    if (!AnswerCrcOk(g_z3)) return CORLINK_ERR_RETRIES;
-    size_t len = static_cast<size_t>(g_z3[1]) + 1;
-    if (len < 12) {
-      // The master answered for itself: the slave never saw the command.
-      if (IsAck(g_z3 + 4)) {
-        std::printf("slave cmd ack length error\n");
-        return CORLINK_ERR_FAILED;
-      }
-      if (IsRefusal(g_z3 + 4)) return CORLINK_ERR_FAILED;
-      continue;
-    }
-    size_t inner_len = static_cast<size_t>(g_z3[4] | g_z3[5] << 8);
-    if (4 + inner_len > kZ3ReportSize) {
-      PrintMismatch(Crc8(g_z3, 8, kZ3ReportSize), g_z3[7]);
-      return CORLINK_ERR_RETRIES;
-    }
-    uint8_t predict = Crc8(g_z3, 8, 4 + inner_len);
-    if (predict != g_z3[7]) {
-      PrintMismatch(predict, g_z3[7]);
-      return CORLINK_ERR_RETRIES;
-    }
-    if (IsAck(g_z3 + 8)) {
-      if (value) *value = static_cast<uint16_t>(g_z3[10] | g_z3[11] << 8);
-      return 0;
-    }
-    if (IsRefusal(g_z3 + 8)) return (g_z3[10] == 0x00 && g_z3[11] == 0x01) ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
-  }
-  return CORLINK_ERR_RETRIES;
-}
-
-}  // namespace
-
-int Z7ReadStatus(int fd, uint16_t* value) { return Z7StatusRead(fd, value, false); }
-
-int Z7Exchange(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n, uint16_t* value) {
-  if (Z7Build(slave, command, payload, n) == 0) return CORLINK_ERR_FAILED;
-  if (!Z7Write(fd)) return CORLINK_ERR_FAILED;
-  return Z7StatusRead(fd, value, true);
+Z3Answer Z3Exchange(const Z3Link& link, uint8_t command, const uint8_t* payload, size_t n,
+                    const Z3Timing& timing) {
+  return Z3Exchange(link, Z3Build(link, command, payload, n), timing);
 }
 
 void Z3ReadPayload(uint32_t address, uint16_t count, uint8_t payload[6]) {

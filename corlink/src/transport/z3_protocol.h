@@ -6,76 +6,106 @@
 //       AD DE refused), 16-bit result at 6..7 (byte 6 = 1 in a refusal: reason 1), data from 8
 // 58-byte HID-over-I2C reports (DEV_Z3_HID_OVER_I2C):
 //   out 09, 00, command, CRC-8 over byte 2 and bytes 4..57, payload
-//   in  0A, CRC-8 over bytes 2..57, status word at 2..3, reason byte 4, data from 6
-// The Z7 slave tunnel (DEV_USB_Z7SLAVE): an inner packet inside an outer one with command
-// 0xB0; see Z7Exchange.
+//   in  0A, CRC-8 over bytes 2..57, status word at 2..3, result (reason) at 4..5, data from 6
+// The Z7 slave tunnel (DEV_USB_Z7SLAVE), 64-byte reports:
+//   out 09, L-1, B0, outer CRC | 09, slave, command, inner CRC (over byte 6 and 8..L-1), payload
+//   in  0A, L-1, .., outer CRC over 4..L-1; L < 12: the master's own status at 4..5;
+//       else inner length N at 4..5, inner CRC at 7 over 8..4+N-1, slave status at 8..9,
+//       result at 10..11 (00 01 in a refusal with reason 1), data from 12.
 //
 // Results: 0 acknowledged, -1 refused or nothing written, -2 no valid answer (time-outs,
 // CRC mismatch, retries used up), -3 refused with reason 1.
 //
-// Each family builds its packet in its own static buffer, which the answer then overwrites;
-// after an exchange the buffer holds the last answer read.
+// A request and its answer are values: nothing of an exchange stays behind in the library.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+
+#include "corlink.h"
 
 namespace corlink::transport {
 
 inline constexpr size_t kZ3ReportSize = 64;
 inline constexpr size_t kHidOverI2cReportSize = 58;
-inline constexpr size_t kZ3MaxPayload = kZ3ReportSize - 4;
-inline constexpr size_t kHidOverI2cMaxPayload = kHidOverI2cReportSize - 4;
-inline constexpr size_t kZ7MaxPayload = kZ3ReportSize - 8;
 inline constexpr int kZ3Attempts = 3;
-inline constexpr int kZ7WriteTries = 5;
 inline constexpr int kZ7TimeoutMs = 3000;
+
+enum class Z3Carrier : uint8_t { kUsb, kHidOverI2c, kZ7Tunnel };
+
+// Where a packet goes: the handle, its carrier, and for the tunnel the slave chip.
+struct Z3Link {
+  int fd;
+  Z3Carrier carrier;
+  uint8_t slave = 0;
+};
 
 struct Z3Timing {
   int write_ms;
   int read_ms;
   int pause_before_status_ms = 0;  // the HID-over-I2C mode command waits 3 ms
-  int attempts = kZ3Attempts;
+  int attempts = 0;                // 0: the carrier's own (3, the tunnel 1)
 };
 
-// --- 64-byte carrier -------------------------------------------------------------------
+// The link to the chip the library has selected on this carrier (through the tunnel, the
+// Z7 slave IO_SetChipIndex chose).
+Z3Link SelectedLink(Z3Carrier carrier, int fd);
 
-// The family buffer (64 bytes).
-uint8_t* Z3Buffer();
-// Clears the buffer and builds command + payload with its length and CRC; dumps it at
-// verbose level 1. Returns L, or 0 when the payload does not fit (nothing built).
-size_t Z3Build(uint8_t command, const uint8_t* payload, size_t n);
-// Writes the packet built last (all 64 bytes).
-bool Z3Write(int fd, int timeout_ms);
-// The status read: up to 2 reads into the buffer. *value gets the 16-bit result on 0.
-int Z3ReadStatus(int fd, int read_timeout_ms, uint16_t* value);
-// Build, then up to timing.attempts of write + status read while the status is -2.
-int Z3Exchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing, uint16_t* value);
+// A built packet: every try of an exchange writes it again as it is.
+struct Z3Request {
+  std::array<uint8_t, kZ3ReportSize> bytes{};
+  size_t length = 0;  // L; 0 when the payload did not fit (nothing was built)
+  bool built() const { return length != 0; }
+};
 
-// --- 58-byte HID-over-I2C carrier ------------------------------------------------------
+// What a status read brought back: its verdict and the report it judged (zeros when no
+// report came), with the places of the fields in this carrier's layout.
+struct Z3Answer {
+  int result = CORLINK_ERR_RETRIES;
+  std::array<uint8_t, kZ3ReportSize> bytes{};
+  uint8_t result_at = 0;
+  uint8_t data_at = 0;
+  uint8_t data_size = 0;
 
-uint8_t* HidOverI2cBuffer();  // 60 bytes, 58 on the wire
-size_t HidOverI2cBuild(uint8_t command, const uint8_t* payload, size_t n);
-bool HidOverI2cWrite(int fd, int timeout_ms);
-// *value gets bytes 4..5 (little-endian) of an acknowledgement.
-int HidOverI2cReadStatus(int fd, int read_timeout_ms, uint16_t* value);
-int HidOverI2cExchange(int fd, uint8_t command, const uint8_t* payload, size_t n, const Z3Timing& timing,
-                       uint16_t* value);
+  bool acknowledged() const { return result == CORLINK_OK; }
+  // The 16-bit result field, as the chip's numbers travel (little-endian).
+  uint16_t Result() const {
+    return static_cast<uint16_t>(bytes[result_at] | bytes[result_at + 1] << 8);
+  }
+  // The same field read most significant byte first (the block CRC is sent that way).
+  uint16_t ResultBigEndian() const {
+    return static_cast<uint16_t>(bytes[result_at] << 8 | bytes[result_at + 1]);
+  }
+  // The data the answer carries (by its length byte, within the report).
+  std::span<const uint8_t> Data() const { return {bytes.data() + data_at, data_size}; }
+};
 
-// --- Z7 slave tunnel -------------------------------------------------------------------
-//
-//   out 09, L-1, B0, outer CRC | 09, slave, command, inner CRC (over byte 6 and 8..L-1), payload
-//   in  0A, L-1, .., outer CRC over 4..L-1; L < 12: the master's own status at 4..5;
-//       else inner length N at 4..5, inner CRC at 7 over 8..4+N-1, slave status at 8..9,
-//       00 01 at 10..11 in a refusal with reason 1, data from 12.
+// Builds command + payload with length and check bytes; dumps it at verbose level 1.
+Z3Request Z3Build(const Z3Link& link, uint8_t command, const uint8_t* payload, size_t n);
 
-// Builds in the 64-byte buffer; returns L or 0.
-size_t Z7Build(uint8_t slave, uint8_t command, const uint8_t* payload, size_t n);
-// Up to 5 writes of the built packet, the tunnel retry delay after a failed one.
-bool Z7Write(int fd);
-// Up to the tunnel retry count reads. *value gets bytes 10..11 (little-endian) on 0.
-int Z7ReadStatus(int fd, uint16_t* value);
-int Z7Exchange(int fd, uint8_t slave, uint8_t command, const uint8_t* payload, size_t n, uint16_t* value);
+// One write of the request within write_ms (the tunnel: up to its five tries, 3000 ms).
+bool Z3Write(const Z3Link& link, const Z3Request& request, int write_ms);
+
+// The request written until it goes out: 3 tries, the tunnel its own 5.
+bool Z3Send(const Z3Link& link, const Z3Request& request, int write_ms);
+
+// Reads until an answer decides (2 reads; the tunnel its retry count) and judges it.
+Z3Answer Z3ReadStatus(const Z3Link& link, int read_ms, bool after_write = false);
+
+// The exchange: up to timing.attempts of write + status read while the status is -2.
+// Running out gives -2 when a write went out, else -1.
+Z3Answer Z3Exchange(const Z3Link& link, const Z3Request& request, const Z3Timing& timing);
+Z3Answer Z3Exchange(const Z3Link& link, uint8_t command, const uint8_t* payload, size_t n,
+                    const Z3Timing& timing);
+// The same, going on until the chip acknowledges with this result (whatever it says
+// before); running out gives the last answer read.
+Z3Answer Z3ExchangeUntil(const Z3Link& link, const Z3Request& request, const Z3Timing& timing,
+                         uint16_t result);
+
+// The carrier's usual time-out for data and maintenance (3000 ms, HID-over-I2C 200 ms).
+int Z3Timeout(Z3Carrier carrier);
 
 // The payload of the memory read 0x86: address and byte count, little-endian.
 void Z3ReadPayload(uint32_t address, uint16_t count, uint8_t payload[6]);

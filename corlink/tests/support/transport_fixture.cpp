@@ -1,4 +1,5 @@
 #include "support/transport_fixture.h"
+#include "support/log_capture.h"
 
 #include <algorithm>
 
@@ -24,21 +25,21 @@ void TransportTest::SetUp() {
 }
 
 void TransportTest::TearDown() {
-  if (capturing_) ::testing::internal::GetCapturedStdout();
+  if (capturing_) ::corlink::test::CapturedLog();
   transport::ResetTransportClock();
   hid::SetVirtualTimeouts(saved_);
   ResetState();
 }
 
 void TransportTest::Capture() {
-  if (capturing_) ::testing::internal::GetCapturedStdout();
-  ::testing::internal::CaptureStdout();
+  if (capturing_) ::corlink::test::CapturedLog();
+  ::corlink::test::CaptureLog();
   capturing_ = true;
 }
 
 std::string TransportTest::Output() {
   capturing_ = false;
-  return ::testing::internal::GetCapturedStdout();
+  return ::corlink::test::CapturedLog();
 }
 
 std::vector<uint8_t> Z3Answer(uint8_t command, const std::vector<uint8_t>& body) {

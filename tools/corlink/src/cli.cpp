@@ -34,16 +34,18 @@ struct Options {
 };
 
 const char* TypeName(int type) {
-  static const char* const kNames[] = {"NOT_SET",         "UNKNOWN",         "DEV_Z2_I2C",          "DEV_Z3_I2C",
-                                       "DEV_Z2_USB_BRG",  "DEV_Z2_I2C_MASTER", "DEV_Z3_USB_BRG",    "DEV_Z3_I2C_MASTER",
-                                       "DEV_Z2_USB",      "DEV_Z3_USB",      "DEV_SPI",             "DEV_Z3_HID_OVER_I2C",
-                                       "DEV_USB_Z6SLAVE", "DEV_USB_Z7SLAVE", "DEV_USB_BRG_EP1"};
+  static const char* const kNames[] = {
+      "NOT_SET",         "UNKNOWN",           "DEV_Z2_I2C",     "DEV_Z3_I2C",
+      "DEV_Z2_USB_BRG",  "DEV_Z2_I2C_MASTER", "DEV_Z3_USB_BRG", "DEV_Z3_I2C_MASTER",
+      "DEV_Z2_USB",      "DEV_Z3_USB",        "DEV_SPI",        "DEV_Z3_HID_OVER_I2C",
+      "DEV_USB_Z6SLAVE", "DEV_USB_Z7SLAVE",   "DEV_USB_BRG_EP1"};
   return type >= 0 && type < 15 ? kNames[type] : "UNKNOWN";
 }
 
 // The types discovery can be asked for, each a separate search.
-constexpr int kListedTypes[] = {CORLINK_DEV_Z2_I2C,  CORLINK_DEV_Z2_USB_BRG, CORLINK_DEV_Z3_USB_BRG,
-                                CORLINK_DEV_Z2_USB,  CORLINK_DEV_Z3_USB,     CORLINK_DEV_Z3_HID_OVER_I2C};
+constexpr int kListedTypes[] = {CORLINK_DEV_Z2_I2C,     CORLINK_DEV_Z2_USB_BRG,
+                                CORLINK_DEV_Z3_USB_BRG, CORLINK_DEV_Z2_USB,
+                                CORLINK_DEV_Z3_USB,     CORLINK_DEV_Z3_HID_OVER_I2C};
 
 bool ParseNumber(const std::string& text, uint64_t max, uint64_t* out) {
   if (text.empty()) return false;
@@ -106,7 +108,9 @@ bool ParseArgs(const std::vector<std::string>& args, Options* o, std::string* er
 // What a command prints: text lines, or fields of one JSON object.
 class Report {
  public:
-  Report(Console& c, bool json, const std::string& command) : c_(c), json_(json) { obj_["command"] = command; }
+  Report(Console& c, bool json, const std::string& command) : c_(c), json_(json) {
+    obj_["command"] = command;
+  }
   nlohmann::ordered_json& json() { return obj_; }
   void Line(const std::string& text) { lines_ += text + "\n"; }
   int Finish(int code, const std::string& error = {}) {
@@ -129,24 +133,45 @@ class Report {
   std::string lines_;
 };
 
-int List(Report& report) {
-  nlohmann::ordered_json devices = nlohmann::ordered_json::array();
-  std::vector<std::string> seen;
-  int in_use = 0;
+// What `list` can reach: every device when the console can enumerate them, else the first
+// device of each type discovery can be asked for.
+std::vector<FoundDevice> Candidates(const Console& console, int* in_use) {
+  if (console.devices) return console.devices();
+  std::vector<FoundDevice> found;
   for (int type : kListedTypes) {
     const int fd = IO_OpenDevice(type);
     if (fd < 0) {
-      if (errno == EBUSY) ++in_use;  // the library's line names it and its holder
+      if (errno == EBUSY) ++*in_use;  // the library's line names it and its holder
       continue;
     }
     char path[512] = {};
     IO_GetDevicePath(path);
     ::close(fd);
-    if (std::find(seen.begin(), seen.end(), path) != seen.end()) continue;
-    seen.push_back(path);
-    const int found = IO_GetDeviceType();
-    devices.push_back({{"type", found}, {"type_name", TypeName(found)}, {"path", path}});
-    report.Line(std::string(TypeName(found)) + "\t" + path);
+    found.push_back({path, IO_GetDeviceType()});
+  }
+  return found;
+}
+
+int List(Report& report, const Console& console) {
+  nlohmann::ordered_json devices = nlohmann::ordered_json::array();
+  std::vector<std::string> seen;
+  int in_use = 0;
+  for (const FoundDevice& d : Candidates(console, &in_use)) {
+    if (std::find(seen.begin(), seen.end(), d.path) != seen.end()) continue;
+    if (console.devices) {
+      // Listed only when this program could use it: another one may hold it.
+      std::vector<char> path(d.path.begin(), d.path.end());
+      path.push_back('\0');
+      const int fd = IO_OpenDeviceByPath(path.data());
+      if (fd < 0) {
+        if (errno == EBUSY) ++in_use;
+        continue;
+      }
+      ::close(fd);
+    }
+    seen.push_back(d.path);
+    devices.push_back({{"type", d.type}, {"type_name", TypeName(d.type)}, {"path", d.path}});
+    report.Line(std::string(TypeName(d.type)) + "\t" + d.path);
   }
   report.json()["devices"] = devices;
   report.json()["in_use"] = in_use;
@@ -233,7 +258,8 @@ bool LoadImage(const Options& o, Image* image, std::string* error) {
   if (!ReadFile(o.operands[0], o.address.has_value(), &bytes, error)) return false;
   if (o.address) return RawImage(bytes, *o.address, image, error);
   const std::string& name = o.operands[0];
-  const bool hex_name = name.size() > 4 && (name.ends_with(".hex") || name.ends_with(".ihx") || name.ends_with(".ihex"));
+  const bool hex_name = name.size() > 4 && (name.ends_with(".hex") || name.ends_with(".ihx") ||
+                                            name.ends_with(".ihex"));
   if (!hex_name && (bytes.empty() || bytes[0] != ':'))
     return *error = name + ": not an Intel HEX file; a raw binary needs --address", false;
   std::string text(bytes.begin(), bytes.end());
@@ -249,13 +275,15 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
   uint64_t a = 0, b = 0;
   std::string error;
   if (cmd == "flash") {
-    if (ops.size() != 1) return report.Finish(kExitUsage, "usage: corlink flash FILE [--address ADDR]");
+    if (ops.size() != 1)
+      return report.Finish(kExitUsage, "usage: corlink flash FILE [--address ADDR]");
     if (!LoadImage(o, &image, &error)) return report.Finish(kExitUsage, error);
   } else if (cmd == "mem") {
     if (ops.size() != 2 || ops[0] != "read" || !ParseNumber(ops[1], 0xFFFFFFFFu, &a))
       return report.Finish(kExitUsage, "usage: corlink mem read ADDR");
   } else if (cmd == "crc") {
-    if (ops.size() != 2 || !ParseNumber(ops[0], 0xFFFFFFFFu, &a) || !ParseNumber(ops[1], 0xFFFF, &b) || b == 0)
+    if (ops.size() != 2 || !ParseNumber(ops[0], 0xFFFFFFFFu, &a) ||
+        !ParseNumber(ops[1], 0xFFFF, &b) || b == 0)
       return report.Finish(kExitUsage, "usage: corlink crc ADDR LEN (LEN 1..65535)");
   } else if (cmd == "power") {
     if (ops.size() > 1 || (ops.size() == 1 && !ParseNumber(ops[0], 0xFE, &a)))
@@ -294,7 +322,8 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     report.Line(std::string("type:         ") + TypeName(type) + " (" + std::to_string(type) + ")");
     report.Line(std::string("path:         ") + path);
     report.Line("vid:pid:      " + Hex(vid, 4) + ":" + Hex(pid, 4));
-    report.Line("update unit:  " + std::to_string(unit) + " bytes, image at " + Hex(unit_address, 8));
+    report.Line("update unit:  " + std::to_string(unit) + " bytes, image at " +
+                Hex(unit_address, 8));
   } else if (cmd == "reset") {
     if (check(IO_Reset(fd), "reset")) report.Line("reset");
   } else if (cmd == "calibrate") {
@@ -303,7 +332,10 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     int32_t words[4] = {};
     if (check(IO_ReadWriteSpecialMem(fd, static_cast<uint32_t>(a), words), "memory read")) {
       // The 64-byte carriers answer four words, the others one.
-      const int n = (type == CORLINK_DEV_Z3_USB || type == CORLINK_DEV_Z3_USB_BRG || type == CORLINK_DEV_USB_Z7SLAVE) ? 4 : 1;
+      const int n = (type == CORLINK_DEV_Z3_USB || type == CORLINK_DEV_Z3_USB_BRG ||
+                     type == CORLINK_DEV_USB_Z7SLAVE)
+                        ? 4
+                        : 1;
       nlohmann::ordered_json list = nlohmann::ordered_json::array();
       std::string line = Hex(static_cast<uint32_t>(a), 8) + ":";
       for (int i = 0; i < n; ++i) {
@@ -315,10 +347,12 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     }
   } else if (cmd == "crc") {
     uint32_t crc = 0;
-    if (check(IO_GetBlockCRC(fd, static_cast<uint32_t>(a), static_cast<uint32_t>(b), 0, &crc), "block CRC")) {
+    if (check(IO_GetBlockCRC(fd, static_cast<uint32_t>(a), static_cast<uint32_t>(b), 0, &crc),
+              "block CRC")) {
       report.json().update(
           {{"address", Hex(static_cast<uint32_t>(a), 8)}, {"length", b}, {"crc", Hex(crc, 4)}});
-      report.Line("crc " + Hex(static_cast<uint32_t>(a), 8) + " +" + std::to_string(b) + ": " + Hex(crc, 4));
+      report.Line("crc " + Hex(static_cast<uint32_t>(a), 8) + " +" + std::to_string(b) + ": " +
+                  Hex(crc, 4));
     }
   } else if (cmd == "power") {
     // 0xFF asks without setting.
@@ -346,8 +380,9 @@ int DeviceCommand(const Options& o, Report& report, Console& console) {
     code = r.exit_code;
     message = r.error;
     if (code == kExitOk)
-      report.Line("flashed " + std::to_string(r.bytes) + " bytes in " + std::to_string(r.frames) + " frames; " +
-                  std::to_string(r.blocks) + " blocks verified (" + r.verify_method + ")");
+      report.Line("flashed " + std::to_string(r.bytes) + " bytes in " + std::to_string(r.frames) +
+                  " frames; " + std::to_string(r.blocks) + " blocks verified (" + r.verify_method +
+                  ")");
   } else {
     ::close(fd);
     return report.Finish(kExitUsage, "unknown command " + cmd);
@@ -401,7 +436,7 @@ int RunTool(const std::vector<std::string>& args, Console& console) {
   Report report(console, o.json, o.command);
   if (o.command == "list") {
     if (!o.operands.empty()) return report.Finish(kExitUsage, "list takes no operands");
-    return List(report);
+    return List(report, console);
   }
   return DeviceCommand(o, report, console);
 }

@@ -9,11 +9,20 @@
 
 namespace corlink_tool {
 
+// A device `list` shows: its path and type.
+struct FoundDevice {
+  std::string path;
+  int type;
+};
+
 struct Console {
-  std::ostream& out;      // results (and the JSON document)
-  std::ostream& err;      // messages and errors
-  bool terminal = false;  // out is a terminal: the flash progress is a bar
+  std::ostream& out;                  // results (and the JSON document)
+  std::ostream& err;                  // messages and errors
+  bool terminal = false;              // out is a terminal: the flash progress is a bar
   std::function<bool()> interrupted;  // SIGINT or SIGTERM arrived (may be empty)
+  // Every device discovery finds. The C interface opens the first device of a type only,
+  // so without this `list` shows one device per type.
+  std::function<std::vector<FoundDevice>()> devices;
 };
 
 // What the tool says when the device is held by another program (the library's own line

@@ -27,8 +27,8 @@ std::string Hex16(uint32_t v) {
 
 // The Z3 families compute a block CRC on the chip; the others are read back.
 bool HasBlockCrc(int type) {
-  return type == CORLINK_DEV_Z3_USB || type == CORLINK_DEV_Z3_USB_BRG || type == CORLINK_DEV_Z3_HID_OVER_I2C ||
-         type == CORLINK_DEV_USB_Z7SLAVE;
+  return type == CORLINK_DEV_Z3_USB || type == CORLINK_DEV_Z3_USB_BRG ||
+         type == CORLINK_DEV_Z3_HID_OVER_I2C || type == CORLINK_DEV_USB_Z7SLAVE;
 }
 
 struct Piece {
@@ -41,7 +41,8 @@ std::vector<Piece> UpdateSegments(const Image& image) {
   std::vector<Piece> out;
   for (const Segment& s : image.segments) {
     for (size_t off = 0; off < s.data.size(); off += kUpdateSegmentMax) {
-      const uint32_t len = static_cast<uint32_t>(std::min<size_t>(kUpdateSegmentMax, s.data.size() - off));
+      const uint32_t len =
+          static_cast<uint32_t>(std::min<size_t>(kUpdateSegmentMax, s.data.size() - off));
       out.push_back({s.address + static_cast<uint32_t>(off), s.data.data() + off, len});
     }
   }
@@ -103,8 +104,8 @@ int VerifyBlock(int handle, bool block_crc, uint32_t address, const uint8_t* dat
     crc = Crc16Xmodem(back.data(), back.size());
   }
   if ((crc & 0xFFFF) != expected) {
-    *error = "verify: block " + Hex32(address) + " (" + std::to_string(length) + " bytes): device CRC " +
-             Hex16(crc & 0xFFFF) + ", expected " + Hex16(expected);
+    *error = "verify: block " + Hex32(address) + " (" + std::to_string(length) +
+             " bytes): device CRC " + Hex16(crc & 0xFFFF) + ", expected " + Hex16(expected);
     return kExitVerify;
   }
   return kExitOk;
@@ -130,7 +131,8 @@ FlashResult FlashImage(int handle, const Image& image, const FlashProgress& prog
   uint32_t unit_address = 0;
   uint8_t unit = 0;
   IO_GetUpdateFwUnit(&unit_address, &unit);
-  if (unit == 255 || unit == 0) return fail(kExitDevice, "this device type takes no firmware update");
+  if (unit == 255 || unit == 0)
+    return fail(kExitDevice, "this device type takes no firmware update");
 
   const std::vector<Piece> pieces = UpdateSegments(image);
   const size_t total = image.Size();

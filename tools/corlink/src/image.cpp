@@ -13,7 +13,9 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::string At(size_t line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
+std::string At(size_t line, const std::string& what) {
+  return "line " + std::to_string(line) + ": " + what;
+}
 
 // Byte ranges already given, [start, end) keyed by start, to find overlaps.
 class Coverage {
@@ -75,7 +77,8 @@ bool ParseIntelHex(std::string_view text, Image* out, std::string* error) {
     if (line[0] != ':') return *error = At(line_no, "a record must start with ':'"), false;
     line.remove_prefix(1);
     for (size_t i = 0; i < line.size(); ++i) {
-      if (HexDigit(line[i]) < 0) return *error = At(line_no, "'" + std::string(1, line[i]) + "' is not a hex digit"), false;
+      if (HexDigit(line[i]) < 0)
+        return *error = At(line_no, "'" + std::string(1, line[i]) + "' is not a hex digit"), false;
     }
     if (line.size() % 2 != 0) return *error = At(line_no, "odd number of hex digits"), false;
     std::vector<uint8_t> bytes(line.size() / 2);
@@ -83,7 +86,8 @@ bool ParseIntelHex(std::string_view text, Image* out, std::string* error) {
       bytes[i] = static_cast<uint8_t>(HexDigit(line[2 * i]) << 4 | HexDigit(line[2 * i + 1]));
     if (bytes.size() < 5) return *error = At(line_no, "record too short"), false;
     const size_t count = bytes[0];
-    if (bytes.size() != count + 5) return *error = At(line_no, "byte count does not match the record"), false;
+    if (bytes.size() != count + 5)
+      return *error = At(line_no, "byte count does not match the record"), false;
     uint8_t sum = 0;
     for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
     if (sum != 0) return *error = At(line_no, "checksum mismatch"), false;
@@ -95,8 +99,10 @@ bool ParseIntelHex(std::string_view text, Image* out, std::string* error) {
         if (count == 0) break;
         const uint64_t start = base + offset;
         const uint64_t end = start + count;
-        if (end > 0x100000000ull) return *error = At(line_no, "data runs past the 32-bit address space"), false;
-        if (!coverage.Add(start, end)) return *error = At(line_no, "overlaps bytes given before"), false;
+        if (end > 0x100000000ull)
+          return *error = At(line_no, "data runs past the 32-bit address space"), false;
+        if (!coverage.Add(start, end))
+          return *error = At(line_no, "overlaps bytes given before"), false;
         total += count;
         if (total > kMaxImageBytes) return *error = At(line_no, "image larger than 16 MiB"), false;
         records[static_cast<uint32_t>(start)].assign(data, data + count);
@@ -118,8 +124,7 @@ bool ParseIntelHex(std::string_view text, Image* out, std::string* error) {
       case 0x05:
         if (count != 4) return *error = At(line_no, "start address record needs 4 bytes"), false;
         break;
-      default:
-        return *error = At(line_no, "unknown record type " + std::to_string(type)), false;
+      default: return *error = At(line_no, "unknown record type " + std::to_string(type)), false;
     }
   }
   if (!ended) return *error = "no end-of-file record", false;

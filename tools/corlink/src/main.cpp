@@ -1,14 +1,16 @@
 // `corlink`: the maintenance commands of the Corlink library from a shell.
 //
-// The library prints its own diagnostics to standard output; they go to standard error
-// here, so that what the tool prints on standard output (the JSON document above all)
-// stays clean.
+// The library hands the program its log sink and device list (corlink_host.h): the
+// library's diagnostics go to standard error, so that what the tool prints on standard
+// output (the JSON document above all) stays clean, and `list` shows every device
+// discovery finds. The C interface offers neither.
 //
 // SIGINT and SIGTERM ask the running command to stop: a flash ends after the frame under
 // way, and the tool exits 130. A second signal ends the process at once.
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -16,35 +18,11 @@
 #include <vector>
 
 #include "cli.h"
+#include "corlink_host.h"
 
 namespace {
 
-// An ostream over a file descriptor, unbuffered enough for a progress bar.
-class FdBuf : public std::streambuf {
- public:
-  explicit FdBuf(int fd) : fd_(fd) {}
-
- protected:
-  int overflow(int c) override {
-    if (c == EOF) return 0;
-    const char ch = static_cast<char>(c);
-    return Write(&ch, 1) ? c : EOF;
-  }
-  std::streamsize xsputn(const char* s, std::streamsize n) override { return Write(s, static_cast<size_t>(n)) ? n : 0; }
-
- private:
-  bool Write(const char* s, size_t n) {
-    while (n > 0) {
-      const ssize_t w = ::write(fd_, s, n);
-      if (w <= 0) return false;
-      s += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
-  }
-  int fd_;
-};
-
+const CorlinkHostApi* g_host = nullptr;  // set at library load
 volatile std::sig_atomic_t g_interrupted = 0;
 
 void OnStopSignal(int sig) {
@@ -61,23 +39,42 @@ void CatchStopSignals() {
   sigaction(SIGTERM, &sa, nullptr);
 }
 
+void ToStandardError(const char* text, size_t length) {
+  while (length > 0) {
+    const ssize_t w = ::write(STDERR_FILENO, text, length);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return;  // nowhere left to say it
+    text += w;
+    length -= static_cast<size_t>(w);
+  }
+}
+
+std::vector<corlink_tool::FoundDevice> DiscoveredDevices() {
+  std::vector<corlink_tool::FoundDevice> found;
+  g_host->list_devices(
+      [](const char* path, int type, void* list) {
+        static_cast<std::vector<corlink_tool::FoundDevice>*>(list)->push_back({path, type});
+      },
+      &found);
+  return found;
+}
+
 }  // namespace
+
+extern "C" void corlink_host_attach(const CorlinkHostApi* api) { g_host = api; }
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  std::fflush(stdout);
-  const int results_fd = ::dup(STDOUT_FILENO);
-  if (results_fd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-    std::perror("corlink");
-    return 1;
-  }
-  FdBuf out_buf(results_fd);
-  std::ostream out(&out_buf);
   CatchStopSignals();
-  corlink_tool::Console console{out, std::cerr, ::isatty(STDERR_FILENO) == 1,
+  corlink_tool::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1,
                                 [] { return g_interrupted != 0; }};
+  // A library that hands over nothing still works, with its messages on standard output
+  // and one device per type in `list`.
+  if (g_host != nullptr) {
+    g_host->set_log_sink(ToStandardError);
+    console.devices = DiscoveredDevices;
+  }
   const int code = corlink_tool::RunTool(args, console);
-  std::fflush(stdout);
-  ::close(results_fd);
+  std::cout.flush();
   return code;
 }
