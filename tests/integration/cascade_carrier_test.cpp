@@ -18,6 +18,7 @@
 #include "data/acquisition/acquisition_run.h"
 #include "data/acquisition/acquisition_start.h"
 #include "data/source_range_table.h"
+#include "data/status_text.h"
 #include "panelsim/panel_model.h"
 #include "panelsim/server.h"
 
@@ -41,7 +42,8 @@ struct Case {
   const char* name;
   panelsim::DeviceType type;
   int chips;
-  int chipsSeen;  // chips the host can read: all of them, or the master alone
+  int chipsSeen;             // chips the host can read: all of them, the master alone, or none
+  bool masterSenses = true;  // false: the master has no lines, the slaves carry the panel
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -100,6 +102,7 @@ TEST_P(CascadeCarrier, EveryChipReadIsThatChipsData) {
   cfg.firmware.panel.sense = {kSense};
   cfg.firmware.panel.noise = 2;
   cfg.firmware.panel.fingers = 1;
+  cfg.firmware.panel.master_senses = c.masterSenses;
   cfg.folder = dir_;
   std::string err;
   server_ = panelsim::Server::Start(cfg, &err);
@@ -112,6 +115,11 @@ TEST_P(CascadeCarrier, EveryChipReadIsThatChipsData) {
   model_->SetDiagDelay(0);
   const StartOutcome start =
       PrepareAcquisition(CorlinkDeviceIo(), {model_.get()}, "", handle_, CloseDeviceHandle);
+  if (c.chipsSeen == 0) {  // nothing the connection reaches has lines: an honest failure
+    EXPECT_FALSE(start.ok);
+    EXPECT_EQ(start.statusCode, kStatusReadChipInfoFail);
+    return;
+  }
   ASSERT_TRUE(start.ok) << "status " << start.statusCode;
   EXPECT_EQ(model_->DetectedCount(), c.chipsSeen);
   EXPECT_EQ(model_->Height(), c.chipsSeen * kSense);
@@ -132,11 +140,13 @@ TEST_P(CascadeCarrier, EveryChipReadIsThatChipsData) {
   const std::shared_ptr<const LiveFrame> f = model_->CurrentFrame();
   ASSERT_TRUE(f);
   ASSERT_EQ(f->height, c.chipsSeen * kSense);
+  const int firstChip = c.masterSenses ? 0 : 1;
   for (int x : {0, kDrive - 1}) {
-    for (int chip = 0; chip < c.chipsSeen; ++chip) {
-      EXPECT_EQ(FrameBlock(*f, x, chip), ChipRow(chip, x)) << "chip " << chip << " row " << x;
-      for (int other = 0; other < chip; ++other)
-        EXPECT_NE(FrameBlock(*f, x, chip), FrameBlock(*f, x, other)) << chip << " vs " << other;
+    for (int block = 0; block < c.chipsSeen; ++block) {
+      EXPECT_EQ(FrameBlock(*f, x, block), ChipRow(firstChip + block, x))
+          << "block " << block << " row " << x;
+      for (int other = 0; other < block; ++other)
+        EXPECT_NE(FrameBlock(*f, x, block), FrameBlock(*f, x, other)) << block << " vs " << other;
     }
   }
 }
@@ -150,7 +160,11 @@ INSTANTIATE_TEST_SUITE_P(Carriers, CascadeCarrier,
                                            // These reach the master only: the host keeps it alone.
                                            Case{"Z3UsbBrg3", T::Z3UsbBrg, 3, 1},
                                            Case{"Z3HidOverI2c3", T::Z3HidOverI2c, 3, 1},
-                                           Case{"Z2UsbBrg3", T::Z2UsbBrg, 3, 1}),
+                                           Case{"Z2UsbBrg3", T::Z2UsbBrg, 3, 1},
+                                           // Slaves only: the master carries no lines of its own.
+                                           Case{"Z2Usb3SlavesOnly", T::Z2Usb, 3, 2, false},
+                                           Case{"Z3Usb3SlavesOnly", T::Z3Usb, 3, 2, false},
+                                           Case{"Z3UsbBrg3SlavesOnly", T::Z3UsbBrg, 3, 0, false}),
                          CaseName);
 
 }  // namespace

@@ -133,11 +133,12 @@ bool InstantModel::DetectChips() {
     if (ReadWithRetry(device_, geometry, kAddrChipGeometry, kChipGeometryBytes, got) >= kReadAttempts)
       return finish(false);
     const ChipInfo chip = ChipInfo::FromReplies(chipStatus, geometry);
-    if (i > 0 &&
-        (chip.chipIndex < kChipFirstSlave || chip.chipIndex >= kChipFirstSlave + kMaxSlaves)) {
-      // Some connections (the Z3 bridge, HID over I2C, the feature channel) carry commands
-      // to the master only: choosing a slave changes nothing and the master answers in its
-      // place. Its lines shown once more as every slave's would be a made-up panel.
+    if (i > 0 && chip.chipIndex != i + 4) {
+      // A slave names the index it was chosen by. Some connections (the Z3 bridge, HID over
+      // I2C, the feature channel) carry commands to the master only: choosing a slave
+      // changes nothing and the master answers in its place (a slaves-only master's status
+      // 11 even looks like slave 7's index). Its lines shown once more as every slave's
+      // would be a made-up panel.
       return finish(KeepReachableChips(i, chip.chipIndex));
     }
     detected_.chips.push_back(chip);

@@ -76,8 +76,9 @@ class InstantModel : public PelorinModel {
 
   // Reads the chip status, the cascade information and each chip's status and geometry.
   // False when a read fails three times or the status names no known cascade. Leaves the
-  // master chosen. Where slaves cannot be reached (the master answers in their place) the
-  // master alone is kept, as a single chip, or detection fails when it has no lines.
+  // master chosen. Where slaves cannot be reached (a slave's status does not name the
+  // index it was chosen by: the master answered in its place) the master alone is kept,
+  // as a single chip, or detection fails when it has no lines.
   bool DetectChips();
   // autoOrder: sorts the detected chips by position; two chips at the same position give
   // the controller back to the system (IO_ReportToOS with enable 1) and fail. Otherwise
@@ -163,7 +164,8 @@ class InstantModel : public PelorinModel {
   const std::string& GetMaskPoints() const { return maskPoints_; }
 
  private:
-  // A slave answered as chip `answeredAs`, not as a slave: keeps the master alone.
+  // Slave `slave` answered as chip `answeredAs`, not by its own index: keeps the master
+  // alone, or fails when the master has no lines.
   bool KeepReachableChips(int32_t slave, int32_t answeredAs);
   // What the layout keeps per active chip.
   struct ChipState {
