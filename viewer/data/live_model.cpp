@@ -110,9 +110,17 @@ bool InstantModel::DetectChips() {
     return false;
   }
 
+  // Choosing a slave changes what every later command talks to: detection hands the
+  // connection back to the master, whose raw mode and ready flag the frame cycle uses.
+  bool slaveChosen = false;
+  auto finish = [&](bool ok) {
+    if (slaveChosen) io_.SetChipIndex(0);
+    return ok;
+  };
   for (int32_t i = 0; i <= slaves; ++i) {
     if (i > 0) {
       io_.SetChipIndex(i + 4);
+      slaveChosen = true;
     } else if (status == kStatusMaster) {
       io_.SetChipIndex(kChipMaster);
     } else if (status == kStatusSlavesOnly) {
@@ -121,11 +129,41 @@ bool InstantModel::DetectChips() {
     std::array<uint8_t, kChipStatusBytes> chipStatus{};
     std::array<uint8_t, kChipGeometryBytes> geometry{};
     if (ReadWithRetry(device_, chipStatus, kAddrChipStatus, kChipStatusBytes, got) >= kReadAttempts)
-      return false;
+      return finish(false);
     if (ReadWithRetry(device_, geometry, kAddrChipGeometry, kChipGeometryBytes, got) >= kReadAttempts)
-      return false;
-    detected_.chips.push_back(ChipInfo::FromReplies(chipStatus, geometry));
+      return finish(false);
+    const ChipInfo chip = ChipInfo::FromReplies(chipStatus, geometry);
+    if (i > 0 && chip.chipIndex != i + 4) {
+      // A slave names the index it was chosen by. Some connections (the Z3 bridge, HID over
+      // I2C, the feature channel) carry commands to the master only: choosing a slave
+      // changes nothing and the master answers in its place (a slaves-only master's status
+      // 11 even looks like slave 7's index). Its lines shown once more as every slave's
+      // would be a made-up panel.
+      return finish(KeepReachableChips(i, chip.chipIndex));
+    }
+    detected_.chips.push_back(chip);
   }
+  return finish(true);
+}
+
+bool InstantModel::KeepReachableChips(int32_t slave, int32_t answeredAs) {
+  if (detected_.chips.empty()) {
+    std::printf(
+        "Chip detection: slave %d answers as chip %d; this connection reaches the "
+        "master only, which carries no sensor data.\n",
+        slave, answeredAs);
+    std::fflush(stdout);
+    return false;
+  }
+  std::printf(
+      "Chip detection: slave %d answers as chip %d; this connection reaches the "
+      "master only: showing the master's lines alone.\n",
+      slave, answeredAs);
+  std::fflush(stdout);
+  detected_.chips.resize(1);
+  detected_.slaveCount = 0;
+  detected_.singleChip = true;
+  detected_.cascadeMode = kCascadeSingleChip;
   return true;
 }
 

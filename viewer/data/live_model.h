@@ -75,7 +75,10 @@ class InstantModel : public PelorinModel {
   uint32_t GetReadAddress() const { return readAddress_; }
 
   // Reads the chip status, the cascade information and each chip's status and geometry.
-  // False when a read fails three times or the status names no known cascade.
+  // False when a read fails three times or the status names no known cascade. Leaves the
+  // master chosen. Where slaves cannot be reached (a slave's status does not name the
+  // index it was chosen by: the master answered in its place) the master alone is kept,
+  // as a single chip, or detection fails when it has no lines.
   bool DetectChips();
   // autoOrder: sorts the detected chips by position; two chips at the same position give
   // the controller back to the system (IO_ReportToOS with enable 1) and fail. Otherwise
@@ -161,6 +164,9 @@ class InstantModel : public PelorinModel {
   const std::string& GetMaskPoints() const { return maskPoints_; }
 
  private:
+  // Slave `slave` answered as chip `answeredAs`, not by its own index: keeps the master
+  // alone, or fails when the master has no lines.
+  bool KeepReachableChips(int32_t slave, int32_t answeredAs);
   // What the layout keeps per active chip.
   struct ChipState {
     int32_t visibleDrive = 0;

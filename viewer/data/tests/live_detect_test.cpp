@@ -40,7 +40,8 @@ TEST(LiveDetect, MasterWithSlavesReadsEveryChipAndSortsByPosition) {
   ASSERT_TRUE(model.DetectChips());
   EXPECT_EQ(model.GetCascadeMode(), kCascadeMasterWithSlaves);
   EXPECT_EQ(model.GetDetectedSet().slaveCount, 2);
-  EXPECT_THAT(dev.chipIndexCalls, ElementsAre(1, 5, 6));
+  // Detection ends on the master: the frame cycle's raw mode and ready poll are its.
+  EXPECT_THAT(dev.chipIndexCalls, ElementsAre(1, 5, 6, 0));
   const ChipInfo& master = model.GetDetectedSet().chips[0];
   EXPECT_EQ(master.driveCount, 20);
   EXPECT_EQ(master.senseCount, 30);
@@ -60,7 +61,7 @@ TEST(LiveDetect, SlavesOnlySkipsTheMasterAndSingleChipChoosesNone) {
   InstantModel a(slaves.Io());
   ASSERT_TRUE(a.DetectChips());
   EXPECT_EQ(a.GetCascadeMode(), kCascadeSlavesOnly);
-  EXPECT_THAT(slaves.chipIndexCalls, ElementsAre(5, 6));
+  EXPECT_THAT(slaves.chipIndexCalls, ElementsAre(5, 6, 0));
   a.SetAutoOrder(false);
   ASSERT_TRUE(a.SetChipOrder("21"));
   EXPECT_THAT(Indexes(a.GetDetectedSet()), ElementsAre(6, 5));
@@ -92,6 +93,43 @@ TEST(LiveDetect, RefusesUnknownStatusFailedReadsAndTooManySlaves) {
   ::testing::internal::CaptureStdout();
   EXPECT_FALSE(InstantModel(dev.Io()).DetectChips());
   EXPECT_THAT(::testing::internal::GetCapturedStdout(), HasSubstr("8 slaves"));
+}
+
+// A connection that reaches the master only (the master answers in every slave's place)
+// must not give the master's lines as every slave's.
+TEST(LiveDetect, SlavesOutOfReachLeaveTheMasterAloneOrFail) {
+  struct Case {
+    const char* name;
+    uint8_t cascadeStatus;
+    std::vector<FakeChip> chips;
+    bool detected;
+    size_t chipCount;
+  };
+  const std::vector<Case> cases = {
+      {"master with two slaves", 1, {Chip(1, 0, 6, 5), Chip(5, 1), Chip(6, 2)}, true, 1},
+      // The master, chosen in the slaves' place, has no lines of its own.
+      {"slaves only", 11, {Chip(1, 0, 0, 0), Chip(5, 1), Chip(6, 2)}, false, 0},
+  };
+  for (const Case& c : cases) {
+    ScriptedDevice dev;
+    dev.cascadeStatus = c.cascadeStatus;
+    dev.chips = c.chips;
+    dev.masterOnly = true;
+    InstantModel model(dev.Io());
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(model.DetectChips(), c.detected) << c.name;
+    EXPECT_THAT(::testing::internal::GetCapturedStdout(), HasSubstr("reaches the master only"))
+        << c.name;
+    EXPECT_EQ(model.GetDetectedSet().chips.size(), c.chipCount) << c.name;
+    EXPECT_EQ(dev.chipIndexCalls.back(), 0) << c.name;
+    if (!c.detected) continue;
+    EXPECT_EQ(model.GetCascadeMode(), kCascadeSingleChip) << c.name;
+    EXPECT_EQ(model.GetDetectedSet().slaveCount, 0) << c.name;
+    ASSERT_TRUE(model.SetChipOrder("")) << c.name;
+    ASSERT_TRUE(model.PrepareFrameBuffers()) << c.name;
+    EXPECT_EQ(model.Width(), 6) << c.name;
+    EXPECT_EQ(model.Height(), 5) << c.name;
+  }
 }
 
 TEST(LiveOrder, OrderTextNamesChipsByDigit) {

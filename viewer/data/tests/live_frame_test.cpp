@@ -75,7 +75,7 @@ TEST_F(LiveFrameTest, JoinsChipsInOrderWithStatistics) {
   EXPECT_EQ(f->min, 0);
   EXPECT_EQ(f->number, 1);
   EXPECT_EQ(f->average, f->sum / 24);
-  EXPECT_THAT(dev.chipIndexCalls, ElementsAre(1, 5, 1, 5));  // detection, then the frame
+  EXPECT_THAT(dev.chipIndexCalls, ElementsAre(1, 5, 0, 1, 5));  // detection, then the frame
   EXPECT_EQ(model->GetFrameCounter(), 1);
 }
 

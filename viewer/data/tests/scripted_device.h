@@ -32,6 +32,8 @@ class ScriptedDevice {
   int failNext = 0;           // so many coming reads fail
   int zeroNext = 0;           // so many coming reads succeed with no bytes
   std::map<int, int> failChip;  // chip index -> so many of its coming data reads fail
+  bool masterOnly = false;      // the connection reaches the master only: choosing a slave
+                                // is taken note of and changes nothing
 
   // What the model did.
   std::vector<int> chipIndexCalls;
@@ -48,7 +50,7 @@ class ScriptedDevice {
     io.SetRawMode = [](int, int) { return 0; };
     io.SetChipIndex = [this](int index) {
       chipIndexCalls.push_back(index);
-      current_ = index;
+      current_ = masterOnly ? 1 : index;
     };
     io.ReadData = [this](int, uint32_t address, uint8_t* buffer, uint32_t* count) {
       return Read(address, buffer, count);
