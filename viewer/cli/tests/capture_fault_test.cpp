@@ -398,23 +398,26 @@ TEST_F(CaptureFaults, ASecondCaptureOnOnePanelIsRefusedAndTheFirstStaysWhole) {
   auto server = ServePanel(work / "devices");
   fs::create_directories(work / "first");
   fs::create_directories(work / "second");
-  Capture first(work / "first", work / "devices", RawCapture(work / "first.csv", 300));
+  // The first capture asks for more frames than it can read before it is interrupted,
+  // so it holds the panel however slowly the second one starts.
+  Capture first(work / "first", work / "devices", RawCapture(work / "first.csv", 1000000));
   const auto deadline = std::chrono::steady_clock::now() + 60s;
   while (std::chrono::steady_clock::now() < deadline && server->CommandCount(0x86) < 50)
     std::this_thread::sleep_for(5ms);
   Capture second(work / "second", work / "devices", RawCapture(work / "second.csv", 300));
   const Outcome o2 = second.Finish(120s);
+  first.Signal(SIGINT);
   const Outcome o1 = first.Finish(120s);
   EXPECT_EQ(o2.code, 1) << o2.err;
   EXPECT_NE(o2.err.find("open device error!"), std::string::npos) << o2.err;
   EXPECT_NE(o2.err.find("in use"), std::string::npos) << o2.err;
   EXPECT_FALSE(fs::exists(work / "second.csv"));
-  ASSERT_EQ(o1.code, 0) << o1.err;
+  ASSERT_EQ(o1.code, 128 + SIGINT) << o1.err;
   const json s = Summary(o1);
   ASSERT_FALSE(s.is_discarded());
-  EXPECT_EQ(s["frames"], 300);
   EXPECT_EQ(s["readFailures"], 0);
-  EXPECT_EQ(BlockNumbers(ReadText(work / "first.csv")), OneTo(300));
+  EXPECT_GE(s["recorded"].get<int>(), 1);
+  EXPECT_EQ(BlockNumbers(ReadText(work / "first.csv")), OneTo(s["recorded"].get<int>()));
 }
 
 }  // namespace
