@@ -176,29 +176,25 @@ bool CmdWrite(const Z3Link& link, const uint8_t* packet) {
   });
 }
 
-// A table entry: the command on the carrier's link to the selected chip.
-template <Z3Carrier C, auto Command>
-constexpr auto kOn =
-    [](int fd, auto... args) { return Command(transport::SelectedLink(C, fd), args...); };
-
-template <Z3Carrier C>
+// The commands on the carrier's link to the selected chip.
+template <Z3Carrier C, auto Link = transport::SelectedLinkOn<C>>
 MaintenanceTable MakeTable() {
   MaintenanceTable table{
-      .reset = kOn<C, Reset>,
-      .recalibrate = kOn<C, Recalibrate>,
-      .wait_ready = kOn<C, WaitReady>,
-      .update_info = kOn<C, UpdateInfo>,
-      .update_data = kOn<C, UpdateData>,
-      .update_finish = kOn<C, Finish>,
-      .block_crc = kOn<C, BlockCrc>,
-      .memory = kOn<C, Memory>,
+      .reset = kOn<Link, Reset>,
+      .recalibrate = kOn<Link, Recalibrate>,
+      .wait_ready = kOn<Link, WaitReady>,
+      .update_info = kOn<Link, UpdateInfo>,
+      .update_data = kOn<Link, UpdateData>,
+      .update_finish = kOn<Link, Finish>,
+      .block_crc = kOn<Link, BlockCrc>,
+      .memory = kOn<Link, Memory>,
       .power_mode = nullptr,
       .button_mode = nullptr,
-      .cmd_read = kOn<C, CmdRead>,
-      .cmd_write = kOn<C, CmdWrite>,
+      .cmd_read = kOn<Link, CmdRead>,
+      .cmd_write = kOn<Link, CmdWrite>,
   };
   // Only a Z7 slave has a power mode the host may set.
-  if (C == Z3Carrier::kZ7Tunnel) table.power_mode = kOn<C, TunnelPowerMode>;
+  if (C == Z3Carrier::kZ7Tunnel) table.power_mode = kOn<Link, TunnelPowerMode>;
   return table;
 }
 

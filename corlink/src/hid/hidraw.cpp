@@ -28,6 +28,7 @@
 #include "hid/hid_port.h"
 #include "library_state.h"
 #include "log_sink.h"
+#include "small_file.h"
 
 namespace corlink::hid {
 
@@ -46,19 +47,6 @@ const HidrawSys& Sys() { return *g_sys; }
 constexpr int kDrainLimit = 256;  // reports discarded by one Cancel at most
 
 // --- enumeration ---------------------------------------------------------------------
-
-std::string ReadSmallFile(const std::string& path, size_t limit) {
-  std::string out;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  char buf[1024];
-  size_t n;
-  while (out.size() < limit &&
-         (n = std::fread(buf, 1, std::min(sizeof buf, limit - out.size()), f)) > 0)
-    out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
 
 // HID_ID=0003:00006B3E:00003A06 in a device's uevent.
 bool ParseHidId(const std::string& uevent, uint16_t* vendor, uint16_t* product) {
@@ -114,11 +102,12 @@ void EnumerateHidraw(std::vector<RawDevice>& out) {
     RawDevice dev;
     dev.node = std::string(Sys().dev_dir) + "/" + name;
     const bool have_ids =
-        ParseHidId(ReadSmallFile(sys + "uevent", 8192), &dev.vendor_id, &dev.product_id);
+        ParseHidId(ReadSmallFile((sys + "uevent").c_str(), 8192), &dev.vendor_id, &dev.product_id);
     const int err = ProbeNode(dev.node, dev);
     if (err == EBUSY) SetReinstallFlag(1);  // held exclusively: the driver needs a re-install
     if (dev.report_descriptor.empty()) {
-      const std::string desc = ReadSmallFile(sys + "report_descriptor", HID_MAX_DESCRIPTOR_SIZE);
+      const std::string desc =
+          ReadSmallFile((sys + "report_descriptor").c_str(), HID_MAX_DESCRIPTOR_SIZE);
       dev.report_descriptor.assign(desc.begin(), desc.end());
     }
     if (!have_ids && err != 0) continue;  // nothing known about it

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "hub/usb_names.h"
+#include "small_file.h"
 
 namespace corlink::hub {
 
@@ -19,14 +20,7 @@ namespace fs = std::filesystem;
 constexpr size_t kAttributeLimit = 64;
 
 std::string ReadAttribute(const fs::path& file) {
-  std::string out;
-  std::FILE* f = std::fopen(file.c_str(), "rb");
-  if (f == nullptr) return out;
-  char buf[kAttributeLimit];
-  const size_t n = std::fread(buf, 1, sizeof buf, f);
-  std::fclose(f);
-  out.assign(buf, n);
-  return out;
+  return ReadSmallFile(file.c_str(), kAttributeLimit);
 }
 
 std::optional<uint32_t> HexAttribute(const fs::path& dir, const char* name) {

@@ -34,12 +34,11 @@ int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t
   }
   uint8_t payload[6];
   Z1ReadPayload(address, payload);
-  Z1LoopPolicy policy{CORLINK_ERR_RETRIES};
-  return RunZ1Loop(policy, [&](bool later) -> Z1Step {
-    Z1Exchange ex =
+  return RunZ1Loop([&](bool later) -> Z1Step {
+    const bool sent =
         Z1SendAndReceive(link, kReadMemory, payload, sizeof payload, later, buffer, &len);
     *count = static_cast<uint32_t>(len);
-    if (ex == Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
+    if (!sent) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (Z1IsNack(buffer, len)) {
         Log("NACK/RETRY!!\n");
