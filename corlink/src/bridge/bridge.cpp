@@ -2,7 +2,6 @@
 
 #include "commands/family.h"
 #include "corlink.h"
-#include "device_type.h"
 #include "hid/hid_port.h"
 #include "library_state.h"
 

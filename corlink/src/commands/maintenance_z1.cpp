@@ -1,6 +1,5 @@
 // Maintenance commands of the Z1 protocol, on the feature channel or through the Z6
 // tunnel of a Z2 master. Numbers are big-endian; payloads end with their CRC-16.
-#include <cstdio>
 #include <cstring>
 
 #include "commands/maintenance.h"
@@ -32,11 +31,16 @@ bool TailCrcOk(const uint8_t* r, size_t len) {
 
 bool IsAck4(const uint8_t* r, size_t len) { return len == 4 && r[0] == 0x00 && r[1] == 0x80; }
 
-// One read of a command's answer; a failed read counts as an empty answer.
-size_t ReceiveOnce(const Z1Link& link, uint8_t command, uint8_t* r) {
-  size_t len = 0;
-  if (!transport::Z1Receive(link, command, r, &len)) len = 0;
-  return len;
+// Reads the command's answer until judge(r, len) decides; a failed read counts as an
+// empty answer.
+template <class Judge>
+int ReadUntilDecided(const Z1Link& link, uint8_t command, Judge&& judge) {
+  return RunZ1Loop([&](bool) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    if (!transport::Z1Receive(link, command, r, &len)) len = 0;
+    return judge(r, len);
+  });
 }
 
 // The acknowledgement 00 80 t0 t1 ends the loop: OK when its tail is the expected one, a
@@ -68,9 +72,7 @@ bool CrcAnswerOk(const uint8_t* r, size_t len, size_t want, Z1Step* step) {
 }
 
 int Reset(const Z1Link& link) {
-  return RunZ1Loop([&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
-    const size_t len = ReceiveOnce(link, kCmdReset, r);
+  return ReadUntilDecided(link, kCmdReset, [](const uint8_t* r, size_t len) -> Z1Step {
     if (IsAck4(r, len))
       return AckTailVerdict(r, 0xFF, 0xFF, "reset ack correctly!\n", "reset ack unknown format!\n");
     Log("x");
@@ -79,9 +81,7 @@ int Reset(const Z1Link& link) {
 }
 
 int Recalibrate(const Z1Link& link) {
-  return RunZ1Loop([&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
-    const size_t len = ReceiveOnce(link, kCmdRecalibrate, r);
+  return ReadUntilDecided(link, kCmdRecalibrate, [](const uint8_t* r, size_t len) -> Z1Step {
     if (len != 4) {
       Log("Z1 calibration byte cnt error!\n");
       return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
@@ -96,9 +96,7 @@ int Recalibrate(const Z1Link& link) {
 }
 
 int WaitReady(const Z1Link& link) {
-  return RunZ1Loop([&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
-    const size_t len = ReceiveOnce(link, kCmdWaitReady, r);
+  return ReadUntilDecided(link, kCmdWaitReady, [](const uint8_t* r, size_t len) -> Z1Step {
     if (len != 6) return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     if (r[0] != 0x00 || r[1] != 0x80) {
       Log("Wrong response format! line %d\n", 884);
@@ -234,10 +232,9 @@ int PowerMode(const Z1Link& link, int32_t* mode) {
 }
 
 int ButtonMode(const Z1Link& link, int32_t* status) {
-  return RunZ1Loop([&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
+  return ReadUntilDecided(link, kCmdButtonMode, [&](const uint8_t* r, size_t len) -> Z1Step {
     Z1Step step{};
-    if (!CrcAnswerOk(r, ReceiveOnce(link, kCmdButtonMode, r), 6, &step)) return step;
+    if (!CrcAnswerOk(r, len, 6, &step)) return step;
     *status = static_cast<int32_t>(Be32(r));
     return {Z1Next::kDone, CORLINK_OK};
   });

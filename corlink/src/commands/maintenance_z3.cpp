@@ -2,7 +2,6 @@
 // DEV_Z3_USB / DEV_Z3_USB_BRG, the 58-byte HID-over-I2C reports and the 0xB0 tunnel to a
 // Z7 slave. Payload numbers are little-endian; results are those of the status read.
 #include <cstring>
-#include <optional>
 
 #include "commands/maintenance.h"
 #include "corlink.h"

@@ -21,11 +21,7 @@ void PrintUnknownType() { Log("The device type read from INI file is UNKNOWN.\n"
 
 bool Contains(const char* s, const char* what) { return std::strstr(s, what) != nullptr; }
 
-bool ContainsNoCase(const char* s, const char* what) {
-  std::string low(s);
-  for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return Contains(low.c_str(), what);
-}
+bool ContainsNoCase(const char* s, const char* what) { return strcasestr(s, what) != nullptr; }
 
 // Parses "<prefix>XXXX" at s: up to four hex digits. Returns the position after the digits,
 // or nullptr when the prefix or the digits are missing.

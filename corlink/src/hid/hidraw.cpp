@@ -18,13 +18,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "hid/deadline.h"
 #include "hid/hid_port.h"
 #include "library_state.h"
 #include "log_sink.h"
@@ -156,22 +156,10 @@ void ClearCancel() {
   if (CancelFd() >= 0) (void)!::read(CancelFd(), &v, sizeof v);
 }
 
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point Deadline(int timeout_ms) {
-  return Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
-}
-
-// Whole milliseconds until the deadline, 0 once it passed.
-int MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return static_cast<int>(std::max<long long>(left.count(), 0));
-}
-
 // Waits until fd is ready for events, the time-out passes or a cancel arrives.
 // Returns 1 when ready, 0 on time-out or cancel, -1 on error or hang-up.
 int Wait(int fd, short events, int timeout_ms) {
-  const auto deadline = Deadline(timeout_ms);
+  const auto deadline = DeadlineIn(timeout_ms);
   for (;;) {
     const int wait_ms = MsLeft(deadline);
     pollfd fds[2] = {{fd, events, 0}, {CancelFd(), POLLIN, 0}};
@@ -194,7 +182,7 @@ int Wait(int fd, short events, int timeout_ms) {
 int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
   if (data == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Deadline(timeout_ms);
+  const auto deadline = DeadlineIn(timeout_ms);
   for (;;) {
     const int ready = Wait(fd, POLLOUT, MsLeft(deadline));
     if (ready <= 0) return ready;
@@ -202,14 +190,14 @@ int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
     if (n == static_cast<ssize_t>(len)) return 1;
     if (n >= 0) return -1;  // a short write loses the report
     if (errno != EAGAIN && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) return 0;
+    if (SteadyClock::now() >= deadline) return 0;
   }
 }
 
 int Read(int fd, uint8_t* buf, size_t len, int timeout_ms) {
   if (buf == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Deadline(timeout_ms);
+  const auto deadline = DeadlineIn(timeout_ms);
   for (;;) {
     const int ready = Wait(fd, POLLIN, MsLeft(deadline));
     if (ready <= 0) return ready;
@@ -217,7 +205,7 @@ int Read(int fd, uint8_t* buf, size_t len, int timeout_ms) {
     if (n > 0) return static_cast<int>(n);
     if (n == 0) return -1;
     if (errno != EAGAIN && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) return 0;
+    if (SteadyClock::now() >= deadline) return 0;
   }
 }
 

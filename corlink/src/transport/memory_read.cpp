@@ -1,7 +1,6 @@
 #include "transport/memory_read.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "corlink.h"
@@ -16,12 +15,6 @@ namespace corlink::transport {
 namespace {
 
 constexpr uint8_t kReadMemory = 0x86;
-
-uint32_t CopyData(const uint8_t* from, size_t n, uint8_t* buffer) {
-  n = std::min(n, kMemoryReadMax);
-  std::memcpy(buffer, from, n);
-  return static_cast<uint32_t>(n);
-}
 
 }  // namespace
 
@@ -70,7 +63,9 @@ int Z3ReadMemory(const Z3Link& link, uint32_t address, uint8_t* buffer, uint32_t
   const Z3Answer answer =
       Z3Exchange(link, kReadMemory, payload, sizeof payload, {timeout, timeout});
   if (!answer.acknowledged()) return answer.result;
-  *count = CopyData(answer.Data().data(), answer.Data().size(), buffer);
+  const size_t n = std::min(answer.Data().size(), kMemoryReadMax);
+  std::memcpy(buffer, answer.Data().data(), n);
+  *count = static_cast<uint32_t>(n);
   return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "transport/report_carrier.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "hid/hid_port.h"

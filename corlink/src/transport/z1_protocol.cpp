@@ -1,8 +1,5 @@
 #include "transport/z1_protocol.h"
 
-#include <cstdio>
-
-#include "device_type.h"
 #include "log_sink.h"
 #include "transport/bytes.h"
 #include "transport/crc.h"

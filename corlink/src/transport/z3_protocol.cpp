@@ -134,33 +134,23 @@ Z3Request Z3Build(const Z3Link& link, uint8_t command, const uint8_t* payload, s
   Z3Request r;
   if (n > RulesOf(link.carrier).max_payload) return r;
   uint8_t* b = r.bytes.data();
+  const bool tunnel = link.carrier == Z3Carrier::kZ7Tunnel;
+  const size_t header = tunnel ? 8 : 4;
   b[0] = 0x09;
   b[2] = command;
-  switch (link.carrier) {
-    case Z3Carrier::kUsb:
-      r.length = 4 + n;
-      b[1] = static_cast<uint8_t>(r.length - 1);
-      if (n) std::memcpy(b + 4, payload, n);
-      InsertZ3Crc(b, r.length);
-      break;
-    case Z3Carrier::kHidOverI2c:
-      r.length = kHidOverI2cReportSize;
-      if (n) std::memcpy(b + 4, payload, n);
-      InsertZ3Crc(b, r.length);
-      break;
-    case Z3Carrier::kZ7Tunnel:
-      r.length = 8 + n;
-      b[1] = static_cast<uint8_t>(r.length - 1);
-      b[2] = 0xB0;
-      b[4] = 0x09;
-      b[5] = link.slave;
-      b[6] = command;
-      if (n) std::memcpy(b + 8, payload, n);
-      // The inner packet's check byte first: the outer one covers it.
-      InsertZ3Crc(b + 4, r.length - 4);
-      InsertZ3Crc(b, r.length);
-      break;
+  // HID-over-I2C always sends the whole report and leaves byte 1 alone.
+  r.length = link.carrier == Z3Carrier::kHidOverI2c ? kHidOverI2cReportSize : header + n;
+  if (link.carrier != Z3Carrier::kHidOverI2c) b[1] = static_cast<uint8_t>(r.length - 1);
+  if (n) std::memcpy(b + header, payload, n);
+  if (tunnel) {
+    b[2] = 0xB0;
+    b[4] = 0x09;
+    b[5] = link.slave;
+    b[6] = command;
+    // The inner packet's check byte first: the outer one covers it.
+    InsertZ3Crc(b + 4, r.length - 4);
   }
+  InsertZ3Crc(b, r.length);
   DumpPacketShort("W: ", b, r.length);
   return r;
 }
