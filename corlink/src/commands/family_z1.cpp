@@ -39,8 +39,7 @@ bool FeatureReportToOS(int fd, bool enable, bool skip_confirm, const char* /*dev
     return FeatureSetOpcode(fd, kOpResumeReport);
   }
   if (!FeatureSetOpcode(fd, kOpStopReport)) return false;
-  if (skip_confirm) return true;
-  return FeatureGetOpcode(fd, kOpConfirmStop, report);
+  return skip_confirm || FeatureGetOpcode(fd, kOpConfirmStop, report);
 }
 
 // The bridge served on the feature channel confirms the switch with a get-feature.
