@@ -146,13 +146,11 @@ RawReports RawOf(const Z3Link& link) {
 
 bool CmdRead(const Z3Link& link, uint8_t /*command*/, uint8_t* buffer, uint8_t* count) {
   const RawReports raw = RawOf(link);
-  *count = 0;
-  if (!RetryUntil(FamilyRule(raw.retry), [&](int) {
-        return transport::ReportRead(raw.report, link.fd, buffer, raw.size, Timeout(link));
-      }))
-    return false;
-  *count = static_cast<uint8_t>(raw.size);
-  return true;
+  const bool ok = RetryUntil(FamilyRule(raw.retry), [&](int) {
+    return transport::ReportRead(raw.report, link.fd, buffer, raw.size, Timeout(link));
+  });
+  *count = ok ? static_cast<uint8_t>(raw.size) : 0;
+  return ok;
 }
 
 // The caller built the whole report with its length in byte 1; only the check bytes are

@@ -69,18 +69,15 @@ struct Z1Step {
 
 inline constexpr int kZ1MaxFailedWrites = 5;
 
-// Runs attempt(later) until it is done or the attempts run out; `later` is true for every
-// attempt after the first (data commands pause then). Returns the final result, else the
-// last attempt's result; -2 when the retry count allows no attempt, -1 after five failed
-// writes.
-template <class Attempt>
-int RunZ1Loop(Attempt&& attempt);
-
 // The data commands' attempt body: pause when later, send, pause when later, read a plain
 // response (command 0) into out (*len 0 when the read failed). False when the send failed.
 bool Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n,
                       bool later, uint8_t* out, size_t* len);
 
+// Runs attempt(later) until it is done or the attempts run out; `later` is true for every
+// attempt after the first (data commands pause then). Returns the final result, else the
+// last attempt's result; -2 when the retry count allows no attempt, -1 after five failed
+// writes.
 template <class Attempt>
 int RunZ1Loop(Attempt&& attempt) {
   int failed_writes = 0;
