@@ -59,8 +59,8 @@ TEST(SmallFile, ReadsAtMostTheLimit) {
     size_t size;
     size_t limit;
     size_t expected;
-  } cases[] = {{0, 64, 0}, {10, 64, 10}, {64, 64, 64}, {65, 64, 64}, {10000, 8192, 8192},
-               {10000, 0, 0}};
+  } cases[] = {{0, 64, 0},   {10, 64, 10},        {64, 64, 64},
+               {65, 64, 64}, {10000, 8192, 8192}, {10000, 0, 0}};
   for (const Case& c : cases) {
     const std::string path = dir.root() + "/attr";
     std::string text(c.size, 'x');
