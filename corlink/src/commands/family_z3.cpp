@@ -113,15 +113,20 @@ bool TriedReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*d
   return ok;
 }
 
+// A family on carrier C: how it reports to the OS and whether IO_SetChipIndex moves between
+// master and slave are what tell the four apart.
 template <Z3Carrier C, auto Link = transport::SelectedLinkOn<C>>
-constexpr Family Describe(const char* name, const MaintenanceTable* maintenance) {
+Family Describe(const char* name, const MaintenanceTable& maintenance,
+                bool (*report_to_os)(int, bool, bool, const char*),
+                void (*select_chip)(LibraryState&, int)) {
   return Family{
       .name = name,
       .set_raw_mode = kOn<Link, SendMode>,
-      .report_to_os = UsbReportToOS,
+      .report_to_os = report_to_os,
       .read_data = kOn<Link, transport::Z3ReadMemory>,
       .burst_read = kOn<Link, Z3BurstRead>,
-      .maintenance = maintenance,
+      .select_chip = select_chip,
+      .maintenance = &maintenance,
       .firmware = kZ3Unit,
   };
 }
@@ -129,38 +134,27 @@ constexpr Family Describe(const char* name, const MaintenanceTable* maintenance)
 }  // namespace
 
 const Family& Z3UsbFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kUsb>("Z3 USB", &Z3UsbMaintenanceTable());
-    f.select_chip = SelectZ3Chip;
-    return f;
-  }();
+  static const Family family =
+      Describe<Z3Carrier::kUsb>("Z3 USB", Z3UsbMaintenanceTable(), UsbReportToOS, SelectZ3Chip);
   return family;
 }
 
 const Family& Z3BridgeFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kUsb>("Z3 bridge", &Z3UsbMaintenanceTable());
-    f.report_to_os = TriedReportToOS<Z3Carrier::kUsb, true>;
-    return f;
-  }();
+  static const Family family = Describe<Z3Carrier::kUsb>(
+      "Z3 bridge", Z3UsbMaintenanceTable(), TriedReportToOS<Z3Carrier::kUsb, true>, nullptr);
   return family;
 }
 
 const Family& HidOverI2cFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kHidOverI2c>("HID over I2C", &HidOverI2cMaintenanceTable());
-    f.report_to_os = TriedReportToOS<Z3Carrier::kHidOverI2c, false>;
-    return f;
-  }();
+  static const Family family =
+      Describe<Z3Carrier::kHidOverI2c>("HID over I2C", HidOverI2cMaintenanceTable(),
+                                       TriedReportToOS<Z3Carrier::kHidOverI2c, false>, nullptr);
   return family;
 }
 
 const Family& Z7SlaveFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kZ7Tunnel>("Z7 slave tunnel", &Z7MaintenanceTable());
-    f.select_chip = SelectZ3Chip;
-    return f;
-  }();
+  static const Family family = Describe<Z3Carrier::kZ7Tunnel>(
+      "Z7 slave tunnel", Z7MaintenanceTable(), UsbReportToOS, SelectZ3Chip);
   return family;
 }
 
