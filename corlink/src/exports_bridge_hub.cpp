@@ -1,7 +1,6 @@
 // Bridge and hub exports: thin shims over bridge/ and hub/. The bridge controls are
 // one-shot feature reports to a USB-to-I2C bridge; the hub list ties recognised devices to
 // USB ports.
-#include <cstdio>
 #include <cstring>
 #include <string>
 

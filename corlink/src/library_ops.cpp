@@ -3,11 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "commands/family.h"
 #include "device_type.h"
@@ -22,14 +20,6 @@ namespace {
 
 constexpr size_t kPathSize = sizeof(LibraryState::device_path);
 
-// Classifies a copy: the caller's path (and the library's stored path) keep their case,
-// since on Linux the node part of a path is case-sensitive.
-int32_t ClassifyCopy(const std::string& path, const std::vector<hid::DeviceInfo>& devices) {
-  std::vector<char> copy(path.begin(), path.end());
-  copy.push_back('\0');
-  return ClassifyPath(copy.data(), devices);
-}
-
 }  // namespace
 
 int OpenDevice(int32_t declare) {
@@ -43,7 +33,7 @@ int OpenDevice(int32_t declare) {
     return -1;
   }
   std::snprintf(st.device_path, kPathSize, "%s", found.path.c_str());
-  st.device_type = ClassifyCopy(found.path, found.devices);
+  st.device_type = ClassifyPath(found.path, found.devices);
   if (declare != 0 && declare != st.device_type) {
     Log("ERROR: open device type not match. declare: %d, opened: %d\n", declare, st.device_type);
     ::close(found.fd);
@@ -66,7 +56,7 @@ int OpenDeviceByPath(const char* path) {
   hid::OpenError err = hid::OpenError::None;
   const int fd = CurrentDiscoveryPort().open(p, &err);
   const int code = errno;
-  st.device_type = ClassifyCopy(p, CurrentDiscoveryPort().enumerate());
+  st.device_type = ClassifyPath(p, CurrentDiscoveryPort().enumerate());
   errno = code;
   return fd;
 }

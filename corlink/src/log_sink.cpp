@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <string>
+#include <cstdlib>
 
 namespace corlink {
 
@@ -30,22 +30,14 @@ void LogText(const char* text, size_t length) {
 }
 
 void Log(const char* format, ...) {
-  char small[256];
   va_list args;
   va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int n = std::vsnprintf(small, sizeof small, format, args);
+  char* text = nullptr;
+  const int n = vasprintf(&text, format, args);
   va_end(args);
-  if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
-    LogText(small, static_cast<size_t>(n));
-  } else if (n > 0) {
-    // A long message (a path, a long key) is formatted again at its full length.
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, again);
-    LogText(text.data(), static_cast<size_t>(n));
-  }
-  va_end(again);
+  if (n < 0) return;  // out of memory: the message is lost, not the program
+  LogText(text, static_cast<size_t>(n));
+  std::free(text);
 }
 
 }  // namespace corlink

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "hub/hub_tables.h"
 #include "hub/usb_names.h"
 #include "hub/usb_tree.h"
+#include "small_file.h"
 #include "support/fake_sysfs.h"
 
 namespace corlink::hub {
@@ -47,6 +49,27 @@ TEST(UsbNames, AttributesAreOneNumberAndANewline) {
   for (const char* bad : {"", "\n", "09\n\n", " 9", "0x09", "9 ", "123456789", "-1"})
     EXPECT_FALSE(ParseHexAttribute(bad)) << bad;
   EXPECT_FALSE(ParseDecimalAttribute("0a"));
+}
+
+// sysfs and /proc files are read up to a bound: a longer (or endless) file gives its first
+// bytes only, a missing one nothing.
+TEST(SmallFile, ReadsAtMostTheLimit) {
+  test::FakeSysfs dir;
+  struct Case {
+    size_t size;
+    size_t limit;
+    size_t expected;
+  } cases[] = {{0, 64, 0},   {10, 64, 10},        {64, 64, 64},
+               {65, 64, 64}, {10000, 8192, 8192}, {10000, 0, 0}};
+  for (const Case& c : cases) {
+    const std::string path = dir.root() + "/attr";
+    std::string text(c.size, 'x');
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+    std::ofstream(path, std::ios::binary) << text;
+    const std::string got = ReadSmallFile(path.c_str(), c.limit);
+    EXPECT_EQ(got, text.substr(0, c.expected)) << c.size << " bytes, limit " << c.limit;
+  }
+  EXPECT_EQ(ReadSmallFile((dir.root() + "/missing").c_str(), 64), "");
 }
 
 TEST(UsbNames, PortIsTakenFromTheStartOfPhysWithinItsSize) {

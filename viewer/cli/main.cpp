@@ -1,12 +1,13 @@
 // pelorin-capture: captures frames from the touch controller without a window.
 //
-// The library prints its own diagnostics to standard output; they go to standard error
-// here, so that what the tool prints on standard output (the JSON summary above all)
-// stays clean.
+// The library and the data layer print their diagnostics to standard output unless told
+// otherwise; here they go to standard error, so that what the tool prints on standard
+// output (the JSON summary above all) stays clean.
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -14,6 +15,8 @@
 
 #include "cli/capture.h"
 #include "cli/capture_options.h"
+#include "corlink_host.h"
+#include "data/diagnostics.h"
 
 namespace {
 
@@ -25,35 +28,22 @@ void OnSignal(int signo) {
   g_interrupted.store(true);
 }
 
-// An ostream over a file descriptor.
-class FdBuf : public std::streambuf {
- public:
-  explicit FdBuf(int fd) : fd_(fd) {}
+// Library diagnostics go to standard error whole, one write per message as far as it goes.
+void ToStandardError(const char* text, size_t length) {
+  while (length > 0) {
+    const ssize_t w = ::write(STDERR_FILENO, text, length);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return;  // nowhere left to say it
+    text += w;
+    length -= static_cast<size_t>(w);
+  }
+}
 
- protected:
-  int overflow(int c) override {
-    if (c == EOF) return 0;
-    const char ch = static_cast<char>(c);
-    return Write(&ch, 1) ? c : EOF;
-  }
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    return Write(s, static_cast<size_t>(n)) ? n : 0;
-  }
-
- private:
-  bool Write(const char* s, size_t n) {
-    while (n > 0) {
-      const ssize_t w = ::write(fd_, s, n);
-      if (w <= 0) return false;
-      s += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
-  }
-  int fd_;
-};
+const CorlinkHostApi* g_host = nullptr;
 
 }  // namespace
+
+extern "C" void corlink_host_attach(const CorlinkHostApi* api) { g_host = api; }
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -67,14 +57,14 @@ int main(int argc, char** argv) {
     std::cout << pelorin::CaptureUsage();
     return pelorin::kExitOk;
   }
-  std::fflush(stdout);
-  const int summaryFd = ::dup(STDOUT_FILENO);
-  if (summaryFd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-    std::perror("pelorin-capture");
-    return pelorin::kExitDeviceError;
-  }
-  FdBuf summaryBuf(summaryFd);
-  std::ostream summary(&summaryBuf);
+  // Standard output holds only the tool's own results: the library's diagnostics and the
+  // data layer's go to standard error.
+  if (g_host != nullptr)
+    g_host->set_log_sink(ToStandardError);
+  else
+    std::cerr << "pelorin-capture: the corlink library handed over no log sink; its messages "
+                 "go to standard output\n";
+  pelorin::SetDiagnosticStream(stderr);
   // Ctrl-C and SIGTERM end the capture like Stop: the recording keeps every frame read so
   // far and the controller gets its touch reporting back.
   struct sigaction sa {};
@@ -83,14 +73,13 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   pelorin::CaptureEnvironment env;
-  env.out = &summary;
+  env.out = &std::cout;
   env.err = &std::cerr;
   env.progressIsTerminal = ::isatty(STDERR_FILENO) != 0;
   env.interrupted = &g_interrupted;
   env.signalNumber = &g_signal;
   // 128 + the signal when one ended the run (130 for Ctrl-C, 143 for SIGTERM).
   const int code = pelorin::RunCapture(options, env);
-  std::fflush(stdout);
-  ::close(summaryFd);
+  std::cout.flush();
   return code;
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/diagnostics.h"
+
 namespace pelorin {
 
 namespace {
@@ -65,7 +67,7 @@ int32_t InstantModel::ReadWithRetry(int32_t handle, std::span<uint8_t> buffer, u
     std::array<uint8_t, kReplyBufferBytes> reply{};
     uint32_t n = 0;
     const int result = io_.ReadData(handle, address, reply.data(), &n);
-    if (n % 4 != 0) std::printf("The byte number of data isn't a multiple of 4.\n");
+    if (n % 4 != 0) Diagnostic("The byte number of data isn't a multiple of 4.\n");
     const uint32_t stored = std::min<uint32_t>(n, static_cast<uint32_t>(reply.size()));
     std::memcpy(buffer.data() + total, reply.data(), std::min(stored, size - total));
     // A success that delivers nothing would repeat forever: it counts as a failed attempt.
@@ -74,10 +76,9 @@ int32_t InstantModel::ReadWithRetry(int32_t handle, std::span<uint8_t> buffer, u
       address += wordAddressed ? n / 4 : n;
     } else {
       errors += 1;
-      std::printf("Read %08X Error(%d)..., Retry!!!\n", address, errors);
+      Diagnostic("Read %08X Error(%d)..., Retry!!!\n", address, errors);
     }
   }
-  std::fflush(stdout);
   bytesRead = total;
   return errors;
 }
@@ -93,8 +94,7 @@ bool InstantModel::DetectChips() {
   const int32_t slaves = word[0];
   // A cascade has at most seven slaves; chip indexes past slave 7 do not exist.
   if (slaves > kMaxSlaves) {
-    std::printf("Chip detection: %d slaves reported, at most %d supported.\n", slaves, kMaxSlaves);
-    std::fflush(stdout);
+    Diagnostic("Chip detection: %d slaves reported, at most %d supported.\n", slaves, kMaxSlaves);
     return false;
   }
   detected_.Reset(slaves, kCascadeUnknown);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "data/diagnostics.h"
 #include "data/frame_filter.h"
 #include "data/live_model.h"
 
@@ -24,8 +25,7 @@ bool InstantModel::ReadChips(std::span<uint8_t> a, std::span<uint8_t> b, int32_t
     const uint32_t stride = Stride(chip.senseCount);
     const uint32_t size = static_cast<uint32_t>(chip.driveCount) * stride;
     if (a.size() < size || (type == kSourceRawDiff && b.size() < size)) {
-      std::printf("Frame buffer of %zu bytes too small for a chip block of %u bytes.\n", a.size(), size);
-      std::fflush(stdout);
+      Diagnostic("Frame buffer of %zu bytes too small for a chip block of %u bytes.\n", a.size(), size);
       return false;
     }
     std::vector<int32_t>& cells = chipState_[c].cells;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "data/diagnostics.h"
 #include "data/status_text.h"
 #include "data/whole_file.h"
 
@@ -196,8 +197,7 @@ SettingsSnapshot LoadSettings(const std::string& path) {
   }
   SettingsSnapshot s = ReadSettings(IniReader(read.text));
   s.store = SettingsStore::FromRead(read);
-  for (const std::string& line : s.notices) std::printf("%s: %s\n", path.c_str(), line.c_str());
-  std::fflush(stdout);
+  for (const std::string& line : s.notices) Diagnostic("%s: %s\n", path.c_str(), line.c_str());
   return s;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "data/diagnostics.h"
+
 namespace pelorin {
 namespace {
 
@@ -164,8 +166,7 @@ bool SettingsStore::SetInt(std::string_view section, std::string_view key, int32
   Section* s = FindSection(section);
   if (s == nullptr) {
     const std::string name(section);
-    std::printf("do not exit section %s\n", name.c_str());
-    std::fflush(stdout);
+    Diagnostic("do not exit section %s\n", name.c_str());
     return false;
   }
   for (Entry& e : s->keys[Bucket(key)]) {

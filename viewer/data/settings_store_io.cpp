@@ -9,16 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/diagnostics.h"
 #include "data/settings_store.h"
 #include "data/whole_file.h"
 
 namespace pelorin {
 namespace {
 
-void Say(const std::string& line) {
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
-}
+void Say(const std::string& line) { Diagnostic("%s\n", line.c_str()); }
 
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -108,8 +106,7 @@ bool ReplaceWhole(const std::string& path, const std::string& text) {
 std::unique_ptr<SettingsStore> SettingsStore::Load(const std::string& path) {
   const FileRead read = ReadWholeFile(path, kMaxFileSize);
   if (read.status == FileReadStatus::kNotOpened || read.status == FileReadStatus::kNotRegular) {
-    std::printf("can not open %s\n", path.c_str());
-    std::fflush(stdout);
+    Diagnostic("can not open %s\n", path.c_str());
     return nullptr;
   }
   return FromRead(read);

@@ -2,7 +2,6 @@
 
 #include "commands/family.h"
 #include "corlink.h"
-#include "device_type.h"
 #include "hid/hid_port.h"
 #include "library_state.h"
 
@@ -12,32 +11,11 @@ namespace {
 
 // D9 0C 55 0A: a Z1 command write (0xD9) of command 0x55 with a 10-byte payload; the
 // first payload byte says what the bridge is to do.
-BridgeReport CommandReport(uint8_t action) {
-  BridgeReport r{};
-  r[0] = 0x09;
-  r[1] = 0xD9;
-  r[2] = 0x0C;
-  r[3] = 0x55;
-  r[4] = 0x0A;
-  r[5] = action;
-  return r;
-}
+BridgeReport CommandReport(uint8_t action) { return {0x09, 0xD9, 0x0C, 0x55, 0x0A, action}; }
 
 }  // namespace
 
-BridgeReport ChangeToZ1Report() {
-  BridgeReport r{};
-  r[0] = 0x09;
-  r[1] = 0xF8;
-  r[2] = 0x06;
-  r[3] = 0x55;
-  r[4] = 0xA5;
-  r[5] = 0x50;
-  r[6] = 'Z';
-  r[7] = '1';
-  r[8] = 0x00;
-  return r;
-}
+BridgeReport ChangeToZ1Report() { return {0x09, 0xF8, 0x06, 0x55, 0xA5, 0x50, 'Z', '1', 0x00}; }
 
 BridgeReport ChangeToZ1orZ5Report(bool to_z1) {
   return CommandReport(to_z1 ? CORLINK_BRIDGE_TARGET_Z1 : CORLINK_BRIDGE_TARGET_Z5);

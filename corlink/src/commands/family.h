@@ -10,13 +10,16 @@
 
 #include "commands/maintenance.h"
 #include "library_state.h"
+#include "transport/z1_protocol.h"
 
 namespace corlink::commands {
 
 struct Family {
   const char* name;
 
-  // Raw data (see raw_data.h for the results).
+  // Raw data: stop and resume the chip's touch reports to the operating system, switch
+  // what the chip serves (raw mode), read its data blocks. Results: 0 success; -1 failure;
+  // -2 the retries ran out without a valid answer; -3 a Z3 chip refused with reason 1.
   int (*set_raw_mode)(int fd, int mode) = nullptr;
   bool (*report_to_os)(int fd, bool enable, bool skip_confirm, const char* device_path) = nullptr;
   int (*read_data)(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) = nullptr;
@@ -37,6 +40,10 @@ struct Family {
 // The family of a device type; nullptr for a type the library has no commands for.
 const Family* FamilyFor(int32_t type);
 inline const Family* CurrentFamily() { return FamilyFor(State().device_type); }
+
+// The Z1 set-mode exchange (0x85, acknowledged with id 0x5a31), on the feature channel or
+// through the Z6 tunnel: the families of Z1 chips share it.
+int Z1SetMode(const transport::Z1Link& link, uint8_t mode);
 
 // The families, each described in its own file.
 const Family& Z1FeatureFamily();   // Z1 chips on the feature channel

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "commands/family.h"
-#include "commands/raw_data.h"
 #include "corlink.h"
 #include "log_sink.h"
 #include "transport/feature_channel.h"
@@ -31,13 +30,7 @@ constexpr uint8_t kOpConfirmStop = 0xD7;
 constexpr uint8_t kOpConfirmResume = 0xDA;
 constexpr uint8_t kOpBufferedData = 0x55;
 
-int FeatureSetRawMode(int fd, int mode) {
-  return Z1SetMode(transport::FeatureLink(fd), static_cast<uint8_t>(mode));
-}
-
-int FeatureReadData(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
-  return transport::Z1ReadMemory(transport::FeatureLink(fd), address, buffer, count);
-}
+constexpr auto kFeatureSetRawMode = kOn<transport::FeatureLink, Z1SetMode>;
 
 bool FeatureReportToOS(int fd, bool enable, bool skip_confirm, const char* /*device_path*/) {
   uint8_t report[transport::kFeatureReportSize];
@@ -46,8 +39,7 @@ bool FeatureReportToOS(int fd, bool enable, bool skip_confirm, const char* /*dev
     return FeatureSetOpcode(fd, kOpResumeReport);
   }
   if (!FeatureSetOpcode(fd, kOpStopReport)) return false;
-  if (skip_confirm) return true;
-  return FeatureGetOpcode(fd, kOpConfirmStop, report);
+  return skip_confirm || FeatureGetOpcode(fd, kOpConfirmStop, report);
 }
 
 // The bridge served on the feature channel confirms the switch with a get-feature.
@@ -55,9 +47,9 @@ int Ep1SetRawMode(int fd, int mode) {
   uint8_t report[transport::kFeatureReportSize];
   if (mode == 0) {
     (void)FeatureGetOpcode(fd, kOpConfirmStop, report);
-    return FeatureSetRawMode(fd, 0);
+    return kFeatureSetRawMode(fd, 0);
   }
-  int result = FeatureSetRawMode(fd, mode);
+  int result = kFeatureSetRawMode(fd, mode);
   if (!FeatureGetOpcode(fd, kOpConfirmResume, report)) return CORLINK_ERR_FAILED;
   return result;
 }
@@ -77,9 +69,7 @@ constexpr FirmwareUnit kZ1Unit{0x3000, 12};
 }  // namespace
 
 int Z1SetMode(const Z1Link& link, uint8_t mode) {
-  // No tries allowed means the mode was never set: that is no success.
-  transport::Z1LoopPolicy policy{CORLINK_ERR_RETRIES};
-  return transport::RunZ1Loop(policy, [&](bool) -> Z1Step {
+  return transport::RunZ1Loop([&](bool) -> Z1Step {
     if (!transport::Z1Send(link, kSetMode, &mode, 1)) return {Z1Next::kDone, CORLINK_ERR_FAILED};
     uint16_t id = 0;
     bool acked = transport::Z1ReadAck(link, transport::kZ1ModeAckId, &id);
@@ -94,9 +84,9 @@ int Z1SetMode(const Z1Link& link, uint8_t mode) {
 const Family& Z1FeatureFamily() {
   static const Family family{
       .name = "Z1 feature channel",
-      .set_raw_mode = FeatureSetRawMode,
+      .set_raw_mode = kFeatureSetRawMode,
       .report_to_os = FeatureReportToOS,
-      .read_data = FeatureReadData,
+      .read_data = kOn<transport::FeatureLink, transport::Z1ReadMemory>,
       .maintenance = &Z1MaintenanceTable(),
       .firmware = kZ1Unit,
   };

@@ -1,7 +1,6 @@
 // The families behind a Z2 master with its own USB interface: the master's letter
 // commands, and Z1 commands tunnelled to a Z6 slave.
 #include "commands/family.h"
-#include "commands/raw_data.h"
 #include "corlink.h"
 #include "device_type.h"
 #include "transport/memory_read.h"
@@ -41,14 +40,6 @@ bool LetterReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*
   return Z2ReportLetter(fd, enable ? '1' : '0', 0);
 }
 
-int SlaveSetRawMode(int fd, int mode) {
-  return Z1SetMode(transport::Z6SlaveLink(fd), static_cast<uint8_t>(mode));
-}
-
-int SlaveReadData(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
-  return transport::Z1ReadMemory(transport::Z6SlaveLink(fd), address, buffer, count);
-}
-
 // Masters of these two products take the plain 'Z' form also while a slave is selected.
 bool TakesPlainZ(const char* path) {
   return path && (std::strstr(path, "vid_6b3e&pid_3a04") || std::strstr(path, "vid_6b3e&pid_3a05"));
@@ -77,9 +68,9 @@ const Family& Z2LetterFamily() {
 const Family& Z6SlaveFamily() {
   static const Family family{
       .name = "Z6 slave tunnel",
-      .set_raw_mode = SlaveSetRawMode,
+      .set_raw_mode = kOn<transport::Z6SlaveLink, Z1SetMode>,
       .report_to_os = SlaveReportToOS,
-      .read_data = SlaveReadData,
+      .read_data = kOn<transport::Z6SlaveLink, transport::Z1ReadMemory>,
       .select_chip = SelectZ2Chip,
       .maintenance = &Z6MaintenanceTable(),
       .firmware = {0x3000, 12},

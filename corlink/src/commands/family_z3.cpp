@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "commands/family.h"
-#include "commands/raw_data.h"
 #include "corlink.h"
 #include "device_type.h"
 #include "hid/hid_port.h"
@@ -83,70 +82,51 @@ void SelectZ3Chip(LibraryState& state, int index) {
   if (!master) state.z7_slave_index = static_cast<uint8_t>(index);
 }
 
-template <Z3Carrier C>
-int SetRawMode(int fd, int mode) {
-  return SendMode(transport::SelectedLink(C, fd), static_cast<uint16_t>(mode));
-}
-
-template <Z3Carrier C>
-int ReadData(int fd, uint32_t address, uint8_t* buffer, uint32_t* count) {
-  return transport::Z3ReadMemory(transport::SelectedLink(C, fd), address, buffer, count);
-}
-
-template <Z3Carrier C>
-int BurstRead(int fd, uint32_t address, uint32_t length, uint8_t* buffer, uint32_t* count) {
-  return Z3BurstRead(transport::SelectedLink(C, fd), address, length, buffer, count);
+// The pair of words of one switch, the chip settling between the words of a stop. The
+// second word follows only when the first was taken, unless `always`.
+bool SendWordPair(const Z3Link& link, bool enable, bool always) {
+  const bool first = SendMode(link, enable ? kModeReportOn : kModeReportOff) == 0;
+  if (!first && !always) return false;
+  if (!enable) transport::SleepMs(kBetweenWordsMs);
+  return SendMode(link, enable ? kModeReportOnRaw : kModeReportOffRaw) == 0 && first;
 }
 
 // The USB chip (and a Z7 slave's master: only the master reports to the OS) takes both
 // words of a switch, the second also when the first was refused.
 bool UsbReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*device_path*/) {
-  const Z3Link master{fd, Z3Carrier::kUsb};
-  bool first;
-  bool second;
-  if (enable) {
-    first = SendMode(master, kModeReportOn) == 0;
-    second = SendMode(master, kModeReportOnRaw) == 0;
-  } else {
-    first = SendMode(master, kModeReportOff) == 0;
-    transport::SleepMs(kBetweenWordsMs);
-    second = SendMode(master, kModeReportOffRaw) == 0;
-  }
-  if (first && second) transport::SleepMs(kAfterSwitchMs);
-  return first && second;
-}
-
-// The pair of words of one switch; the second follows only when the first was taken.
-bool SendWordPair(const Z3Link& link, bool enable) {
-  if (enable) return SendMode(link, kModeReportOn) == 0 && SendMode(link, kModeReportOnRaw) == 0;
-  if (SendMode(link, kModeReportOff) != 0) return false;
-  transport::SleepMs(kBetweenWordsMs);
-  return SendMode(link, kModeReportOffRaw) == 0;
+  const bool ok = SendWordPair({fd, Z3Carrier::kUsb}, enable, true);
+  if (ok) transport::SleepMs(kAfterSwitchMs);
+  return ok;
 }
 
 // Z3 bridge and HID-over-I2C: up to six tries of the pair; the bridge brackets the switch
 // with its own words and rests after every failed try, HID-over-I2C only between tries.
 template <Z3Carrier C, bool kBridge>
 bool TriedReportToOS(int fd, bool enable, bool /*skip_confirm*/, const char* /*device_path*/) {
-  const Z3Link link = transport::SelectedLink(C, fd);
+  const Z3Link link = transport::SelectedLinkOn<C>(fd);
   RetryRule rule = FixedTries(kReportTries, kBridge ? kRetryZ3Usb : kRetryHidOverI2c);
   rule.rest_after_last = kBridge;
   if (kBridge && !enable) (void)SendMode(link, kModeBridgeOff);
-  const bool ok = RetryUntil(rule, [&](int) { return SendWordPair(link, enable); });
+  const bool ok = RetryUntil(rule, [&](int) { return SendWordPair(link, enable, false); });
   if (kBridge && enable) (void)SendMode(link, kModeBridgeOn);
   if (ok) transport::SleepMs(kAfterSwitchMs);
   return ok;
 }
 
-template <Z3Carrier C>
-constexpr Family Describe(const char* name, const MaintenanceTable* maintenance) {
+// A family on carrier C: how it reports to the OS and whether IO_SetChipIndex moves between
+// master and slave are what tell the four apart.
+template <Z3Carrier C, auto Link = transport::SelectedLinkOn<C>>
+Family Describe(const char* name, const MaintenanceTable& maintenance,
+                bool (*report_to_os)(int, bool, bool, const char*),
+                void (*select_chip)(LibraryState&, int)) {
   return Family{
       .name = name,
-      .set_raw_mode = SetRawMode<C>,
-      .report_to_os = UsbReportToOS,
-      .read_data = ReadData<C>,
-      .burst_read = BurstRead<C>,
-      .maintenance = maintenance,
+      .set_raw_mode = kOn<Link, SendMode>,
+      .report_to_os = report_to_os,
+      .read_data = kOn<Link, transport::Z3ReadMemory>,
+      .burst_read = kOn<Link, Z3BurstRead>,
+      .select_chip = select_chip,
+      .maintenance = &maintenance,
       .firmware = kZ3Unit,
   };
 }
@@ -154,38 +134,27 @@ constexpr Family Describe(const char* name, const MaintenanceTable* maintenance)
 }  // namespace
 
 const Family& Z3UsbFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kUsb>("Z3 USB", &Z3UsbMaintenanceTable());
-    f.select_chip = SelectZ3Chip;
-    return f;
-  }();
+  static const Family family =
+      Describe<Z3Carrier::kUsb>("Z3 USB", Z3UsbMaintenanceTable(), UsbReportToOS, SelectZ3Chip);
   return family;
 }
 
 const Family& Z3BridgeFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kUsb>("Z3 bridge", &Z3UsbMaintenanceTable());
-    f.report_to_os = TriedReportToOS<Z3Carrier::kUsb, true>;
-    return f;
-  }();
+  static const Family family = Describe<Z3Carrier::kUsb>(
+      "Z3 bridge", Z3UsbMaintenanceTable(), TriedReportToOS<Z3Carrier::kUsb, true>, nullptr);
   return family;
 }
 
 const Family& HidOverI2cFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kHidOverI2c>("HID over I2C", &HidOverI2cMaintenanceTable());
-    f.report_to_os = TriedReportToOS<Z3Carrier::kHidOverI2c, false>;
-    return f;
-  }();
+  static const Family family =
+      Describe<Z3Carrier::kHidOverI2c>("HID over I2C", HidOverI2cMaintenanceTable(),
+                                       TriedReportToOS<Z3Carrier::kHidOverI2c, false>, nullptr);
   return family;
 }
 
 const Family& Z7SlaveFamily() {
-  static const Family family = [] {
-    Family f = Describe<Z3Carrier::kZ7Tunnel>("Z7 slave tunnel", &Z7MaintenanceTable());
-    f.select_chip = SelectZ3Chip;
-    return f;
-  }();
+  static const Family family = Describe<Z3Carrier::kZ7Tunnel>(
+      "Z7 slave tunnel", Z7MaintenanceTable(), UsbReportToOS, SelectZ3Chip);
   return family;
 }
 

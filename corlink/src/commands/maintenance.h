@@ -30,6 +30,11 @@ struct MaintenanceTable {
   bool (*cmd_write)(int fd, const uint8_t* packet);
 };
 
+// A table entry: Command on the link Link(fd) makes of the caller's handle, so that one
+// command body serves every carrier of its family.
+template <auto Link, auto Command>
+constexpr auto kOn = [](int fd, auto... args) { return Command(Link(fd), args...); };
+
 // Where the firmware image goes and the bytes per firmware data frame.
 struct FirmwareUnit {
   uint32_t address;

@@ -1,6 +1,5 @@
 // Maintenance commands of the Z1 protocol, on the feature channel or through the Z6
 // tunnel of a Z2 master. Numbers are big-endian; payloads end with their CRC-16.
-#include <cstdio>
 #include <cstring>
 
 #include "commands/maintenance.h"
@@ -18,7 +17,6 @@ using transport::Be32;
 using transport::PutBe32;
 using transport::RunZ1Loop;
 using transport::Z1Link;
-using transport::Z1LoopPolicy;
 using transport::Z1Next;
 using transport::Z1Step;
 
@@ -33,11 +31,16 @@ bool TailCrcOk(const uint8_t* r, size_t len) {
 
 bool IsAck4(const uint8_t* r, size_t len) { return len == 4 && r[0] == 0x00 && r[1] == 0x80; }
 
-// One read of a command's answer; a failed read counts as an empty answer.
-size_t ReceiveOnce(const Z1Link& link, uint8_t command, uint8_t* r) {
-  size_t len = 0;
-  if (!transport::Z1Receive(link, command, r, &len)) len = 0;
-  return len;
+// Reads the command's answer until judge(r, len) decides; a failed read counts as an
+// empty answer.
+template <class Judge>
+int ReadUntilDecided(const Z1Link& link, uint8_t command, Judge&& judge) {
+  return RunZ1Loop([&](bool) -> Z1Step {
+    uint8_t r[transport::kZ1MaxResponse];
+    size_t len = 0;
+    if (!transport::Z1Receive(link, command, r, &len)) len = 0;
+    return judge(r, len);
+  });
 }
 
 // The acknowledgement 00 80 t0 t1 ends the loop: OK when its tail is the expected one, a
@@ -69,9 +72,7 @@ bool CrcAnswerOk(const uint8_t* r, size_t len, size_t want, Z1Step* step) {
 }
 
 int Reset(const Z1Link& link) {
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
-    const size_t len = ReceiveOnce(link, kCmdReset, r);
+  return ReadUntilDecided(link, kCmdReset, [](const uint8_t* r, size_t len) -> Z1Step {
     if (IsAck4(r, len))
       return AckTailVerdict(r, 0xFF, 0xFF, "reset ack correctly!\n", "reset ack unknown format!\n");
     Log("x");
@@ -80,9 +81,7 @@ int Reset(const Z1Link& link) {
 }
 
 int Recalibrate(const Z1Link& link) {
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
-    const size_t len = ReceiveOnce(link, kCmdRecalibrate, r);
+  return ReadUntilDecided(link, kCmdRecalibrate, [](const uint8_t* r, size_t len) -> Z1Step {
     if (len != 4) {
       Log("Z1 calibration byte cnt error!\n");
       return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
@@ -97,9 +96,7 @@ int Recalibrate(const Z1Link& link) {
 }
 
 int WaitReady(const Z1Link& link) {
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
-    const size_t len = ReceiveOnce(link, kCmdWaitReady, r);
+  return ReadUntilDecided(link, kCmdWaitReady, [](const uint8_t* r, size_t len) -> Z1Step {
     if (len != 6) return {Z1Next::kRetry, CORLINK_ERR_RETRIES};
     if (r[0] != 0x00 || r[1] != 0x80) {
       Log("Wrong response format! line %d\n", 884);
@@ -129,6 +126,10 @@ struct AckLoop {
     Log("R%d", attempt);
     return {Z1Next::kRetry, RunOutResult(refused)};
   }
+  Z1Step Refused() {
+    refused = true;
+    return Retry();
+  }
 };
 
 int UpdateInfo(const Z1Link& link, uint32_t address, uint32_t length, uint8_t /*flag*/) {
@@ -138,30 +139,21 @@ int UpdateInfo(const Z1Link& link, uint32_t address, uint32_t length, uint8_t /*
   payload[5] = static_cast<uint8_t>(length);
   transport::AppendCrcBigEndian(payload, 6);
   AckLoop loop;
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+  return RunZ1Loop([&](bool) -> Z1Step {
     ++loop.attempt;
     if (!transport::Z1Send(link, kCmdUpdateInfo, payload, sizeof payload)) return loop.Retry();
     uint16_t id = 0;
     bool answered = false;
     const bool acked = transport::Z1ReadAck(link, 0xFFFF, &id, &answered);
-    // No answer at all is a lost answer, tried again like a refusal; only an answer with
-    // another id is the chip turning the segment down.
-    if (!answered) {
-      loop.refused = true;
-      return loop.Retry();
-    }
-    // 00 40 5A 31 is the chip's NACK, its way of asking for the command again.
-    if (!acked && id == transport::kZ1ModeAckId) {
-      loop.refused = true;
-      return loop.Retry();
-    }
-    if (id != 0xFFFF) {
+    // No answer at all is a lost answer, and 00 40 5A 31 the chip's NACK, its way of
+    // asking for the command again: both are tried again. Only an answer with another id
+    // is the chip turning the segment down.
+    const bool nack = !acked && id == transport::kZ1ModeAckId;
+    if (answered && !nack && id != 0xFFFF) {
       Log("The ack of 0x83 cmd is 0x%x not 0xffff! Maybe file length too large?\n", id);
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    if (acked) return {Z1Next::kDone, CORLINK_OK};
-    loop.refused = true;
-    return loop.Retry();
+    return acked ? Z1Step{Z1Next::kDone, CORLINK_OK} : loop.Refused();
   });
 }
 
@@ -171,7 +163,7 @@ int UpdateData(const Z1Link& link, const uint8_t* data, uint8_t length, uint16_t
   std::memcpy(payload, data, kZ1FrameBytes);
   transport::AppendCrcBigEndian(payload, kZ1FrameBytes);
   AckLoop loop;
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+  return RunZ1Loop([&](bool) -> Z1Step {
     ++loop.attempt;
     if (!transport::Z1Send(link, kCmdUpdateData, payload, sizeof payload)) return loop.Retry();
     uint16_t id = 0;
@@ -183,17 +175,12 @@ int UpdateData(const Z1Link& link, const uint8_t* data, uint8_t length, uint16_t
       if (id != frame_id) return {Z1Next::kDone, CORLINK_ERR_RETRIES};
       return {Z1Next::kDone, CORLINK_OK};
     }
-    if (!answered) {
-      loop.refused = true;
-      return loop.Retry();
-    }
-    if (id != frame_id) {
+    if (answered && id != frame_id) {
       Log("Error.. Not supported. Z1 requires an data frame id that is not current transmitting "
           "id!\n");
       return {Z1Next::kDone, CORLINK_ERR_FAILED};
     }
-    loop.refused = true;
-    return loop.Retry();
+    return loop.Refused();
   });
 }
 
@@ -203,12 +190,10 @@ int Memory(const Z1Link& link, uint32_t address, uint32_t word2, uint32_t word3,
   PutBe32(payload + 4, word2);
   PutBe32(payload + 8, word3);
   transport::AppendCrcBigEndian(payload, 12);
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool later) -> Z1Step {
+  return RunZ1Loop([&](bool later) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     size_t len = 0;
-    auto ex =
-        transport::Z1SendAndReceive(link, kCmdMemory, payload, sizeof payload, later, r, &len);
-    if (ex == transport::Z1Exchange::kWriteFailed)
+    if (!transport::Z1SendAndReceive(link, kCmdMemory, payload, sizeof payload, later, r, &len))
       return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (r[0] == 0x00 && r[1] == 0x40) {
@@ -234,12 +219,10 @@ int Memory(const Z1Link& link, uint32_t address, uint32_t word2, uint32_t word3,
 int PowerMode(const Z1Link& link, int32_t* mode) {
   uint8_t payload[3] = {static_cast<uint8_t>(*mode)};
   transport::AppendCrcBigEndian(payload, 1);
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
+  return RunZ1Loop([&](bool) -> Z1Step {
     uint8_t r[transport::kZ1MaxResponse];
     size_t len = 0;
-    auto ex =
-        transport::Z1SendAndReceive(link, kCmdPowerMode, payload, sizeof payload, false, r, &len);
-    if (ex == transport::Z1Exchange::kWriteFailed)
+    if (!transport::Z1SendAndReceive(link, kCmdPowerMode, payload, sizeof payload, false, r, &len))
       return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     Z1Step step{};
     if (!CrcAnswerOk(r, len, 3, &step)) return step;
@@ -249,10 +232,9 @@ int PowerMode(const Z1Link& link, int32_t* mode) {
 }
 
 int ButtonMode(const Z1Link& link, int32_t* status) {
-  return RunZ1Loop(Z1LoopPolicy{CORLINK_ERR_RETRIES}, [&](bool) -> Z1Step {
-    uint8_t r[transport::kZ1MaxResponse];
+  return ReadUntilDecided(link, kCmdButtonMode, [&](const uint8_t* r, size_t len) -> Z1Step {
     Z1Step step{};
-    if (!CrcAnswerOk(r, ReceiveOnce(link, kCmdButtonMode, r), 6, &step)) return step;
+    if (!CrcAnswerOk(r, len, 6, &step)) return step;
     *status = static_cast<int32_t>(Be32(r));
     return {Z1Next::kDone, CORLINK_OK};
   });
@@ -270,42 +252,33 @@ bool CmdWrite(const Z1Link& link, const uint8_t* packet) {
 }
 
 // The same commands on the feature channel or through the Z6 tunnel.
-template <bool kTunnel>
-Z1Link LinkOf(int fd) {
-  return kTunnel ? transport::Z6SlaveLink(fd) : transport::FeatureLink(fd);
-}
-
-// A table entry: the command on the link of its family.
-template <bool kTunnel, auto Command>
-constexpr auto kOn = [](int fd, auto... args) { return Command(LinkOf<kTunnel>(fd), args...); };
-
-template <bool kTunnel>
+template <auto Link>
 MaintenanceTable MakeTable() {
   return MaintenanceTable{
-      .reset = kOn<kTunnel, Reset>,
-      .recalibrate = kOn<kTunnel, Recalibrate>,
-      .wait_ready = kOn<kTunnel, WaitReady>,
-      .update_info = kOn<kTunnel, UpdateInfo>,
-      .update_data = kOn<kTunnel, UpdateData>,
+      .reset = kOn<Link, Reset>,
+      .recalibrate = kOn<Link, Recalibrate>,
+      .wait_ready = kOn<Link, WaitReady>,
+      .update_info = kOn<Link, UpdateInfo>,
+      .update_data = kOn<Link, UpdateData>,
       .update_finish = nullptr,
       .block_crc = nullptr,
-      .memory = kOn<kTunnel, Memory>,
-      .power_mode = kOn<kTunnel, PowerMode>,
-      .button_mode = kOn<kTunnel, ButtonMode>,
-      .cmd_read = kOn<kTunnel, CmdRead>,
-      .cmd_write = kOn<kTunnel, CmdWrite>,
+      .memory = kOn<Link, Memory>,
+      .power_mode = kOn<Link, PowerMode>,
+      .button_mode = kOn<Link, ButtonMode>,
+      .cmd_read = kOn<Link, CmdRead>,
+      .cmd_write = kOn<Link, CmdWrite>,
   };
 }
 
 }  // namespace
 
 const MaintenanceTable& Z1MaintenanceTable() {
-  static const MaintenanceTable table = MakeTable<false>();
+  static const MaintenanceTable table = MakeTable<transport::FeatureLink>();
   return table;
 }
 
 const MaintenanceTable& Z6MaintenanceTable() {
-  static const MaintenanceTable table = MakeTable<true>();
+  static const MaintenanceTable table = MakeTable<transport::Z6SlaveLink>();
   return table;
 }
 

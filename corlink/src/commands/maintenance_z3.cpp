@@ -2,7 +2,6 @@
 // DEV_Z3_USB / DEV_Z3_USB_BRG, the 58-byte HID-over-I2C reports and the 0xB0 tunnel to a
 // Z7 slave. Payload numbers are little-endian; results are those of the status read.
 #include <cstring>
-#include <optional>
 
 #include "commands/maintenance.h"
 #include "corlink.h"
@@ -147,13 +146,11 @@ RawReports RawOf(const Z3Link& link) {
 
 bool CmdRead(const Z3Link& link, uint8_t /*command*/, uint8_t* buffer, uint8_t* count) {
   const RawReports raw = RawOf(link);
-  *count = 0;
-  if (!RetryUntil(FamilyRule(raw.retry), [&](int) {
-        return transport::ReportRead(raw.report, link.fd, buffer, raw.size, Timeout(link));
-      }))
-    return false;
-  *count = static_cast<uint8_t>(raw.size);
-  return true;
+  const bool ok = RetryUntil(FamilyRule(raw.retry), [&](int) {
+    return transport::ReportRead(raw.report, link.fd, buffer, raw.size, Timeout(link));
+  });
+  *count = ok ? static_cast<uint8_t>(raw.size) : 0;
+  return ok;
 }
 
 // The caller built the whole report with its length in byte 1; only the check bytes are
@@ -176,29 +173,25 @@ bool CmdWrite(const Z3Link& link, const uint8_t* packet) {
   });
 }
 
-// A table entry: the command on the carrier's link to the selected chip.
-template <Z3Carrier C, auto Command>
-constexpr auto kOn =
-    [](int fd, auto... args) { return Command(transport::SelectedLink(C, fd), args...); };
-
-template <Z3Carrier C>
+// The commands on the carrier's link to the selected chip.
+template <Z3Carrier C, auto Link = transport::SelectedLinkOn<C>>
 MaintenanceTable MakeTable() {
   MaintenanceTable table{
-      .reset = kOn<C, Reset>,
-      .recalibrate = kOn<C, Recalibrate>,
-      .wait_ready = kOn<C, WaitReady>,
-      .update_info = kOn<C, UpdateInfo>,
-      .update_data = kOn<C, UpdateData>,
-      .update_finish = kOn<C, Finish>,
-      .block_crc = kOn<C, BlockCrc>,
-      .memory = kOn<C, Memory>,
+      .reset = kOn<Link, Reset>,
+      .recalibrate = kOn<Link, Recalibrate>,
+      .wait_ready = kOn<Link, WaitReady>,
+      .update_info = kOn<Link, UpdateInfo>,
+      .update_data = kOn<Link, UpdateData>,
+      .update_finish = kOn<Link, Finish>,
+      .block_crc = kOn<Link, BlockCrc>,
+      .memory = kOn<Link, Memory>,
       .power_mode = nullptr,
       .button_mode = nullptr,
-      .cmd_read = kOn<C, CmdRead>,
-      .cmd_write = kOn<C, CmdWrite>,
+      .cmd_read = kOn<Link, CmdRead>,
+      .cmd_write = kOn<Link, CmdWrite>,
   };
   // Only a Z7 slave has a power mode the host may set.
-  if (C == Z3Carrier::kZ7Tunnel) table.power_mode = kOn<C, TunnelPowerMode>;
+  if (C == Z3Carrier::kZ7Tunnel) table.power_mode = kOn<Link, TunnelPowerMode>;
   return table;
 }
 

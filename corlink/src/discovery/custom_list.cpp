@@ -7,6 +7,7 @@
 
 #include "device_type.h"
 #include "log_sink.h"
+#include "small_file.h"
 
 namespace corlink {
 
@@ -21,11 +22,7 @@ void PrintUnknownType() { Log("The device type read from INI file is UNKNOWN.\n"
 
 bool Contains(const char* s, const char* what) { return std::strstr(s, what) != nullptr; }
 
-bool ContainsNoCase(const char* s, const char* what) {
-  std::string low(s);
-  for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return Contains(low.c_str(), what);
-}
+bool ContainsNoCase(const char* s, const char* what) { return strcasestr(s, what) != nullptr; }
 
 // Parses "<prefix>XXXX" at s: up to four hex digits. Returns the position after the digits,
 // or nullptr when the prefix or the digits are missing.
@@ -213,15 +210,9 @@ CustomList& LoadCustomList() {
   if (g_list.loaded) return g_list;
   g_list.loaded = true;
   g_list.count = 0;
-  std::FILE* f = std::fopen(kFileName, "rb");
-  if (f == nullptr) return g_list;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  // A list holds at most 128 rows; a megabyte is far more than any real one needs.
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() < (1u << 20))
-    text.append(buf, n);
-  std::fclose(f);
+  // A list holds at most 128 rows; a megabyte is far more than any real one needs. A
+  // missing file is an empty list.
+  const std::string text = ReadSmallFile(kFileName, 1u << 20);
   ParseCustomList(text.data(), text.size(), g_list);
   return g_list;
 }

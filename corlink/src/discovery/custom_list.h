@@ -28,7 +28,7 @@ struct CustomList {
 // The process's custom list; loaded from "qortouch.ini" on first use.
 CustomList& LoadCustomList();
 
-// Parses the text of a custom list into list (count and entries; messages go to stdout).
+// Parses the text of a custom list into list (count and entries; messages go to the log sink).
 void ParseCustomList(const char* text, size_t size, CustomList& list);
 
 // Type of a section name or of a row's ids (UNKNOWN, with its message, when neither fits).

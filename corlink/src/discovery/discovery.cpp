@@ -144,6 +144,10 @@ int32_t ClassifyPath(char* path, const std::vector<hid::DeviceInfo>& devices) {
   return UNKNOWN;
 }
 
+int32_t ClassifyPath(std::string path, const std::vector<hid::DeviceInfo>& devices) {
+  return ClassifyPath(path.data(), devices);
+}
+
 Discovered DiscoverAndOpen(int32_t declare) {
   LibraryState& st = State();
   st.declared_type = declare;
@@ -204,9 +208,7 @@ std::vector<ListedDevice> ListDevices() {
   for (const hid::DeviceInfo& d : devices) {
     if (d.path.size() >= kMaxPath) continue;
     if (std::find(nodes.begin(), nodes.end(), d.node) != nodes.end()) continue;
-    std::vector<char> path(d.path.begin(), d.path.end());
-    path.push_back('\0');
-    const int32_t type = ClassifyPath(path.data(), devices);
+    const int32_t type = ClassifyPath(d.path, devices);
     if (type == UNKNOWN) continue;
     nodes.push_back(d.node);
     listed.push_back({d.path, type});

@@ -37,6 +37,8 @@ int32_t TypeByLayout(const hid::Collection& layout);
 // collections together hold exactly the Z3 bridge layout (0x35/0x53 and 0x0A/0x09, one
 // collection or two) is DEV_Z3_USB_BRG on each of its paths.
 int32_t ClassifyPath(char* path, const std::vector<hid::DeviceInfo>& devices);
+// The same on a copy: the caller's path keeps its case (the node part is case-sensitive).
+int32_t ClassifyPath(std::string path, const std::vector<hid::DeviceInfo>& devices);
 
 struct Discovered {
   int fd = -1;

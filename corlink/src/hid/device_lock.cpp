@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -19,6 +20,7 @@
 #include "hid/virtual.h"
 #include "log_sink.h"
 #include "retry.h"
+#include "small_file.h"
 
 namespace corlink::hid {
 
@@ -73,24 +75,15 @@ void PruneLocked() {
   }
 }
 
-// Parses an unsigned number in the given base; the whole text must be digits.
+// Parses an unsigned number in the given base (digits only, no sign or prefix); the whole
+// text must be the number.
 bool ParseUnsigned(std::string_view text, int base, unsigned long long max,
                    unsigned long long* out) {
-  if (text.empty() || text.size() > 20) return false;
+  const char* end = text.data() + text.size();
   unsigned long long v = 0;
-  for (char c : text) {
-    int d = -1;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    if (d < 0 || d >= base) return false;
-    if (v > (max - static_cast<unsigned long long>(d)) / static_cast<unsigned long long>(base))
-      return false;
-    v = v * static_cast<unsigned long long>(base) + static_cast<unsigned long long>(d);
-  }
+  const std::from_chars_result r = std::from_chars(text.data(), end, v, base);
+  if (text.empty() || text.size() > 20 || r.ec != std::errc() || r.ptr != end || v > max)
+    return false;
   *out = v;
   return true;
 }
@@ -111,34 +104,22 @@ std::vector<std::string_view> Fields(std::string_view line) {
 std::string ProgramName(int pid) {
   char path[64];
   std::snprintf(path, sizeof path, "/proc/%d/comm", pid);
-  std::FILE* f = std::fopen(path, "r");
-  if (f == nullptr) return {};
-  char buf[64] = {};
-  const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
-  std::fclose(f);
   std::string name;
-  for (size_t i = 0; i < n && buf[i] != '\n'; ++i)
-    name += (buf[i] >= 0x20 && buf[i] < 0x7F) ? buf[i] : '?';
+  for (char c : ReadSmallFile(path, 63)) {
+    if (c == '\n') break;
+    name += (c >= 0x20 && c < 0x7F) ? c : '?';
+  }
   return name;
 }
 
-std::string ReadProcLocks() {
-  std::string text;
-  std::FILE* f = std::fopen("/proc/locks", "r");
-  if (f == nullptr) return text;
-  char buf[4096];
-  size_t n;
-  // Bounded: a machine with a huge lock table only loses the name in the message.
-  while (text.size() < (1u << 20) && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
-    text.append(buf, n);
-  std::fclose(f);
-  return text;
-}
+// Bounded: a machine with a huge lock table only loses the name in the message.
+constexpr size_t kProcLocksLimit = 1u << 20;
 
 void PrintInUse(const std::string& node, int locked_fd) {
   struct stat st;
   std::optional<int> pid;
-  if (::fstat(locked_fd, &st) == 0) pid = FlockHolder(ReadProcLocks(), st.st_dev, st.st_ino);
+  if (::fstat(locked_fd, &st) == 0)
+    pid = FlockHolder(ReadSmallFile("/proc/locks", kProcLocksLimit), st.st_dev, st.st_ino);
   if (pid && *pid > 0 && *pid != ::getpid()) {
     const std::string name = ProgramName(*pid);
     Log("DEVICE: %s is in use by process %d (%s); one program at a time may use a panel.\n",

@@ -18,16 +18,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "hid/deadline.h"
 #include "hid/hid_port.h"
 #include "library_state.h"
 #include "log_sink.h"
+#include "small_file.h"
 
 namespace corlink::hid {
 
@@ -46,19 +47,6 @@ const HidrawSys& Sys() { return *g_sys; }
 constexpr int kDrainLimit = 256;  // reports discarded by one Cancel at most
 
 // --- enumeration ---------------------------------------------------------------------
-
-std::string ReadSmallFile(const std::string& path, size_t limit) {
-  std::string out;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  char buf[1024];
-  size_t n;
-  while (out.size() < limit &&
-         (n = std::fread(buf, 1, std::min(sizeof buf, limit - out.size()), f)) > 0)
-    out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
 
 // HID_ID=0003:00006B3E:00003A06 in a device's uevent.
 bool ParseHidId(const std::string& uevent, uint16_t* vendor, uint16_t* product) {
@@ -114,11 +102,12 @@ void EnumerateHidraw(std::vector<RawDevice>& out) {
     RawDevice dev;
     dev.node = std::string(Sys().dev_dir) + "/" + name;
     const bool have_ids =
-        ParseHidId(ReadSmallFile(sys + "uevent", 8192), &dev.vendor_id, &dev.product_id);
+        ParseHidId(ReadSmallFile((sys + "uevent").c_str(), 8192), &dev.vendor_id, &dev.product_id);
     const int err = ProbeNode(dev.node, dev);
     if (err == EBUSY) SetReinstallFlag(1);  // held exclusively: the driver needs a re-install
     if (dev.report_descriptor.empty()) {
-      const std::string desc = ReadSmallFile(sys + "report_descriptor", HID_MAX_DESCRIPTOR_SIZE);
+      const std::string desc =
+          ReadSmallFile((sys + "report_descriptor").c_str(), HID_MAX_DESCRIPTOR_SIZE);
       dev.report_descriptor.assign(desc.begin(), desc.end());
     }
     if (!have_ids && err != 0) continue;  // nothing known about it
@@ -167,22 +156,10 @@ void ClearCancel() {
   if (CancelFd() >= 0) (void)!::read(CancelFd(), &v, sizeof v);
 }
 
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point Deadline(int timeout_ms) {
-  return Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
-}
-
-// Whole milliseconds until the deadline, 0 once it passed.
-int MsLeft(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return static_cast<int>(std::max<long long>(left.count(), 0));
-}
-
 // Waits until fd is ready for events, the time-out passes or a cancel arrives.
 // Returns 1 when ready, 0 on time-out or cancel, -1 on error or hang-up.
 int Wait(int fd, short events, int timeout_ms) {
-  const auto deadline = Deadline(timeout_ms);
+  const auto deadline = DeadlineIn(timeout_ms);
   for (;;) {
     const int wait_ms = MsLeft(deadline);
     pollfd fds[2] = {{fd, events, 0}, {CancelFd(), POLLIN, 0}};
@@ -205,7 +182,7 @@ int Wait(int fd, short events, int timeout_ms) {
 int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
   if (data == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Deadline(timeout_ms);
+  const auto deadline = DeadlineIn(timeout_ms);
   for (;;) {
     const int ready = Wait(fd, POLLOUT, MsLeft(deadline));
     if (ready <= 0) return ready;
@@ -213,14 +190,14 @@ int Write(int fd, const uint8_t* data, size_t len, int timeout_ms) {
     if (n == static_cast<ssize_t>(len)) return 1;
     if (n >= 0) return -1;  // a short write loses the report
     if (errno != EAGAIN && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) return 0;
+    if (SteadyClock::now() >= deadline) return 0;
   }
 }
 
 int Read(int fd, uint8_t* buf, size_t len, int timeout_ms) {
   if (buf == nullptr || len == 0) return -1;
   ClearCancel();
-  const auto deadline = Deadline(timeout_ms);
+  const auto deadline = DeadlineIn(timeout_ms);
   for (;;) {
     const int ready = Wait(fd, POLLIN, MsLeft(deadline));
     if (ready <= 0) return ready;
@@ -228,7 +205,7 @@ int Read(int fd, uint8_t* buf, size_t len, int timeout_ms) {
     if (n > 0) return static_cast<int>(n);
     if (n == 0) return -1;
     if (errno != EAGAIN && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) return 0;
+    if (SteadyClock::now() >= deadline) return 0;
   }
 }
 

@@ -91,6 +91,12 @@ class Parser {
     return result_;
   }
 
+  // The same for an item handler: false stops the parse.
+  bool Refuse(const char* why) {
+    Fail(why);
+    return false;
+  }
+
   bool Item(ItemType type, uint8_t tag, uint32_t raw, size_t len) {
     switch (type) {
       case kMain: return MainItem(tag, raw);
@@ -106,22 +112,14 @@ class Parser {
     switch (tag) {
       case kCollection:
         if (depth_ == 0) {
-          if (result_.collections.size() >= kMaxCollections) {
-            Fail("too many top-level collections");
-            return false;
-          }
+          if (result_.collections.size() >= kMaxCollections)
+            return Refuse("too many top-level collections");
           result_.collections.emplace_back();
         }
-        if (++depth_ > 64) {
-          Fail("collections nested too deeply");
-          return false;
-        }
+        if (++depth_ > 64) return Refuse("collections nested too deeply");
         break;
       case kEndCollection:
-        if (depth_ == 0) {
-          Fail("end collection without collection");
-          return false;
-        }
+        if (depth_ == 0) return Refuse("end collection without collection");
         --depth_;
         break;
       case kInput:
@@ -182,24 +180,15 @@ class Parser {
       case kReportSize: global_.report_size = raw; break;
       case kReportCount: global_.report_count = raw; break;
       case kReportId:
-        if (raw == 0 || raw > 0xFF) {
-          Fail("report id out of range 1..255");
-          return false;
-        }
+        if (raw == 0 || raw > 0xFF) return Refuse("report id out of range 1..255");
         global_.report_id = static_cast<uint8_t>(raw);
         break;
       case kPush:
-        if (stack_.size() >= kMaxPushDepth) {
-          Fail("push stack overflow");
-          return false;
-        }
+        if (stack_.size() >= kMaxPushDepth) return Refuse("push stack overflow");
         stack_.push_back(global_);
         break;
       case kPop:
-        if (stack_.empty()) {
-          Fail("pop without push");
-          return false;
-        }
+        if (stack_.empty()) return Refuse("pop without push");
         global_ = stack_.back();
         stack_.pop_back();
         break;

@@ -26,12 +26,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
+#include "hid/deadline.h"
 #include "hid/hid_port.h"
 #include "hub/usb_names.h"
 #include "log_sink.h"
@@ -40,45 +41,29 @@ namespace corlink::hid {
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
 std::atomic<int> g_feature_timeout_ms{1000};
 std::atomic<int> g_announce_timeout_ms{1000};
 
-// Input reports kept while a feature call waits; the oldest goes when the ring is full.
+// Input reports kept while a feature call waits; the oldest goes when the queue is full.
 constexpr size_t kQueueDepth = 16;
 constexpr size_t kMaxQueuedReport = 512;
-
-struct QueuedReport {
-  uint16_t size;
-  uint8_t data[kMaxQueuedReport];
-};
 
 struct FdState {
   int fd = -1;
   dev_t dev = 0;
   ino_t ino = 0;
   bool stale = false;  // a transfer was cancelled; drop what is waiting before the next request
-  size_t head = 0;
-  size_t count = 0;
-  QueuedReport queue[kQueueDepth];
+  std::deque<std::vector<uint8_t>> queue;
 
   void Reset(const struct stat& st) {
     dev = st.st_dev;
     ino = st.st_ino;
     stale = false;
-    head = count = 0;
+    queue.clear();
   }
   void Push(const uint8_t* data, size_t size) {
-    size = std::min(size, kMaxQueuedReport);
-    if (count == kQueueDepth) {
-      head = (head + 1) % kQueueDepth;
-      --count;
-    }
-    QueuedReport& slot = queue[(head + count) % kQueueDepth];
-    slot.size = static_cast<uint16_t>(size);
-    std::memcpy(slot.data, data, size);
-    ++count;
+    if (queue.size() == kQueueDepth) queue.pop_front();
+    queue.emplace_back(data, data + std::min(size, kMaxQueuedReport));
   }
 };
 
@@ -123,20 +108,11 @@ FdState* StateOf(int fd, bool reset) {
   return g_table.back().get();
 }
 
-int RemainingMs(SteadyClock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-SteadyClock::time_point DeadlineIn(int ms) {
-  return SteadyClock::now() + std::chrono::milliseconds(std::max(ms, 0));
-}
-
 // Waits for events on fd until the deadline. 1: ready, 0: time-out, -1: error.
 int WaitFor(int fd, short events, SteadyClock::time_point deadline) {
   for (;;) {
     pollfd p{fd, events, 0};
-    int r = poll(&p, 1, RemainingMs(deadline));
+    int r = poll(&p, 1, MsLeft(deadline));
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return -1;
     if (r == 0) {
@@ -196,7 +172,7 @@ void DropPending(FdState* st) {
   while (recv(fd, &ev, sizeof ev, MSG_DONTWAIT) > 0) {
   }
   errno = saved;
-  st->head = st->count = 0;
+  st->queue.clear();
   st->stale = false;
 }
 
@@ -210,13 +186,20 @@ size_t CopyOut(const uint8_t* src, size_t size, uint8_t* buf, size_t len) {
   return n;
 }
 
-int VirtualWrite(int fd, const uint8_t* data, size_t len, int timeout_ms) {
+// The state of fd for a request of len bytes; nullptr with errno set when fd is no device
+// socket or len is 0 or above max.
+FdState* RequestState(int fd, size_t len, size_t max) {
   FdState* st = StateOf(fd, false);
-  if (!st) return -1;
-  if (len == 0 || len > UHID_DATA_MAX) {
+  if (st && (len == 0 || len > max)) {
     errno = EINVAL;
-    return -1;
+    return nullptr;
   }
+  return st;
+}
+
+int VirtualWrite(int fd, const uint8_t* data, size_t len, int timeout_ms) {
+  FdState* st = RequestState(fd, len, UHID_DATA_MAX);
+  if (!st) return -1;
   BeginRequest(st);
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
@@ -230,11 +213,10 @@ int VirtualWrite(int fd, const uint8_t* data, size_t len, int timeout_ms) {
 int VirtualRead(int fd, uint8_t* buf, size_t len, int timeout_ms) {
   FdState* st = StateOf(fd, false);
   if (!st) return -1;
-  if (st->count > 0) {
-    const QueuedReport& q = st->queue[st->head];
-    st->head = (st->head + 1) % kQueueDepth;
-    --st->count;
-    return static_cast<int>(CopyOut(q.data, q.size, buf, len));
+  if (!st->queue.empty()) {
+    const std::vector<uint8_t> q = std::move(st->queue.front());
+    st->queue.pop_front();
+    return static_cast<int>(CopyOut(q.data(), q.size(), buf, len));
   }
   auto deadline = DeadlineIn(timeout_ms);
   uhid_event ev;
@@ -287,12 +269,8 @@ int FeatureRequest(FdState* st, uhid_event* ev, uint32_t reply_type) {
 }
 
 int VirtualSetFeature(int fd, const uint8_t* data, size_t len) {
-  FdState* st = StateOf(fd, false);
+  FdState* st = RequestState(fd, len, UHID_DATA_MAX);
   if (!st) return -1;
-  if (len == 0 || len > UHID_DATA_MAX) {
-    errno = EINVAL;
-    return -1;
-  }
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
   ev.type = UHID_SET_REPORT;
@@ -304,12 +282,8 @@ int VirtualSetFeature(int fd, const uint8_t* data, size_t len) {
 }
 
 int VirtualGetFeature(int fd, uint8_t* buf, size_t len) {
-  FdState* st = StateOf(fd, false);
+  FdState* st = RequestState(fd, len, SIZE_MAX);
   if (!st) return -1;
-  if (len == 0) {
-    errno = EINVAL;
-    return -1;
-  }
   uhid_event ev;
   std::memset(&ev, 0, sizeof ev);
   ev.type = UHID_GET_REPORT;

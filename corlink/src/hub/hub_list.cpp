@@ -50,8 +50,7 @@ bool IsZ5Collection(const std::string& path) {
 
 bool Recognised(const std::string& path, const std::vector<hid::DeviceInfo>& devices) {
   if (path.size() > kMaxPath) return false;
-  std::string copy = path;  // classification lower-cases in place
-  return ClassifyPath(copy.data(), devices) != UNKNOWN;
+  return ClassifyPath(path, devices) != UNKNOWN;
 }
 
 // Lists the recognised HID collections, puts emulated devices on their ports, runs the

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <thread>
 

@@ -1,6 +1,7 @@
 #include "hub/usb_names.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace corlink::hub {
@@ -20,23 +21,13 @@ std::optional<int> TakeNumber(std::string_view& s, int lo, int hi) {
   return v;
 }
 
-std::string_view TrimNewline(std::string_view text) {
-  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-  return text;
-}
-
+// At most eight digits (no sign or prefix), then at most one newline.
 std::optional<uint32_t> ParseAttribute(std::string_view text, int base) {
-  text = TrimNewline(text);
-  if (text.empty() || text.size() > 8) return std::nullopt;
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  const char* end = text.data() + text.size();
   uint32_t v = 0;
-  for (char c : text) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
-    v = v * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
-  }
+  const std::from_chars_result r = std::from_chars(text.data(), end, v, base);
+  if (text.empty() || text.size() > 8 || r.ec != std::errc() || r.ptr != end) return std::nullopt;
   return v;
 }
 

@@ -3,12 +3,12 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "hub/usb_names.h"
+#include "small_file.h"
 
 namespace corlink::hub {
 
@@ -18,19 +18,8 @@ namespace fs = std::filesystem;
 
 constexpr size_t kAttributeLimit = 64;
 
-std::string ReadAttribute(const fs::path& file) {
-  std::string out;
-  std::FILE* f = std::fopen(file.c_str(), "rb");
-  if (f == nullptr) return out;
-  char buf[kAttributeLimit];
-  const size_t n = std::fread(buf, 1, sizeof buf, f);
-  std::fclose(f);
-  out.assign(buf, n);
-  return out;
-}
-
-std::optional<uint32_t> HexAttribute(const fs::path& dir, const char* name) {
-  return ParseHexAttribute(ReadAttribute(dir / name));
+std::string ReadAttribute(const fs::path& dir, const char* name) {
+  return ReadSmallFile((dir / name).c_str(), kAttributeLimit);
 }
 
 // The canonical form of root, so that keys do not depend on how root was spelled.
@@ -91,15 +80,15 @@ UsbTree ReadSysfsTree(const std::string& root) {
     UsbNode node;
     node.key = KeyOf(croot, dir);
     if (node.key.empty()) continue;  // a link out of the tree
-    const std::optional<uint32_t> cls = HexAttribute(dir, "bDeviceClass");
-    const std::optional<uint32_t> vid = HexAttribute(dir, "idVendor");
-    const std::optional<uint32_t> pid = HexAttribute(dir, "idProduct");
+    const std::optional<uint32_t> cls = ParseHexAttribute(ReadAttribute(dir, "bDeviceClass"));
+    const std::optional<uint32_t> vid = ParseHexAttribute(ReadAttribute(dir, "idVendor"));
+    const std::optional<uint32_t> pid = ParseHexAttribute(ReadAttribute(dir, "idProduct"));
     if (!cls || !vid || !pid || *vid > 0xFFFF || *pid > 0xFFFF) continue;
     node.vendor = static_cast<uint16_t>(*vid);
     node.product = static_cast<uint16_t>(*pid);
     node.hub = *cls == 0x09;
     if (node.hub) {
-      const std::optional<uint32_t> ports = ParseDecimalAttribute(ReadAttribute(dir / "maxchild"));
+      const std::optional<uint32_t> ports = ParseDecimalAttribute(ReadAttribute(dir, "maxchild"));
       node.ports = ports ? static_cast<int>(std::min<uint32_t>(*ports, kMaxPort)) : 0;
     }
     tree.nodes[name] = std::move(node);

@@ -1,7 +1,6 @@
 #include "transport/crc.h"
 
 #include <array>
-#include <cstdio>
 
 #include "log_sink.h"
 #include "transport/log.h"

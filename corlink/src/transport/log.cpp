@@ -10,8 +10,10 @@ namespace corlink::transport {
 
 namespace {
 
-// One message per packet: the prefix, "%02x " per byte shown, "..." when cut short.
+// One message per packet at verbose level 1 and above: the prefix, "%02x " per byte shown,
+// "..." when cut short.
 void Dump(const char* prefix, const uint8_t* data, size_t len, size_t shown) {
+  if (VerboseLevel() < 1) return;
   std::string line(prefix);
   char hex[4];
   for (size_t i = 0; i < shown; ++i) {
@@ -36,12 +38,10 @@ void SetRetryValue(int count, int delay_ms) {
 uint16_t VerboseLevel() { return State().verbose; }
 
 void DumpPacket(const char* prefix, const uint8_t* data, size_t len) {
-  if (VerboseLevel() < 1) return;
   Dump(prefix, data, len, len);
 }
 
 void DumpPacketShort(const char* prefix, const uint8_t* data, size_t len) {
-  if (VerboseLevel() < 1) return;
   Dump(prefix, data, len, len < 16 ? len : 16);
 }
 

@@ -1,7 +1,6 @@
 #include "transport/memory_read.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "corlink.h"
@@ -17,12 +16,6 @@ namespace {
 
 constexpr uint8_t kReadMemory = 0x86;
 
-uint32_t CopyData(const uint8_t* from, size_t n, uint8_t* buffer) {
-  n = std::min(n, kMemoryReadMax);
-  std::memcpy(buffer, from, n);
-  return static_cast<uint32_t>(n);
-}
-
 }  // namespace
 
 int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t* count) {
@@ -34,12 +27,11 @@ int Z1ReadMemory(const Z1Link& link, uint32_t address, uint8_t* buffer, uint32_t
   }
   uint8_t payload[6];
   Z1ReadPayload(address, payload);
-  Z1LoopPolicy policy{CORLINK_ERR_RETRIES};
-  return RunZ1Loop(policy, [&](bool later) -> Z1Step {
-    Z1Exchange ex =
+  return RunZ1Loop([&](bool later) -> Z1Step {
+    const bool sent =
         Z1SendAndReceive(link, kReadMemory, payload, sizeof payload, later, buffer, &len);
     *count = static_cast<uint32_t>(len);
-    if (ex == Z1Exchange::kWriteFailed) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
+    if (!sent) return {Z1Next::kWriteFailed, CORLINK_ERR_FAILED};
     if (len == 4) {
       if (Z1IsNack(buffer, len)) {
         Log("NACK/RETRY!!\n");
@@ -71,7 +63,9 @@ int Z3ReadMemory(const Z3Link& link, uint32_t address, uint8_t* buffer, uint32_t
   const Z3Answer answer =
       Z3Exchange(link, kReadMemory, payload, sizeof payload, {timeout, timeout});
   if (!answer.acknowledged()) return answer.result;
-  *count = CopyData(answer.Data().data(), answer.Data().size(), buffer);
+  const size_t n = std::min(answer.Data().size(), kMemoryReadMax);
+  std::memcpy(buffer, answer.Data().data(), n);
+  *count = static_cast<uint32_t>(n);
   return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "transport/report_carrier.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "hid/hid_port.h"
@@ -13,11 +12,10 @@ namespace corlink::transport {
 namespace {
 
 void PrintWriteTimeout(ReportFamilyId f, int err, const uint8_t* buf) {
-  if (f == ReportFamilyId::kZ2Report) {
+  if (f == ReportFamilyId::kZ2Report)
     Log("<IO_Err(W)=%x>, cmd=%02X\n", err, buf[1]);
-  } else {
+  else
     Log("<IO_Err(W)=%x> SleepEx timeout\n", err);
-  }
 }
 
 void PrintReadTimeout(ReportFamilyId f, int err) {

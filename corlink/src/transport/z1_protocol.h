@@ -67,29 +67,21 @@ struct Z1Step {
   int result;
 };
 
-struct Z1LoopPolicy {
-  int result_without_tries;  // the retry count is 0: nothing is sent
-  int result_after_failed_writes = -1;
-  int max_failed_writes = 5;
-};
+inline constexpr int kZ1MaxFailedWrites = 5;
+
+// The data commands' attempt body: pause when later, send, pause when later, read a plain
+// response (command 0) into out (*len 0 when the read failed). False when the send failed.
+bool Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n,
+                      bool later, uint8_t* out, size_t* len);
 
 // Runs attempt(later) until it is done or the attempts run out; `later` is true for every
 // attempt after the first (data commands pause then). Returns the final result, else the
-// last attempt's result.
+// last attempt's result; -2 when the retry count allows no attempt, -1 after five failed
+// writes.
 template <class Attempt>
-int RunZ1Loop(const Z1LoopPolicy& policy, Attempt&& attempt);
-
-// The data commands' attempt body: pause when later, send, pause when later, read a plain
-// response (command 0) into out. kWriteFailed when the send failed, else whether the read
-// succeeded.
-enum class Z1Exchange { kWriteFailed, kReadFailed, kAnswered };
-Z1Exchange Z1SendAndReceive(const Z1Link& link, uint8_t command, const uint8_t* payload, size_t n,
-                            bool later, uint8_t* out, size_t* len);
-
-template <class Attempt>
-int RunZ1Loop(const Z1LoopPolicy& policy, Attempt&& attempt) {
+int RunZ1Loop(Attempt&& attempt) {
   int failed_writes = 0;
-  int result = policy.result_without_tries;
+  int result = CORLINK_ERR_RETRIES;
   bool later = false;
   const std::optional<int> done = Retry(FamilyRule(kRetryFeature), [&](int) -> std::optional<int> {
     // A failed send is tried again at once: it does not use up an attempt.
@@ -101,7 +93,7 @@ int RunZ1Loop(const Z1LoopPolicy& policy, Attempt&& attempt) {
         result = step.result;
         return std::nullopt;
       }
-      if (++failed_writes >= policy.max_failed_writes) return policy.result_after_failed_writes;
+      if (++failed_writes >= kZ1MaxFailedWrites) return CORLINK_ERR_FAILED;
     }
   });
   return done.value_or(result);

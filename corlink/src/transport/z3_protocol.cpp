@@ -7,6 +7,7 @@
 #include "library_state.h"
 #include "log_sink.h"
 #include "retry.h"
+#include "transport/bytes.h"
 #include "transport/crc.h"
 #include "transport/log.h"
 #include "transport/report_carrier.h"
@@ -42,6 +43,17 @@ const CarrierRules& RulesOf(Z3Carrier c) { return kRules[static_cast<size_t>(c)]
 bool IsAck(const uint8_t* status) { return status[0] == 0xEF && status[1] == 0xBE; }
 bool IsRefusal(const uint8_t* status) { return status[0] == 0xAD && status[1] == 0xDE; }
 
+// One judged report: a result decides, nothing means read again.
+using Verdict = std::optional<int>;
+
+// The status word at `status`: acknowledged, refused (-3 when the chip gives reason 1), or
+// not yet an answer.
+Verdict StatusVerdict(const uint8_t* status, bool reason1) {
+  if (IsAck(status)) return CORLINK_OK;
+  if (IsRefusal(status)) return reason1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
+  return std::nullopt;
+}
+
 // Low byte of the CRC over buf[from..to); an empty range gives 0.
 uint8_t Crc8(const uint8_t* buf, size_t from, size_t to) {
   return to > from ? static_cast<uint8_t>(Crc16(buf + from, to - from)) : 0;
@@ -63,14 +75,9 @@ bool AnswerCrcOk(const uint8_t* buf) {
   return true;
 }
 
-// One judged report: a result decides, nothing means read again.
-using Verdict = std::optional<int>;
-
 Verdict JudgeUsb(const uint8_t* a) {
   if (!AnswerCrcOk(a)) return CORLINK_ERR_RETRIES;
-  if (IsAck(a + 4)) return CORLINK_OK;
-  if (IsRefusal(a + 4)) return a[6] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
-  return std::nullopt;
+  return StatusVerdict(a + 4, a[6] == 1);
 }
 
 Verdict JudgeHidOverI2c(const uint8_t* a) {
@@ -79,9 +86,7 @@ Verdict JudgeHidOverI2c(const uint8_t* a) {
     PrintMismatch(predict, a[1]);
     return CORLINK_ERR_RETRIES;
   }
-  if (IsAck(a + 2)) return CORLINK_OK;
-  if (IsRefusal(a + 2)) return a[4] == 1 ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
-  return std::nullopt;
+  return StatusVerdict(a + 2, a[4] == 1);
 }
 
 Verdict JudgeTunnel(const uint8_t* a) {
@@ -93,8 +98,7 @@ Verdict JudgeTunnel(const uint8_t* a) {
       Log("slave cmd ack length error\n");
       return CORLINK_ERR_FAILED;
     }
-    if (IsRefusal(a + 4)) return CORLINK_ERR_FAILED;
-    return std::nullopt;
+    return StatusVerdict(a + 4, false);
   }
   const size_t inner_len = static_cast<size_t>(a[4] | a[5] << 8);
   if (4 + inner_len > kZ3ReportSize) {
@@ -106,25 +110,16 @@ Verdict JudgeTunnel(const uint8_t* a) {
     PrintMismatch(predict, a[7]);
     return CORLINK_ERR_RETRIES;
   }
-  if (IsAck(a + 8)) return CORLINK_OK;
-  if (IsRefusal(a + 8))
-    return (a[10] == 0x00 && a[11] == 0x01) ? CORLINK_ERR_REFUSED : CORLINK_ERR_FAILED;
-  return std::nullopt;
+  return StatusVerdict(a + 8, a[10] == 0x00 && a[11] == 0x01);
 }
 
-// How much data an answer carries: by its length byte on the 64-byte carriers (the tunnel
-// counts from byte 12), the rest of the report on HID-over-I2C.
+// How much data an answer carries: the rest of the report on HID-over-I2C, else up to L
+// by its length byte (the tunnel's data starting at byte 12), within the report.
 uint8_t DataSize(Z3Carrier c, const uint8_t* a) {
-  const size_t room = kZ3ReportSize - RulesOf(c).data_at;
-  switch (c) {
-    case Z3Carrier::kUsb:
-      return static_cast<uint8_t>(a[1] > 7 ? std::min<size_t>(a[1] - 7u, room) : 0);
-    case Z3Carrier::kHidOverI2c:
-      return static_cast<uint8_t>(kHidOverI2cReportSize - RulesOf(c).data_at);
-    case Z3Carrier::kZ7Tunnel:
-      return static_cast<uint8_t>(a[1] > 11 ? std::min<size_t>(a[1] - 11u, room) : 0);
-  }
-  return 0;
+  const size_t at = RulesOf(c).data_at;
+  if (c == Z3Carrier::kHidOverI2c) return static_cast<uint8_t>(kHidOverI2cReportSize - at);
+  const size_t end = static_cast<size_t>(a[1]) + 1;
+  return static_cast<uint8_t>(end > at ? std::min(end - at, kZ3ReportSize - at) : 0);
 }
 
 }  // namespace
@@ -139,33 +134,23 @@ Z3Request Z3Build(const Z3Link& link, uint8_t command, const uint8_t* payload, s
   Z3Request r;
   if (n > RulesOf(link.carrier).max_payload) return r;
   uint8_t* b = r.bytes.data();
+  const bool tunnel = link.carrier == Z3Carrier::kZ7Tunnel;
+  const size_t header = tunnel ? 8 : 4;
   b[0] = 0x09;
   b[2] = command;
-  switch (link.carrier) {
-    case Z3Carrier::kUsb:
-      r.length = 4 + n;
-      b[1] = static_cast<uint8_t>(r.length - 1);
-      if (n) std::memcpy(b + 4, payload, n);
-      InsertZ3Crc(b, r.length);
-      break;
-    case Z3Carrier::kHidOverI2c:
-      r.length = kHidOverI2cReportSize;
-      if (n) std::memcpy(b + 4, payload, n);
-      InsertZ3Crc(b, r.length);
-      break;
-    case Z3Carrier::kZ7Tunnel:
-      r.length = 8 + n;
-      b[1] = static_cast<uint8_t>(r.length - 1);
-      b[2] = 0xB0;
-      b[4] = 0x09;
-      b[5] = link.slave;
-      b[6] = command;
-      if (n) std::memcpy(b + 8, payload, n);
-      // The inner packet's check byte first: the outer one covers it.
-      InsertZ3Crc(b + 4, r.length - 4);
-      InsertZ3Crc(b, r.length);
-      break;
+  // HID-over-I2C always sends the whole report and leaves byte 1 alone.
+  r.length = link.carrier == Z3Carrier::kHidOverI2c ? kHidOverI2cReportSize : header + n;
+  if (link.carrier != Z3Carrier::kHidOverI2c) b[1] = static_cast<uint8_t>(r.length - 1);
+  if (n) std::memcpy(b + header, payload, n);
+  if (tunnel) {
+    b[2] = 0xB0;
+    b[4] = 0x09;
+    b[5] = link.slave;
+    b[6] = command;
+    // The inner packet's check byte first: the outer one covers it.
+    InsertZ3Crc(b + 4, r.length - 4);
   }
+  InsertZ3Crc(b, r.length);
   DumpPacketShort("W: ", b, r.length);
   return r;
 }
@@ -261,12 +246,8 @@ Z3Answer Z3Exchange(const Z3Link& link, uint8_t command, const uint8_t* payload,
 }
 
 void Z3ReadPayload(uint32_t address, uint16_t count, uint8_t payload[6]) {
-  payload[0] = static_cast<uint8_t>(address);
-  payload[1] = static_cast<uint8_t>(address >> 8);
-  payload[2] = static_cast<uint8_t>(address >> 16);
-  payload[3] = static_cast<uint8_t>(address >> 24);
-  payload[4] = static_cast<uint8_t>(count);
-  payload[5] = static_cast<uint8_t>(count >> 8);
+  PutLe32(payload, address);
+  PutLe16(payload + 4, count);
 }
 
 }  // namespace corlink::transport

@@ -52,6 +52,10 @@ struct Z3Timing {
 // The link to the chip the library has selected on this carrier (through the tunnel, the
 // Z7 slave IO_SetChipIndex chose).
 Z3Link SelectedLink(Z3Carrier carrier, int fd);
+template <Z3Carrier C>
+Z3Link SelectedLinkOn(int fd) {
+  return SelectedLink(C, fd);
+}
 
 // A built packet: every try of an exchange writes it again as it is.
 struct Z3Request {
