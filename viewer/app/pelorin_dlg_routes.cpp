@@ -118,9 +118,12 @@ void CPelorinDlg::BindRoutes() {
       wxEVT_SLIDER,
       [this](wxCommandEvent& e) { ViewControls().OnRangeSlider(RangeEnd::Min, e.GetInt()); },
       IDC_MIN_SLIDER);
-  for (const auto& [id, check] : kChecks) {
+  for (const auto& entry : kChecks) {
+    // A copy: clang does not capture structured bindings.
+    const auto check = entry.second;
     Bind(
-        wxEVT_CHECKBOX, [&s, check](wxCommandEvent& e) { s.SetCheck(check, e.IsChecked()); }, id);
+        wxEVT_CHECKBOX, [&s, check](wxCommandEvent& e) { s.SetCheck(check, e.IsChecked()); },
+        entry.first);
   }
   Bind(
       wxEVT_CHECKBOX,
