@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -173,39 +172,6 @@ TEST(Program, BadOptionExitsTwo) {
   }
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 2);
-}
-
-TEST(Program, ABadRecordingExitsTwoBeforeServingAnything) {
-  char tmpl[] = "/tmp/panelsim-badreplay-XXXXXX";
-  ASSERT_NE(::mkdtemp(tmpl), nullptr);
-  const std::string dir = tmpl;
-  const std::string file = dir + "/bad.csv";
-  std::ofstream(file) << "Pelorin\nFrameCount, 1\nWidth, 1\nHeight, 2\nType, Base\n\n"
-                         "No , 1,          0ms, Read Error Times , 0\n7,999,\n\n";
-  const std::string errors = dir + "/stderr.txt";
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(err, 2);
-    ::execl(PANELSIM_PROGRAM, "panelsim", "--replay", file.c_str(), "--folder", dir.c_str(), "-q",
-            nullptr);
-    ::_exit(127);
-  }
-  int status = 0;
-  for (int i = 0; i < 500; ++i) {
-    if (::waitpid(pid, &status, WNOHANG) == pid) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  std::ifstream in(errors);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find("panelsim: " + file + ": line 8: cell value 999"), std::string::npos)
-      << text.str();
-  EXPECT_FALSE(std::filesystem::exists(dir + "/panelsim-z3usb.sock"));
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
