@@ -84,8 +84,7 @@ class ReplayFiles : public ::testing::Test {
   // the flags given; the options end in *o.
   std::shared_ptr<const ReplayData> Load(const std::string& file, const std::string& flags,
                                          ProgramOptions* o, std::string* error) {
-    std::vector<std::string> args = {"--replay", file};
-    for (std::string& w : Words(flags)) args.push_back(std::move(w));
+    const std::vector<std::string> args = Words("--replay " + file + " " + flags);
     if (!ParseOptions(args, o, error) || !PrepareReplay(o, error)) return nullptr;
     return o->server.firmware.replay;
   }
