@@ -36,16 +36,11 @@ namespace fs = std::filesystem;
 std::vector<std::string> Blocks(const std::string& text) {
   std::vector<std::string> blocks;
   std::istringstream in(text);
-  bool inside = false;
   for (std::string line; std::getline(in, line);) {
-    if (line.rfind("No , ", 0) == 0) {
+    if (line.rfind("No , ", 0) == 0)
       blocks.emplace_back();
-      inside = true;
-    } else if (line.empty()) {
-      inside = false;
-    } else if (inside) {
+    else if (!blocks.empty() && !line.empty())
       blocks.back() += line + "\n";
-    }
   }
   return blocks;
 }
