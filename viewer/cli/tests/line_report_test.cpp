@@ -109,6 +109,10 @@ TEST(LineReportRules, NoiseRulesTakeTheNoiseOfTheirCellsAndTheLargestDistanceFro
   MeasureGolden(Panel(), golden, failures, &g);
   EXPECT_EQ(std::tie(g.cells, g.maxDeviation, g.x, g.y, g.failures, g.outcome),
             std::make_tuple(5, 3.0, 1, 0, 1, CheckOutcome::Fail));
+  failures.clear();  // within a tolerance of 3 it passes
+  ASSERT_TRUE(CheckGolden(Panel(), golden, Tolerance{3, false}, &failures, &error));
+  MeasureGolden(Panel(), golden, failures, &g);
+  EXPECT_EQ(g.outcome, CheckOutcome::Pass);
 }
 
 TEST(LineReportText, XmlTextKeepsMarkupAndStraysOutOfTheFile) {
