@@ -1,9 +1,7 @@
 #!/usr/bin/python3
 """check_report.py SCHEMA REPORT JUNIT: validates a line report of pelorin-capture against
-its JSON Schema (draft 7) and reads its JUnit file with Python's own XML parser. Prints
-{"errors": [...], "cases": {test case name: "pass", "failure", "error" or "skipped"}}; an
-error is a place the record breaks the schema, or a count of the JUnit file that its own
-test cases do not bear out."""
+its JSON Schema (draft 7) and checks the counts of its JUnit file against its test cases.
+Prints {"errors": [...], "cases": {test case name: "pass", "failure", "error", "skipped"}}."""
 import json
 import sys
 import xml.etree.ElementTree as ET

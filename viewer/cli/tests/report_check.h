@@ -1,6 +1,5 @@
-// The line report of a pelorin-capture run as a line's tools read it: the JSON record
-// validated against the schema in the tree with python3-jsonschema, the JUnit file parsed
-// by Python's own XML parser and its counts checked against its test cases.
+// The line report of a pelorin-capture run as a line's tools read it: the record checked
+// against the schema in the tree by python3-jsonschema, the JUnit file by Python's parser.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,8 +11,8 @@
 
 namespace report_check {
 
-// The JUnit file's test cases, name -> "pass", "failure", "error" or "skipped"; a test
-// failure for each fault of either file, and a discarded value when they could not be read.
+// The JUnit file's test cases, name -> state, with a test failure for each fault of either
+// file; a discarded value when the checker could not run.
 inline nlohmann::json Cases(const std::string& report, const std::string& junit) {
   const std::string command = "/usr/bin/python3 '" CHECK_REPORT_PY "' '" REPORT_SCHEMA "' '" +
                               report + "' '" + junit + "' 2>&1";
