@@ -1,6 +1,7 @@
 // pelorin-capture as a user runs it, against panelsim over the socket backend: the
 // recording, the panel judgement and its exit codes, and the MAT-file as scipy and
-// Octave read it. Faults, signals and a full disk are in capture_fault_test.cpp.
+// Octave read it; its line report as a line's tools read it. Faults, signals and a full
+// disk are in capture_fault_test.cpp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -12,16 +13,19 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "recording_text.h"
 #include "data/recording/recording_reader.h"
 #include "data/recording/recording_set.h"
 #include "panelsim/served_panel.h"
+#include "recording_text.h"
+#include "report_check.h"
 
 extern char** environ;
 
@@ -32,6 +36,7 @@ using namespace recording_text;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using nlohmann::json;
 
 struct Outcome {
   int code = -1;
@@ -225,13 +230,19 @@ TEST_F(CaptureE2e, NoiseLimitsUseThePanelNoiseReport) {
 TEST_F(CaptureE2e, RepeatedAndZeroedFramesAreCountedAndFailTheRunBeyondTheAllowance) {
   Serve(2, 3, 6);
   Outcome o = Run({"--source", "raw", "--frames", "10", "--delay", "0", "--quiet", "--json",
-                   "--max-bad-frames", "0", "--out", Path("bad.csv")});
+                   "--max-bad-frames", "0", "--out", Path("bad.csv"), "--report", Path("bad.json"),
+                   "--junit", Path("bad.xml")});
   ASSERT_EQ(o.code, 3) << o.out << o.err;
-  const auto doc = nlohmann::json::parse(o.out);
+  const auto doc = json::parse(o.out);
   EXPECT_EQ(doc["badFrames"],
-            nlohmann::json({{"total", 2}, {"zero", 1}, {"repeated", 1}, {"outOfRange", 0}}));
+            json({{"total", 2}, {"zero", 1}, {"repeated", 1}, {"outOfRange", 0}}));
   EXPECT_EQ(doc["verdict"], "FAIL");
   EXPECT_EQ(doc["recorded"], 10);  // counted, not dropped
+  // The line report files them, as a failing check of their own.
+  EXPECT_EQ(report_check::Cases(Path("bad.json"), Path("bad.xml")),
+            json({{"capture", "pass"}, {"bad frames", "failure"}}));
+  EXPECT_EQ(json::parse(ReadText(Path("bad.json")))["badFrames"],
+            json({{"total", 2}, {"zero", 1}, {"repeated", 1}, {"outOfRange", 0}, {"allowed", 0}}));
 
   // The panel's next frames are sound: measured frames with noise are not mistaken for
   // repeats, and the run passes.
@@ -242,18 +253,110 @@ TEST_F(CaptureE2e, RepeatedAndZeroedFramesAreCountedAndFailTheRunBeyondTheAllowa
   EXPECT_EQ(o.out.find("bad frames"), std::string::npos) << o.out;
 }
 
+// Nothing serves the folder: what the command line gets wrong is refused (exit 2) before
+// the device is opened, and then the device error (exit 1).
 TEST_F(CaptureE2e, BadInputExitsTwoAndNoDeviceExitsOne) {
   std::ofstream(Path("bad.csv")) << "value, *, *, 1, 2\nvalue, 9, x, 1, 2\n";
-  Outcome o = Run({"--source", "base", "--frames", "1", "--limits", Path("bad.csv")});
-  EXPECT_EQ(o.code, 2);
-  EXPECT_NE(o.err.find("line 2: y must be"), std::string::npos) << o.err;
-  o = Run({"--source", "base"});
+  std::ofstream(Path("limits.csv")) << "value, *, *, 0, 255\n";
+  fs::create_directories(dir_ / "folder");
+  const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+      {{"--limits", Path("bad.csv")}, 2, "line 2: y must be"},
+      // A report may not replace another file of the run, and must be able to be a file.
+      {{"--report", Path("x.csv")}, 2, "is given for the report and for another file"},
+      {{"--junit", Path("limits.csv"), "--limits", Path("limits.csv")}, 2, "for another file"},
+      {{"--report", Path("folder")}, 2, "not a regular file"},
+      {{}, 1, "open device error!"},  // the viewer's own status text
+  };
+  for (const auto& [extra, code, message] : rows) {
+    std::vector<std::string> args = {"--source", "base", "--frames", "1", "--out", Path("x.csv")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.code, code) << o.err;
+    EXPECT_NE(o.err.find(message), std::string::npos) << o.err;
+  }
+  EXPECT_EQ(ReadText(Path("limits.csv")), "value, *, *, 0, 255\n");
+  const Outcome o = Run({"--source", "base"});
   EXPECT_EQ(o.code, 2);
   EXPECT_NE(o.err.find("--frames is required"), std::string::npos) << o.err;
-  // Nothing serves the folder: the viewer's own status text, and a device error.
-  o = Run({"--source", "base", "--frames", "1", "--out", Path("none.csv")});
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("open device error!"), std::string::npos) << o.err;
+}
+
+// The line report of every kind of run: the record validates against the schema in the
+// tree, its checks are the JUnit file's test cases with the same outcomes, and each check
+// holds what it measured. Runs cut short are in capture_fault_test.cpp.
+TEST_F(CaptureE2e, EveryKindOfRunFilesARecordTheSchemaAcceptsAndJUnitThatCountsItsChecks) {
+  // Line x = 2 may not rise above 1, except its cell (2, 3); the noise bound is loose.
+  std::ofstream(Path("tight.csv")) << "value, *, *, 0, 255\nvalue, 2, *, , 1\n"
+                                      "noise_pp, *, *, , 1000\nvalue, 2, 3, 0, 255\n";
+  std::ofstream(Path("outside.csv")) << "value, 50, *, 0, 1\n";
+  const std::string golden = Path("r1.csv");  // the recording of the second row
+  struct Row {
+    const char* name;
+    std::vector<std::string> checks;
+    std::pair<int, const char*> end;           // the exit status, and the record's outcome
+    std::map<std::string, std::string> cases;  // JUnit test case -> state
+    std::map<std::string, json> fields;        // JSON pointer -> value in the record
+  } rows[] = {
+      {"no panel yet: no device, and the cause",
+       {},
+       {1, "error"},
+       {{"capture", "error"}},
+       {{"/device", nullptr}, {"/checks/0/message", "open device error!"}}},
+      {"no checks: the capture alone",
+       {},
+       {0, "pass"},
+       {{"capture", "pass"}},
+       {{"/device/vidPid", "6b3e:3a06"}, {"/noise/frames", 10}}},
+      {"a golden of other frames, tolerance 0: the noise fails it",
+       {"--golden", golden},
+       {3, "fail"},
+       {{"capture", "pass"}, {"golden", "failure"}},
+       {{"/golden/cells", 8 * 18}}},
+      {"a line rule fails its cells but the one a cell rule takes; the noise is measured",
+       {"--limits", Path("tight.csv")},
+       {3, "fail"},
+       {{"capture", "pass"}, {"limits value", "failure"}, {"limits noise_pp", "pass"}},
+       {{"/limits/rules/1/failures", 17}, {"/limits/rules/2/cells", 8 * 18}}},
+      {"limits naming a line outside the panel: captured, not judged",
+       {"--limits", Path("outside.csv")},
+       {2, "error"},
+       {{"capture", "pass"}, {"limits value", "skipped"}},
+       {{"/checks/1/message",
+         "not checked: limits line 1 names (50, *), outside the 8 x 18 panel"}}},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.name);
+    if (i == 1) {
+      ASSERT_NO_FATAL_FAILURE(Serve(0));  // an untouched panel: frames differ by the noise alone
+    }
+    const std::string name = "r" + std::to_string(i);
+    const std::string report = Path(name + ".json"), junit = Path(name + ".xml");
+    std::vector<std::string> args = {
+        "--source", "raw",      "--frames",          "10",        "--delay", "0",
+        "--quiet",  "--out",    Path(name + ".csv"), "--report",  report,    "--junit",
+        junit,      "--serial", "SN 0042 <a&b>",     "--station", "line 3"};
+    args.insert(args.end(), row.checks.begin(), row.checks.end());
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.code, row.end.first) << o.out << o.err;
+    const json cases = report_check::Cases(report, junit);
+    if (cases.is_discarded()) continue;
+    EXPECT_EQ(cases, json(row.cases));
+    json r = json::parse(ReadText(report));
+    EXPECT_EQ(r["exitStatus"], o.code);
+    EXPECT_EQ(r["outcome"], row.end.second);
+    EXPECT_EQ(r["serial"], "SN 0042 <a&b>");
+    // The record's checks are the JUnit test cases, with the same outcomes.
+    EXPECT_EQ(r["checks"].size(), cases.size());
+    for (const json& c : r["checks"]) {
+      const std::string state = cases.value(c["name"].get<std::string>(), "absent");
+      EXPECT_EQ(c["outcome"], state == "failure"   ? "fail"
+                              : state == "skipped" ? "not checked"
+                                                   : state)
+          << c;
+    }
+    for (const auto& [pointer, value] : row.fields)
+      EXPECT_EQ(r[json::json_pointer(pointer)], value) << pointer;
+  }
 }
 
 TEST_F(CaptureE2e, TheMatFileLoadsInScipyAndOctave) {

@@ -1,6 +1,7 @@
 // pelorin-capture under faults, as the real program against panelsim: every fault kind
-// once and for good, Ctrl-C and SIGTERM, a full disk, a crash's leftover, two captures in
-// one folder and two on one panel. No run may report frames it did not read, and every
+// once and for good, Ctrl-C and SIGTERM, a full disk under the recording or the line
+// report, a crash's leftover, two captures in one folder and two on one panel. No run may
+// report frames it did not read, a run cut short still files its line report, and every
 // run ends within a stated bound.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -162,9 +163,9 @@ class CaptureFaults : public ::testing::Test {
     return a;
   }
 
-  // The capture with a line report and its JUnit file in `work`.
-  std::vector<std::string> ReportedCapture(const fs::path& work, int frames) {
-    std::vector<std::string> a = RawCapture(work / "cut.csv", frames);
+  // The capture into `out` with a line report and its JUnit file in `work`.
+  std::vector<std::string> ReportedCapture(const fs::path& work, const fs::path& out, int frames) {
+    std::vector<std::string> a = RawCapture(out, frames);
     a.insert(a.end(), {"--report", (work / "report.json").string(), "--junit",
                        (work / "report.xml").string()});
     return a;
@@ -173,11 +174,10 @@ class CaptureFaults : public ::testing::Test {
   // A run cut short files its record all the same: it validates, says how the run ended
   // and holds the exit status; the JUnit file has the capture as an error.
   static json CutShortReport(const fs::path& work, const Outcome& o, const std::string& outcome) {
-    const json checked =
-        report_check::Check((work / "report.json").string(), (work / "report.xml").string());
-    if (checked.is_discarded()) return checked;
-    EXPECT_EQ(checked["junit"]["cases"], json({{"capture", "error"}}));
-    const json r = json::parse(ReadText(work / "report.json"));
+    const std::string report = (work / "report.json").string();
+    EXPECT_EQ(report_check::Cases(report, (work / "report.xml").string()),
+              json({{"capture", "error"}}));
+    json r = json::parse(ReadText(report));
     EXPECT_EQ(r["exitStatus"], o.code);
     EXPECT_EQ(r["outcome"], outcome);
     EXPECT_EQ(r["checks"][0]["outcome"], "error");
@@ -263,7 +263,7 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
     SCOPED_TRACE(strsignal(signo));
     const fs::path work = Case(std::string("signal-") + std::to_string(signo));
     servers_.push_back(ServePanel(work / "devices"));
-    Capture c(work, work / "devices", ReportedCapture(work, 1000000));
+    Capture c(work, work / "devices", ReportedCapture(work, work / "cut.csv", 1000000));
     // Once a few frames are in its temporary file.
     WaitForTemporaryFrames(work, 5, 60s);
     c.Signal(signo);
@@ -276,8 +276,7 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
     const std::vector<int> blocks = BlockNumbers(ReadText(work / "cut.csv"));
     EXPECT_GE(blocks.size(), 5u);
     EXPECT_EQ(blocks, OneTo(s["recorded"].get<int>()));
-    const json r = CutShortReport(work, o, "interrupted");
-    if (r.is_discarded()) continue;
+    json r = CutShortReport(work, o, "interrupted");
     EXPECT_EQ(r["end"], "interrupted");
     EXPECT_EQ(r["frames"]["recorded"], s["recorded"]);
     EXPECT_NE(r["device"], nullptr);
@@ -289,7 +288,7 @@ TEST_F(CaptureFaults, ASignalStopsTheCaptureAndKeepsTheFramesRead) {
 TEST_F(CaptureFaults, UnplugMidCaptureGivesJsonThatParses) {
   const fs::path work = Case("unplug");
   auto server = ServePanel(work / "devices");
-  Capture c(work, work / "devices", ReportedCapture(work, 1000000));
+  Capture c(work, work / "devices", ReportedCapture(work, work / "cut.csv", 1000000));
   const auto deadline = std::chrono::steady_clock::now() + 60s;
   while (std::chrono::steady_clock::now() < deadline && server->CommandCount(0x86) < 100)
     std::this_thread::sleep_for(5ms);
@@ -301,8 +300,7 @@ TEST_F(CaptureFaults, UnplugMidCaptureGivesJsonThatParses) {
   EXPECT_EQ(s["deviceLost"], true);
   EXPECT_EQ(s["outcome"], "device lost");
   EXPECT_EQ(BlockNumbers(ReadText(work / "cut.csv")), OneTo(s["recorded"].get<int>()));
-  const json r = CutShortReport(work, o, "error");
-  if (r.is_discarded()) return;
+  json r = CutShortReport(work, o, "error");
   EXPECT_EQ(r["deviceLost"], true);
   EXPECT_EQ(r["end"], "device lost");
   EXPECT_GT(r["frames"]["read"].get<int>(), 0);
@@ -315,10 +313,7 @@ TEST_F(CaptureFaults, AFullDiskEndsTheCaptureAndKeepsEveryFrameWritten) {
   const fs::path work = Case("full");
   fs::create_directories(work / "disk");
   servers_.push_back(ServePanel(work / "devices"));
-  std::vector<std::string> args = RawCapture(work / "disk" / "full.csv", 1000);
-  args.insert(args.end(), {"--report", (work / "report.json").string(), "--junit",
-                           (work / "report.xml").string()});
-  Capture c(work, work / "devices", args,
+  Capture c(work, work / "devices", ReportedCapture(work, work / "disk" / "full.csv", 1000),
             {"LD_PRELOAD=" PELORIN_ENOSPC_PRELOAD, "PELORIN_ENOSPC_MATCH=/disk/",
              "PELORIN_ENOSPC_AFTER=6000", "ASAN_OPTIONS=verify_asan_link_order=0"});
   const Outcome o = c.Finish(120s);
@@ -336,10 +331,30 @@ TEST_F(CaptureFaults, AFullDiskEndsTheCaptureAndKeepsEveryFrameWritten) {
   for (const auto& e : fs::directory_iterator(work / "disk"))
     EXPECT_NE(e.path().filename().string().rfind("tempReport", 0), 0u) << e.path();
   // The report lies on another disk: it tells what the full one cost.
-  const json r = CutShortReport(work, o, "error");
-  if (r.is_discarded()) return;
+  json r = CutShortReport(work, o, "error");
   EXPECT_EQ(r["end"], "recording failed");
   EXPECT_NE(r["messages"].dump().find("No space left on device"), std::string::npos);
+}
+
+// A report replaces an earlier one only once it is whole: when its disk is full the run
+// fails (exit 1, the cause named) and the earlier report stays as it was, alone.
+TEST_F(CaptureFaults, AReportThatCannotBeWrittenFailsTheRunAndLeavesTheOldOne) {
+  const fs::path work = Case("report");
+  fs::create_directories(work / "disk");
+  servers_.push_back(ServePanel(work / "devices"));
+  const std::string report = (work / "disk" / "unit.json").string();
+  std::ofstream(report) << "the earlier unit's record\n";
+  std::vector<std::string> args = RawCapture(work / "a.csv", 3, false);
+  args.insert(args.end(), {"--report", report});
+  Capture c(work, work / "devices", args,
+            {"LD_PRELOAD=" PELORIN_ENOSPC_PRELOAD, "PELORIN_ENOSPC_MATCH=/disk/",
+             "PELORIN_ENOSPC_AFTER=100", "ASAN_OPTIONS=verify_asan_link_order=0"});
+  const Outcome o = c.Finish(120s);
+  EXPECT_EQ(o.code, 1) << o.out << o.err;
+  EXPECT_NE(o.err.find("can't write " + report + ": No space left on device"), std::string::npos)
+      << o.err;
+  EXPECT_EQ(ReadText(report), "the earlier unit's record\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(work / "disk"), fs::directory_iterator()), 1);
 }
 
 // Two captures in one folder at the same time, with the usual time-stamped names: each
