@@ -27,17 +27,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class QuietHost : public AcquisitionHost {
- public:
-  void SourceNames(std::vector<std::string>) override {}
-  void Status(int32_t, std::string) override {}
-  void StatusText(std::string) override {}
-  void Frame(const FrameReport&) override {}
-  void MoveRangeSliders(SliderPositions) override {}
-  void BatchLimitReached() override {}
-  void RunEnded() override {}
-};
-
 struct Case {
   const char* name;
   panelsim::DeviceType type;

@@ -29,17 +29,6 @@ using namespace recording_text;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class QuietHost : public AcquisitionHost {
- public:
-  void SourceNames(std::vector<std::string>) override {}
-  void Status(int32_t, std::string) override {}
-  void StatusText(std::string) override {}
-  void Frame(const FrameReport&) override {}
-  void MoveRangeSliders(SliderPositions) override {}
-  void BatchLimitReached() override {}
-  void RunEnded() override {}
-};
-
 // The recording without its block headers (frame numbers and times): what must match.
 std::string Cells(const std::string& text) {
   std::istringstream in(text);

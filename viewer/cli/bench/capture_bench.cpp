@@ -30,17 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class QuietHost : public AcquisitionHost {
- public:
-  void SourceNames(std::vector<std::string>) override {}
-  void Status(int32_t, std::string) override {}
-  void StatusText(std::string) override {}
-  void Frame(const FrameReport&) override {}
-  void MoveRangeSliders(SliderPositions) override {}
-  void BatchLimitReached() override {}
-  void RunEnded() override {}
-};
-
 struct Rate {
   double frameRate = 0;  // the run's own figure: frames since the first frame per second
   double wall = 0;       // frames per second of wall time, Start included

@@ -123,6 +123,19 @@ class AcquisitionHost {
   virtual void RunEnded() = 0;
 };
 
+// A host that wants none of the reports: benches and tests that judge a run by its
+// outcome and its recording alone.
+class QuietHost : public AcquisitionHost {
+ public:
+  void SourceNames(std::vector<std::string>) override {}
+  void Status(int32_t, std::string) override {}
+  void StatusText(std::string) override {}
+  void Frame(const FrameReport&) override {}
+  void MoveRangeSliders(SliderPositions) override {}
+  void BatchLimitReached() override {}
+  void RunEnded() override {}
+};
+
 struct AcquisitionSettings {
   DeviceIo io;
   int32_t device = 0;

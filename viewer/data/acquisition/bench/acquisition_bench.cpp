@@ -32,17 +32,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class QuietHost : public AcquisitionHost {
- public:
-  void SourceNames(std::vector<std::string>) override {}
-  void Status(int32_t, std::string) override {}
-  void StatusText(std::string) override {}
-  void Frame(const FrameReport&) override {}
-  void MoveRangeSliders(SliderPositions) override {}
-  void BatchLimitReached() override {}
-  void RunEnded() override {}
-};
-
 double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
