@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_wait.h"
 #include "recording_text.h"
 
 #ifndef PANELSIM_PROGRAM
@@ -82,18 +83,8 @@ class ReplayPrograms : public ::testing::Test {
     return child;
   }
 
-  // Exit status, 128 + signal, or -1 when the program had not ended within `bound`.
   static int Wait(pid_t child, std::chrono::seconds bound = 60s) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    int status = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (waitpid(child, &status, WNOHANG) == child)
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      std::this_thread::sleep_for(10ms);
-    }
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    return -1;
+    return WaitForChild(child, bound);
   }
 
   // Starts panelsim and waits (at most 10 s) for its socket.

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_wait.h"
 #include "recording_text.h"
 #include "fault_kinds.h"
 #include "panelsim/faults.h"
@@ -95,19 +96,8 @@ class PelorinBatch : public ::testing::Test {
     return child;
   }
 
-  // The exit status of a launched pelorin, 128 + the signal that ended it, or -1 when it
-  // had not ended within `bound` (it is then killed).
   static int Wait(pid_t child, std::chrono::seconds bound = 60s) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    int status = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (waitpid(child, &status, WNOHANG) == child)
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      std::this_thread::sleep_for(20ms);
-    }
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    return -1;
+    return WaitForChild(child, bound);
   }
 
   // Runs pelorin with `args` in the scratch folder; its exit status, or -1 when it had
